@@ -1,0 +1,33 @@
+#include "board_display.h"
+
+#include "number_format.h"
+
+std::string BoardPicture(const Board& board, int32_t numHoles, int32_t mover, int32_t hole) {
+  std::string out;
+  AppendInt(out, mover);
+  out += " ------------------ ";
+  AppendInt(out, hole, 1);
+  out += " -----------------\r\n";
+
+  AppendInt(out, mover);
+  out += " Player 2: ";
+  AppendInt(out, board.Store[2], 2);
+  out += "  ";
+  for (int i = numHoles; i >= 1; --i) AppendInt(out, board.Holes[2][i - 1], 3);
+  out += "\r\n";
+
+  AppendInt(out, mover);
+  out += " Player 1:     ";
+  for (int i = 1; i <= numHoles; ++i) AppendInt(out, board.Holes[1][i - 1], 3);
+  out += "   ";
+  AppendInt(out, board.Store[1], 2);
+  out += "\r\n";
+
+  AppendInt(out, mover);
+  out += " --------------------------------------\r\n";
+  return out;
+}
+
+void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
+  Emit(ref.log, BoardPicture(ref.board, ref.settings.NumHoles, mover, hole));
+}

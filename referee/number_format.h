@@ -1,0 +1,14 @@
+// The number formats of every line the referee writes: integers with or
+// without a width, fixed point with a width and decimals. A text longer
+// than its width is written whole.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Appends v in decimal, right-aligned in width columns (0: no width).
+void AppendInt(std::string& out, int64_t v, int width = 0);
+
+// Appends v rounded to decimals digits after the point, halves away from
+// zero, at least one digit before the point, right-aligned in width columns.
+void AppendFixed(std::string& out, long double v, int width, int decimals);

@@ -1,0 +1,61 @@
+#include "player_init.h"
+
+#include <cstring>
+
+#include "number_format.h"
+
+namespace {
+
+void AppendPlayerLine(std::string& out, int32_t n, const char* label, const std::string& value,
+                      bool bracketed) {
+  out += "Player ";
+  AppendInt(out, n);
+  out += label;
+  if (bracketed) out += "<";
+  out += value;
+  if (bracketed) out += ">";
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::string FieldText(const char* field, size_t capacity) {
+  return std::string(field, strnlen(field, capacity));
+}
+
+std::string PlayerLines(int32_t n, const PsInfo& info) {
+  std::string out;
+  AppendPlayerLine(out, n, " Init         ", "TRUE", false);
+  AppendPlayerLine(out, n, " version      ", std::to_string(info.CurrVer), false);
+  AppendPlayerLine(out, n, " name        ", FieldText(info.name, sizeof info.name), true);
+  AppendPlayerLine(out, n, " creator     ", FieldText(info.creator, sizeof info.creator), true);
+  AppendPlayerLine(out, n, " description ", FieldText(info.description, sizeof info.description),
+                   true);
+  return out;
+}
+
+bool InitPlayer(Referee& ref, int32_t n) {
+  PsInfo& info = ref.Info[n];
+  info.Size = PS_INFO_SIZE;
+  info.MaxVer = PS_INTERFACE_VERSION;
+  info.Player = n;
+  info.NumHoles = ref.settings.NumHoles;
+  info.NumBones = ref.settings.NumBones;
+  info.LogLevel = ref.settings.LogLevel[n];
+  info.Param = ref.settings.Params[n];
+
+  const bool ok = ref.players[n].Init(&info) != 0;
+
+  std::string text;
+  if (ok) {
+    text = PlayerLines(n, info);
+  } else {
+    text = "Init Player ";
+    AppendInt(text, n);
+    text += " ERROR!\r\n";
+  }
+  Emit(ref.console, text);
+  // An empty OutFile makes the console the log: the lines are there already.
+  if (LogsBasic(ref.settings) && !ref.settings.OutFile.empty()) Emit(ref.log, text);
+  return ok;
+}

@@ -1,0 +1,111 @@
+#include "run_log.h"
+
+#include <time.h>
+
+#include "number_format.h"
+
+namespace {
+
+const char* const MonthName[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+void AppendSettingLine(std::string& out, const char* label, int32_t v) {
+  out += label;
+  AppendInt(out, v);
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::string DateTimeLine(const std::tm& local, int milliseconds) {
+  std::string line = "   ";
+  AppendInt(line, local.tm_hour, 2);
+  line += ":";
+  AppendInt(line, local.tm_min, 2);
+  line += ":";
+  AppendInt(line, local.tm_sec, 2);
+  line += ".";
+  AppendInt(line, milliseconds / 10, 2);
+  line += "   ";
+  AppendInt(line, local.tm_mday, 2);
+  line += "-";
+  line += MonthName[local.tm_mon];
+  line += "-";
+  AppendInt(line, local.tm_year + 1900, 4);
+  return line;
+}
+
+std::string DateTimeNow() {
+  // One reading for both date and time, so that a run started at midnight
+  // shows a date that belongs to its time.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return DateTimeLine(local, static_cast<int>(now.tv_nsec / 1000000));
+}
+
+std::string HeaderLines(const Settings& s) {
+  std::string out;
+  AppendSettingLine(out, "NumHoles: ", s.NumHoles);
+  AppendSettingLine(out, "NumBones: ", s.NumBones);
+  AppendSettingLine(out, "NumRounds: ", s.NumRounds);
+  AppendSettingLine(out, "MaxTurns: ", s.MaxTurns);
+  out += "LogLevels: ";
+  AppendInt(out, s.LogLevel[0]);
+  out += ", ";
+  AppendInt(out, s.LogLevel[1]);
+  out += ", ";
+  AppendInt(out, s.LogLevel[2]);
+  out += "\r\nParams: ";
+  AppendInt(out, s.Params[1]);
+  out += ", ";
+  AppendInt(out, s.Params[2]);
+  out += "\r\nOutFile; <" + s.OutFile + ">\r\n";
+  return out;
+}
+
+std::string RoundLine(const RoundReport& r) {
+  std::string line = "ROUND ";
+  AppendInt(line, r.Round, 4);
+  line += "   Player 1 : ";
+  AppendInt(line, r.Store1, 2);
+  line += "   Player 2 : ";
+  AppendInt(line, r.Store2, 2);
+  line += "   (";
+  AppendInt(line, r.Wins1, 4);
+  line += ":";
+  AppendInt(line, r.Wins2, 4);
+  line += ") ";
+  AppendInt(line, r.Draws, 4);
+  line += "   Turns: ";
+  AppendInt(line, r.Turns, 4);
+  line += " Elapsed Time: ";
+  AppendFixed(line, r.Time1, 6, 4);
+  line += " / ";
+  AppendFixed(line, r.Time2, 6, 4);
+  return line;
+}
+
+std::string ElapsedLine(long double seconds) {
+  std::string line = "Elapsed Time: ";
+  AppendFixed(line, seconds, 5, 3);
+  line += " s";
+  return line;
+}
+
+std::string ProgressBefore(int32_t turnCount, int32_t player) {
+  std::string out(37, '\b');
+  out += "Turn: ";
+  AppendInt(out, turnCount, 4);
+  out += " Player ";
+  AppendInt(out, player);
+  return out;
+}
+
+std::string ProgressAfter(long double seconds) {
+  std::string out = " Time: ";
+  AppendFixed(out, seconds, 6, 4);
+  out += " s";
+  return out;
+}
