@@ -1,0 +1,11 @@
+/* A player library that lacks PsDone: the referee must refuse to start. */
+#include "PsComm.h"
+
+PsBool PsInit(PsInfo *Info) { return Info != 0; }
+int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore,
+                  int32_t OppStore) {
+  (void)MyHoles, (void)OppHoles, (void)MyStore, (void)OppStore;
+  return 1;
+}
+void PsOppTurn(int32_t Hole) { (void)Hole; }
+void PsEndRound(int32_t My, int32_t Opp, int32_t Turns) { (void)My, (void)Opp, (void)Turns; }
