@@ -20,5 +20,12 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan
 
+# Fuzzes the command line for a minute with the sanitizers (clang).
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz --target command_line_fuzz
+	mkdir -p build-fuzz/corpus
+	build-fuzz/bin/command_line_fuzz build-fuzz/corpus tests/fuzz/corpus -max_total_time=60
+
 clean:
 	rm -rf build build-asan build-bench build-fuzz

@@ -1,5 +1,6 @@
 // pitsow: referees a match between the player libraries PsPlayer1.so and
 // PsPlayer2.so.
+#include <signal.h>
 #include <unistd.h>
 
 #include <string>
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     Emit(ref.console, UsageText());
     return 0;
   }
+  // A console that goes away is a failed write like any other: reported,
+  // with exit status 3, rather than a silent death by signal.
+  signal(SIGPIPE, SIG_IGN);
   const std::string error = BindPlayers(ExecutableDir(), ref.players);
   if (!error.empty()) {
     const std::string line = error + "\n";

@@ -1,9 +1,8 @@
 // Whole matches: the referee run as a process against player libraries
 // built for the tests, its console, log, exit status and the calls its
 // players received compared with what they must be.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,10 +71,11 @@ class Arena {
 
 // Times and the date vary from run to run: their digits become '#'.
 std::string MaskTimes(const std::string& text) {
-  static const std::regex date(R"(^   [ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}\.[ 0-9]{2}   [ 0-9]{2}-[A-Z][a-z]{2}-[ 0-9]{4}\r\n)");
+  static const std::regex date(
+      R"(^   [ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}\.[ 0-9]{2}   [ 0-9]{2}-[A-Z][a-z]{2}-[ 0-9]{4}\r\n)");
   static const std::regex number(R"([0-9]+\.[0-9]+)");
-  std::string masked = std::regex_replace(text, date, "<date>\r\n",
-                                          std::regex_constants::format_first_only);
+  std::string masked =
+      std::regex_replace(text, date, "<date>\r\n", std::regex_constants::format_first_only);
   std::string out;
   auto begin = std::sregex_iterator(masked.begin(), masked.end(), number);
   size_t last = 0;
@@ -182,8 +182,7 @@ TEST(Match, SecondPlayerThatCannotPlayStopsTheMatchWithoutPsDone) {
   a.Script(2, "init 0\n");
   const Result r = a.Play({});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("Init Player 2 ERROR!\r\nSecond Player Can't Play\r\n"),
-            std::string::npos);
+  EXPECT_NE(r.out.find("Init Player 2 ERROR!\r\nSecond Player Can't Play\r\n"), std::string::npos);
   const std::vector<std::string> calls = Lines(a.File("calls.txt"));
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[1].substr(0, 9), "P2 PsInit");
@@ -297,8 +296,7 @@ TEST(Match, TurnLimitZeroStillPlaysOneTurnPerRound) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string calls = a.File("calls.txt");
   // Hole 1 earns an extra move, so the one Turn call holds two moves.
-  EXPECT_NE(calls.find("P1 PsEndRound 2 0 2\nP2 PsEndRound 0 2 2\n"), std::string::npos)
-      << calls;
+  EXPECT_NE(calls.find("P1 PsEndRound 2 0 2\nP2 PsEndRound 0 2 2\n"), std::string::npos) << calls;
   EXPECT_EQ(Count(calls, "PsEndRound"), 4u);
 }
 
