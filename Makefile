@@ -20,6 +20,13 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan
 
+# Measures whole matches against the yardstick, then the rules alone.
+bench:
+	cmake --preset bench
+	cmake --build --preset bench
+	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
+	build-bench/bin/rules_bench --benchmark_min_time=1
+
 # Fuzzes the command line for a minute with the sanitizers (clang).
 fuzz:
 	cmake --preset fuzz

@@ -28,6 +28,7 @@ void Pause100ms() {
 void PlayRound(Referee& ref, long double PlayerTime[3]) {
   Board& board = ref.board;
   const Settings& s = ref.settings;
+  std::string piece;  // one console piece at a time, its room kept
   do {
     if (LogsDetail(s)) {
       std::string marker = "\r\nTurn: ";
@@ -35,7 +36,9 @@ void PlayRound(Referee& ref, long double PlayerTime[3]) {
       EmitLine(ref.log, std::move(marker));
     }
     const int32_t m = board.CurPlayer;
-    Emit(ref.console, ProgressBefore(board.TurnCount, m));
+    piece.clear();
+    AppendProgressBefore(piece, board.TurnCount, m);
+    Emit(ref.console, piece);
     const long double MoveStart = GetTimer_Q();
     if (m == 1)
       Turn(ref, board.Holes[1], board.Holes[2], board.Store[1], board.Store[2]);
@@ -43,7 +46,9 @@ void PlayRound(Referee& ref, long double PlayerTime[3]) {
       Turn(ref, board.Holes[2], board.Holes[1], board.Store[2], board.Store[1]);
     const long double MoveEnd = GetTimer_Q();
     PlayerTime[m] += MoveEnd - MoveStart;
-    Emit(ref.console, ProgressAfter(MoveEnd - MoveStart));
+    piece.clear();
+    AppendProgressAfter(piece, MoveEnd - MoveStart);
+    Emit(ref.console, piece);
   } while (!board.GameOver && board.TurnCount < s.MaxTurns);
 }
 

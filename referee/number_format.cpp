@@ -1,53 +1,103 @@
 #include "number_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 namespace {
+
+__extension__ typedef unsigned __int128 Wide;
 
 void AppendPadded(std::string& out, const char* text, size_t length, int width) {
   if (width > 0 && length < static_cast<size_t>(width)) out.append(width - length, ' ');
   out.append(text, length);
 }
 
+// |v| x 10^decimals rounded half away from zero, exactly, in integer
+// arithmetic on the value's binary mantissa and exponent. False when the
+// value is too large for it.
+bool ScaleExactly(long double v, int decimals, Wide& scaled) {
+  scaled = 0;
+  if (v == 0) return true;
+  uint64_t mantissa = 0;
+  int exponent = 0;  // |v| = mantissa x 2^exponent
+  if constexpr (std::numeric_limits<long double>::digits == 64) {
+    // The x87 format: the 64-bit mantissa with its explicit leading bit,
+    // then sign and 15 exponent bits. Read directly, it costs nothing.
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &v, sizeof v);
+    uint16_t signAndExponent = 0;
+    std::memcpy(&mantissa, bytes, 8);
+    std::memcpy(&signAndExponent, bytes + 8, 2);
+    const int biased = signAndExponent & 0x7FFF;
+    exponent = (biased == 0 ? 1 : biased) - 16383 - 63;
+  } else {
+    const long double fraction = std::frexp(std::fabs(v), &exponent);  // in [0.5, 1)
+    mantissa = static_cast<uint64_t>(std::ldexp(fraction, 64));
+    exponent -= 64;
+  }
+  if (mantissa == 0) return true;
+  if (exponent >= 0) return false;
+  uint64_t power = 1;
+  for (int i = 0; i < decimals; ++i) power *= 10;
+  const Wide product = static_cast<Wide>(mantissa) * power;
+  const int shift = -exponent;
+  if (shift >= 127) return true;  // far below half a unit of the last digit
+  scaled = product >> shift;
+  if ((product >> (shift - 1)) & 1) ++scaled;  // the dropped part is a half or more
+  return true;
+}
+
 }  // namespace
 
 void AppendInt(std::string& out, int64_t v, int width) {
   char buf[24];
-  const int length = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
-  AppendPadded(out, buf, static_cast<size_t>(length), width);
+  const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  AppendPadded(out, buf, static_cast<size_t>(end - buf), width);
 }
 
 void AppendFixed(std::string& out, long double v, int width, int decimals) {
+  Wide scaled = 0;
+  if (!std::isfinite(v) || decimals > 18 || !ScaleExactly(v, decimals, scaled)) {
+    AppendFixedFromDigits(out, v, width, decimals);
+    return;
+  }
+  char digits[48];  // of scaled, lowest first, at least decimals + 1 of them
+  int n = 0;
+  Wide high = scaled;
+  while (high > UINT64_MAX) {
+    digits[n++] = static_cast<char>('0' + static_cast<int>(high % 10));
+    high /= 10;
+  }
+  for (uint64_t rest = static_cast<uint64_t>(high); rest != 0 || n <= decimals; rest /= 10)
+    digits[n++] = static_cast<char>('0' + static_cast<int>(rest % 10));
+  char text[52];
+  int length = 0;
+  if (std::signbit(v) && scaled != 0) text[length++] = '-';
+  for (int i = n - 1; i >= 0; --i) {
+    text[length++] = digits[i];
+    if (i == decimals && decimals > 0) text[length++] = '.';
+  }
+  AppendPadded(out, text, static_cast<size_t>(length), width);
+}
+
+void AppendFixedFromDigits(std::string& out, long double v, int width, int decimals) {
   if (!std::isfinite(v)) {
     const char* text = std::isnan(v) ? "nan" : (v < 0 ? "-inf" : "inf");
     AppendPadded(out, text, std::char_traits<char>::length(text), width);
     return;
   }
   // printf rounds ties to even; print the value's exact digits well past
-  // the wanted ones instead and round the decimal text by hand. A long
-  // double's binary fraction ends within 64 digits for the magnitudes
-  // written here, so the digits are exact.
-  const bool negative = std::signbit(v);
+  // the wanted ones instead and round the decimal text by hand.
   const int precision = decimals + 70;
   std::string exact(
       static_cast<size_t>(std::snprintf(nullptr, 0, "%.*Lf", precision, std::fabs(v))), '\0');
   std::snprintf(exact.data(), exact.size() + 1, "%.*Lf", precision, std::fabs(v));
-  std::string digits;  // integer and kept fraction digits, without the point
-  size_t next = 0;     // index in exact of the first dropped digit
-  for (size_t i = 0, kept = 0, seenPoint = 0; i < exact.size(); ++i) {
-    if (exact[i] == '.') {
-      seenPoint = 1;
-      continue;
-    }
-    if (seenPoint && kept == static_cast<size_t>(decimals)) {
-      next = i;
-      break;
-    }
-    digits.push_back(exact[i]);
-    if (seenPoint) ++kept;
-  }
-  if (next != 0 && exact[next] >= '5') {
+  const size_t point = exact.find('.');
+  std::string digits = exact.substr(0, point) + exact.substr(point + 1, decimals);
+  if (exact[point + 1 + decimals] >= '5') {
     size_t i = digits.size();
     while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
     if (i == 0)
@@ -56,11 +106,8 @@ void AppendFixed(std::string& out, long double v, int width, int decimals) {
       ++digits[i - 1];
   }
   std::string text;
-  if (negative && digits.find_first_not_of('0') != std::string::npos) text.push_back('-');
+  if (std::signbit(v) && digits.find_first_not_of('0') != std::string::npos) text.push_back('-');
   text.append(digits, 0, digits.size() - decimals);
-  if (decimals > 0) {
-    text.push_back('.');
-    text.append(digits, digits.size() - decimals, std::string::npos);
-  }
+  if (decimals > 0) text.append(".").append(digits, digits.size() - decimals);
   AppendPadded(out, text.data(), text.size(), width);
 }

@@ -12,3 +12,7 @@ void AppendInt(std::string& out, int64_t v, int width = 0);
 // Appends v rounded to decimals digits after the point, halves away from
 // zero, at least one digit before the point, right-aligned in width columns.
 void AppendFixed(std::string& out, long double v, int width, int decimals);
+
+// The same, by way of the value's decimal expansion: slower, for values
+// beyond the integer arithmetic of AppendFixed.
+void AppendFixedFromDigits(std::string& out, long double v, int width, int decimals);

@@ -94,18 +94,16 @@ std::string ElapsedLine(long double seconds) {
   return line;
 }
 
-std::string ProgressBefore(int32_t turnCount, int32_t player) {
-  std::string out(37, '\b');
+void AppendProgressBefore(std::string& out, int32_t turnCount, int32_t player) {
+  out.append(37, '\b');
   out += "Turn: ";
   AppendInt(out, turnCount, 4);
   out += " Player ";
   AppendInt(out, player);
-  return out;
 }
 
-std::string ProgressAfter(long double seconds) {
-  std::string out = " Time: ";
+void AppendProgressAfter(std::string& out, long double seconds) {
+  out += " Time: ";
   AppendFixed(out, seconds, 6, 4);
   out += " s";
-  return out;
 }

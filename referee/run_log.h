@@ -33,8 +33,8 @@ std::string RoundLine(const RoundReport& r);
 std::string ElapsedLine(long double seconds);
 
 // Before a Turn call: backspaces over the previous progress, then the turn
-// number and the mover.
-std::string ProgressBefore(int32_t turnCount, int32_t player);
+// number and the mover. Appends to out, which the turn loop reuses.
+void AppendProgressBefore(std::string& out, int32_t turnCount, int32_t player);
 
 // After a Turn call: its time.
-std::string ProgressAfter(long double seconds);
+void AppendProgressAfter(std::string& out, long double seconds);

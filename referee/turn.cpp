@@ -31,6 +31,7 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
 
     const SowResult sown = Sow(MyHoles, OppHoles, MyStore, s.NumHoles, m);
     if (LogsDetail(s)) {
+      // The move's lines and the board after it, in one write.
       std::string lines;
       if (sown.Captured != 0) {
         lines += "  Empty ";
@@ -44,8 +45,8 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
         AppendInt(lines, mover);
         lines += kLineEnd;
       }
-      if (!lines.empty()) Emit(ref.log, lines);
-      PrintState(ref, mover, m);
+      lines += BoardPicture(board, s.NumHoles, mover, m);
+      Emit(ref.log, lines);
     }
     ref.players[opponent].OppTurn(m);
     board.GameOver = CheckGame(board, s.NumHoles, s.NumBones);

@@ -2,7 +2,9 @@
 // the round line, the board picture and the players' lines.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <random>
 
 #include "board_display.h"
 #include "number_format.h"
@@ -56,6 +58,23 @@ TEST(NumberFormat, FixedPointWidensPastItsWidth) {
   EXPECT_EQ(Fixed(-0.00001L, 6, 4), "0.0000");  // no minus sign on a zero
 }
 
+TEST(NumberFormat, FastAndGeneralFixedPointAgree) {
+  std::mt19937_64 random(7);
+  std::vector<long double> values;
+  for (int k = 0; k < 4000; ++k) values.push_back(k / 16.0L);  // exact halves and quarters
+  for (int k = 0; k < 100000; ++k)
+    values.push_back(
+        std::ldexp(static_cast<long double>(random()), -static_cast<int>(random() % 90)));
+  for (long double v : values) {
+    for (int decimals : {0, 3, 4}) {
+      std::string fast, general;
+      AppendFixed(fast, v, 6, decimals);
+      AppendFixedFromDigits(general, v, 6, decimals);
+      ASSERT_EQ(fast, general) << static_cast<double>(v) << " with " << decimals;
+    }
+  }
+}
+
 std::tm Time(int hour, int minute, int second, int day, int month, int year) {
   std::tm t{};
   t.tm_hour = hour;
@@ -96,9 +115,15 @@ TEST(ElapsedLine, ThreeDecimalsInFiveColumns) {
 }
 
 TEST(Progress, BackspacesThenTurnAndTime) {
-  EXPECT_EQ(ProgressBefore(12, 2), std::string(37, '\b') + "Turn:   12 Player 2");
-  EXPECT_EQ(ProgressAfter(0.0004L), " Time: 0.0004 s");
-  EXPECT_EQ(ProgressAfter(12.25L), " Time: 12.2500 s");
+  std::string piece;
+  AppendProgressBefore(piece, 12, 2);
+  EXPECT_EQ(piece, std::string(37, '\b') + "Turn:   12 Player 2");
+  piece.clear();
+  AppendProgressAfter(piece, 0.0004L);
+  EXPECT_EQ(piece, " Time: 0.0004 s");
+  piece.clear();
+  AppendProgressAfter(piece, 12.25L);
+  EXPECT_EQ(piece, " Time: 12.2500 s");
 }
 
 Board SixBySix() {
