@@ -1,0 +1,36 @@
+# Installation: the referee with Tossel beside it under both binding names,
+# the interface header, a CMake package and a pkg-config file for player
+# builds, and the manual page.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+install(TARGETS pitsow RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Tossel LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(CODE "
+  foreach(name PsPlayer1.so PsPlayer2.so)
+    execute_process(COMMAND \${CMAKE_COMMAND} -E create_symlink Tossel.so
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${name}\")
+  endforeach()")
+install(FILES interface/PsComm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES doc/pitsow.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+add_library(Pitsow::interface ALIAS pitsow_interface)
+set_target_properties(pitsow_interface PROPERTIES EXPORT_NAME interface)
+install(TARGETS pitsow_interface EXPORT PitsowTargets)
+install(EXPORT PitsowTargets NAMESPACE Pitsow::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Pitsow)
+configure_package_config_file(cmake/PitsowConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/PitsowConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Pitsow)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/PitsowConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/PitsowConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/PitsowConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Pitsow)
+
+# The .pc file finds the prefix from its own place, so the install prefix
+# can be chosen at install time.
+file(RELATIVE_PATH PC_PREFIX_FROM_PCFILEDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+string(REGEX REPLACE "/$" "" PC_PREFIX_FROM_PCFILEDIR "${PC_PREFIX_FROM_PCFILEDIR}")
+configure_file(cmake/pitsow.pc.in ${CMAKE_CURRENT_BINARY_DIR}/pitsow.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pitsow.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
