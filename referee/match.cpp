@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <cerrno>
+
 #include "board_display.h"
 #include "command_line.h"
 #include "mytimer.h"
@@ -19,7 +21,7 @@ void Announce(const Referee& ref, const char* line) {
 
 void Pause100ms() {
   timespec rest{0, 100 * 1000 * 1000};
-  while (nanosleep(&rest, &rest) != 0) {
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
   }
 }
 

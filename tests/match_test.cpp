@@ -151,20 +151,6 @@ TEST(Match, AnswersOutsideTheBoardEndEachRoundWithoutPsOppTurn) {
             std::string::npos);
 }
 
-TEST(Match, APassOnAnEmptyHoleIsToldAndCounted) {
-  Arena a;
-  // Hole 1 empties itself on the first move and earns another: then a pass.
-  a.Script(1, "moves 1 1\n");
-  const Result r = a.Play({"/T=3", "/L=05"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<std::string> calls = Lines(a.File("calls.txt"));
-  ASSERT_GE(calls.size(), 7u);
-  EXPECT_EQ(calls[3], "P2 PsOppTurn 1");
-  EXPECT_EQ(calls[4], "P1 PsGetTurn my=0,7,7,7,7,7 opp=6,6,6,6,6,6 stores=1,0");
-  EXPECT_EQ(calls[5], "P2 PsOppTurn 1");
-  EXPECT_EQ(calls[6], "P2 PsGetTurn my=6,6,6,6,6,6 opp=0,7,7,7,7,7 stores=0,1");
-}
-
 TEST(Match, FirstPlayerThatCannotPlayStopsTheMatchBeforePlayerTwo) {
   Arena a;
   a.Script(1, "init 0\n");

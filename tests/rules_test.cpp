@@ -86,16 +86,6 @@ TEST(Sow, LastBoneInAnEmptyHoleOfTheOpponentCapturesNothing) {
   EXPECT_FALSE(p.result.ExtraMove);
 }
 
-TEST(Sow, LastBoneInAnOwnHoleThatHeldBonesCapturesNothing) {
-  const Played p = Play({{2, 3, 0, 0, 0, 0}, {5, 5, 5, 5, 5, 5}, 0}, 1);
-  EXPECT_EQ(p.after.my, (Row{0, 4, 0, 0, 0, 0}));  // hole 3 was empty: it captures
-  EXPECT_EQ(p.after.store, 6);
-  EXPECT_EQ(p.result.Captured, 3);
-  const Played q = Play({{2, 3, 1, 0, 0, 0}, {5, 5, 5, 5, 5, 5}, 0}, 1);
-  EXPECT_EQ(q.after.my, (Row{0, 4, 2, 0, 0, 0}));
-  EXPECT_EQ(q.result.Captured, 0);
-}
-
 TEST(Sow, AnEmptyHoleIsAPass) {
   const Played p = Play({{0, 3, 3}, {1, 2, 3}, 4}, 1);
   EXPECT_EQ(p.after.my, (Row{0, 3, 3}));
@@ -221,21 +211,6 @@ TEST(EndRound, BothRowsEmptyAddNothing) {
   EndRound(b, 2);
   EXPECT_EQ(b.Store[1], 0);
   EXPECT_EQ(b.Store[2], 0);
-}
-
-TEST(ResetBoard, FillsOnlyTheHolesInPlay) {
-  Board b = BoardOf({9, 9, 9, 9, 9, 9}, {9, 9, 9, 9, 9, 9}, 5, 6);
-  b.CurPlayer = 2;
-  b.GameOver = true;
-  b.TurnCount = 17;
-  ResetBoard(b, 4, 3);
-  for (int p = 1; p <= 2; ++p) {
-    EXPECT_EQ(std::vector<int32_t>(b.Holes[p], b.Holes[p] + 6), (Row{3, 3, 3, 3, 0, 0}));
-    EXPECT_EQ(b.Store[p], 0);
-  }
-  EXPECT_EQ(b.CurPlayer, 1);
-  EXPECT_FALSE(b.GameOver);
-  EXPECT_EQ(b.TurnCount, 0);
 }
 
 }  // namespace

@@ -146,16 +146,4 @@ TEST_F(TurnTest, AnExtraMoveThatWinsTheMajorityEndsTheRound) {
   EXPECT_EQ(ref.board.Store[2], 0) << "the opponent's store never changes";
 }
 
-TEST_F(TurnTest, SlotsAboveTheBoardAreZeroForThePlayers) {
-  ref.settings.NumHoles = 4;
-  ResetBoard(ref.board, 4, 3);
-  Stubs().holes = 4;
-  Stubs().answers[1] = {4};
-  PlayTurn();
-  EXPECT_EQ(Stubs().calls[0], "P1 GetTurn 3 3 3 3 0 0 | 3 3 3 3 0 0 | 0 0");
-  EXPECT_EQ(Stubs().calls[1], "P2 OppTurn 4");
-  EXPECT_EQ(ref.board.Holes[2][4], 0);
-  EXPECT_EQ(ref.board.Holes[2][5], 0);
-}
-
 }  // namespace
