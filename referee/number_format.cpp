@@ -52,35 +52,65 @@ bool ScaleExactly(long double v, int decimals, Wide& scaled) {
 
 }  // namespace
 
+namespace {
+
+char* PutText(char* p, const char* text, size_t length, int width) {
+  if (width > 0 && length < static_cast<size_t>(width)) {
+    std::memset(p, ' ', width - length);
+    p += width - length;
+  }
+  std::memcpy(p, text, length);
+  return p + length;
+}
+
+}  // namespace
+
+char* PutInt(char* p, int64_t v, int width) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  return PutText(p, digits, static_cast<size_t>(end - digits), width);
+}
+
+char* PutFixed(char* p, long double v, int width, int decimals) {
+  Wide scaled = 0;
+  if (!std::isfinite(v) || decimals > 18 || !ScaleExactly(v, decimals, scaled)) return nullptr;
+  // The digits of scaled from the last one back, the point placed on the
+  // way, at least one digit before it.
+  char text[64];
+  char* const end = text + sizeof text;
+  char* q = end;
+  int n = 0;
+  const auto put = [&](int digit) {
+    if (n == decimals && decimals > 0) *--q = '.';
+    *--q = static_cast<char>('0' + digit);
+    ++n;
+  };
+  Wide high = scaled;
+  for (; high > UINT64_MAX; high /= 10) put(static_cast<int>(high % 10));
+  for (uint64_t rest = static_cast<uint64_t>(high); rest != 0 || n <= decimals; rest /= 10)
+    put(static_cast<int>(rest % 10));
+  if (std::signbit(v) && scaled != 0) *--q = '-';
+  return PutText(p, q, static_cast<size_t>(end - q), width);
+}
+
 void AppendInt(std::string& out, int64_t v, int width) {
-  char buf[24];
-  const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-  AppendPadded(out, buf, static_cast<size_t>(end - buf), width);
+  if (width > 64) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    AppendPadded(out, digits, static_cast<size_t>(end - digits), width);
+    return;
+  }
+  char buf[96];
+  out.append(buf, PutInt(buf, v, width));
 }
 
 void AppendFixed(std::string& out, long double v, int width, int decimals) {
-  Wide scaled = 0;
-  if (!std::isfinite(v) || decimals > 18 || !ScaleExactly(v, decimals, scaled)) {
+  char buf[128];
+  char* end = width <= 64 ? PutFixed(buf, v, width, decimals) : nullptr;
+  if (end != nullptr)
+    out.append(buf, end);
+  else
     AppendFixedFromDigits(out, v, width, decimals);
-    return;
-  }
-  char digits[48];  // of scaled, lowest first, at least decimals + 1 of them
-  int n = 0;
-  Wide high = scaled;
-  while (high > UINT64_MAX) {
-    digits[n++] = static_cast<char>('0' + static_cast<int>(high % 10));
-    high /= 10;
-  }
-  for (uint64_t rest = static_cast<uint64_t>(high); rest != 0 || n <= decimals; rest /= 10)
-    digits[n++] = static_cast<char>('0' + static_cast<int>(rest % 10));
-  char text[52];
-  int length = 0;
-  if (std::signbit(v) && scaled != 0) text[length++] = '-';
-  for (int i = n - 1; i >= 0; --i) {
-    text[length++] = digits[i];
-    if (i == decimals && decimals > 0) text[length++] = '.';
-  }
-  AppendPadded(out, text, static_cast<size_t>(length), width);
 }
 
 void AppendFixedFromDigits(std::string& out, long double v, int width, int decimals) {

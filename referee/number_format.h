@@ -6,6 +6,16 @@
 #include <cstdint>
 #include <string>
 
+// Writes v in decimal, right-aligned in width columns (0: no width), at p
+// and returns the end: pieces of the turn loop are put together in plain
+// char buffers. p needs room for width and at least 20 characters.
+char* PutInt(char* p, int64_t v, int width = 0);
+
+// Writes v in fixed point as AppendFixed does and returns the end, or
+// nullptr when the value needs AppendFixedFromDigits. p needs room for
+// width and at least 48 characters.
+char* PutFixed(char* p, long double v, int width, int decimals);
+
 // Appends v in decimal, right-aligned in width columns (0: no width).
 void AppendInt(std::string& out, int64_t v, int width = 0);
 

@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include <cstring>
+
 #include "number_format.h"
 
 namespace {
@@ -95,15 +97,26 @@ std::string ElapsedLine(long double seconds) {
 }
 
 void AppendProgressBefore(std::string& out, int32_t turnCount, int32_t player) {
-  out.append(37, '\b');
-  out += "Turn: ";
-  AppendInt(out, turnCount, 4);
-  out += " Player ";
-  AppendInt(out, player);
+  // 37 backspaces take the cursor back over the previous progress.
+  static const std::string lead = std::string(37, '\b') + "Turn: ";
+  char buf[128];
+  std::memcpy(buf, lead.data(), lead.size());
+  char* p = PutInt(buf + lead.size(), turnCount, 4);
+  std::memcpy(p, " Player ", 8);
+  p = PutInt(p + 8, player);
+  out.append(buf, p);
 }
 
 void AppendProgressAfter(std::string& out, long double seconds) {
-  out += " Time: ";
-  AppendFixed(out, seconds, 6, 4);
-  out += " s";
+  char buf[128];
+  std::memcpy(buf, " Time: ", 7);
+  char* p = PutFixed(buf + 7, seconds, 6, 4);
+  if (p == nullptr) {
+    out.append(buf, 7);
+    AppendFixed(out, seconds, 6, 4);
+    out += " s";
+    return;
+  }
+  std::memcpy(p, " s", 2);
+  out.append(buf, p + 2);
 }
