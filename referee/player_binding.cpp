@@ -127,7 +127,7 @@ std::string BindPlayers(const std::string& exeDir, PlayerProcs procs[3]) {
     const std::string beside = exeDir + "/" + name;
     // A name with a slash is opened as that file; a bare name goes through
     // the loader's search path.
-    std::string file = access(beside.c_str(), F_OK) == 0 ? beside : name;
+    const std::string file = access(beside.c_str(), F_OK) == 0 ? beside : name;
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return "pitsow: cannot load player library " + file + ": " + DlError();
 
