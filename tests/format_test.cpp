@@ -173,20 +173,6 @@ TEST(BoardPicture, OneHoleRows) {
             "0 --------------------------------------\r\n");
 }
 
-TEST(PlayerLines, ShowTheAnswerLinedUp) {
-  PsInfo info{};
-  info.CurrVer = 1;
-  std::strcpy(info.name, "Mopsy");
-  std::strcpy(info.creator, "Someone");
-  std::strcpy(info.description, "Random Turn Player");
-  EXPECT_EQ(PlayerLines(1, info),
-            "Player 1 Init         TRUE\r\n"
-            "Player 1 version      1\r\n"
-            "Player 1 name        <Mopsy>\r\n"
-            "Player 1 creator     <Someone>\r\n"
-            "Player 1 description <Random Turn Player>\r\n");
-}
-
 TEST(PlayerLines, TextsStopAtTheFieldsCapacity) {
   PsInfo info{};
   std::memset(info.name, 'N', sizeof info.name);
