@@ -50,10 +50,6 @@ bool ScaleExactly(long double v, int decimals, Wide& scaled) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 char* PutText(char* p, const char* text, size_t length, int width) {
   if (width > 0 && length < static_cast<size_t>(width)) {
     std::memset(p, ' ', width - length);
@@ -94,21 +90,14 @@ char* PutFixed(char* p, long double v, int width, int decimals) {
 }
 
 void AppendInt(std::string& out, int64_t v, int width) {
-  if (width > 64) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-    AppendPadded(out, digits, static_cast<size_t>(end - digits), width);
-    return;
-  }
-  char buf[96];
-  out.append(buf, PutInt(buf, v, width));
+  char digits[24];
+  AppendPadded(out, digits, static_cast<size_t>(PutInt(digits, v) - digits), width);
 }
 
 void AppendFixed(std::string& out, long double v, int width, int decimals) {
-  char buf[128];
-  char* end = width <= 64 ? PutFixed(buf, v, width, decimals) : nullptr;
-  if (end != nullptr)
-    out.append(buf, end);
+  char text[64];
+  if (const char* end = PutFixed(text, v, 0, decimals))
+    AppendPadded(out, text, static_cast<size_t>(end - text), width);
   else
     AppendFixedFromDigits(out, v, width, decimals);
 }
