@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "exit_status.h"
 #include "referee.h"
 
-inline constexpr int kExitMatchComplete = 0;
-inline constexpr int kExitPlayerCannotPlay = 1;
 
 // Plays the match between the players bound in ref.players, with the
 // settings of args; returns the exit status. An input/output failure ends

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-inline constexpr int kExitIoError = 3;
+#include "exit_status.h"
+
 inline constexpr const char* kLineEnd = "\r\n";
 
 struct OutStream {

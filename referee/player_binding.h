@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "exit_status.h"
 #include "referee.h"
 
-inline constexpr int kExitPlayerMissing = 2;
 
 // The library file name bound for player n.
 std::string PlayerFileName(int n);

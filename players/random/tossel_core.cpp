@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "exit_status.h"
+
 namespace {
 
 const char* TraceName(int32_t player) { return player == 1 ? "Player1.out" : "Player2.out"; }
@@ -19,7 +21,7 @@ const char* TraceName(int32_t player) { return player == 1 ? "Player1.out" : "Pl
   const std::string line = std::string("Tossel: cannot write trace file '") + TraceName(player) +
                            "': " + std::strerror(err) + "\n";
   [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
-  std::exit(3);
+  std::exit(kExitIoError);
 }
 
 // Writes one or more whole lines in one write, so each is on disk when the
