@@ -1,0 +1,226 @@
+// pitsow-arena: tournaments of player libraries through the referee, the
+// statistics of given counts (`stats`) and the merge of shard folders
+// (`merge`). The command lines live here; the work is in arena_core.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "exit_status.h"
+#include "runner.h"
+#include "verdict.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Usage(const std::string& what) {
+  std::fprintf(stderr, "pitsow-arena: %s\n", what.c_str());
+  return kExitUsage;
+}
+
+// Parses; 0 to go on, or the exit status (help printed, or the error line).
+int Parse(CLI::App& app, int argc, char** argv, int& status) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);
+    status = 0;
+    return 1;
+  } catch (const CLI::ParseError& e) {
+    status = Usage(e.what());
+    return 1;
+  }
+  return 0;
+}
+
+template <size_t N>
+bool SplitCounts(const std::string& text, std::array<int64_t, N>& out) {
+  std::stringstream in(text);
+  std::string item;
+  size_t i = 0;
+  while (std::getline(in, item, ',')) {
+    if (i >= N) return false;
+    try {
+      size_t used = 0;
+      const long long v = std::stoll(item, &used);
+      if (used != item.size() || v < 0) return false;
+      out[i++] = v;
+    } catch (...) {
+      return false;
+    }
+  }
+  return i == N;
+}
+
+int Stats(int argc, char** argv) {
+  CLI::App app{"The statistics of given counts, for checking against other tools.",
+               "pitsow-arena stats"};
+  std::string wdl, penta, sprt;
+  auto* w = app.add_option("--wdl", wdl, "win, draw, loss counts: W,D,L");
+  auto* p = app.add_option("--penta", penta,
+                           "pair counts (pair scores 0, 1/4, 1/2, 3/4, 1): LL,LD,DD+WL,WD,WW");
+  w->excludes(p);
+  app.add_option("--sprt", sprt, "sequential test: elo0=0,elo1=5,alpha=0.05,beta=0.05");
+  int status = 0;
+  if (Parse(app, argc, argv, status)) return status;
+  if (wdl.empty() && penta.empty()) return Usage("stats: give --wdl or --penta");
+  SprtSpec spec;
+  if (!sprt.empty()) {
+    const std::string e = ParseSprt(sprt, spec);
+    if (!e.empty()) return Usage("--sprt: " + e);
+  }
+  if (!wdl.empty()) {
+    std::array<int64_t, 3> c{};
+    if (!SplitCounts(wdl, c)) return Usage("--wdl: expected W,D,L");
+    const Wdl counts{c[0], c[1], c[2]};
+    std::fputs(WdlText(counts).c_str(), stdout);
+    if (!sprt.empty()) std::fputs(SprtText(spec, Sprt(spec, counts)).c_str(), stdout);
+  } else {
+    Penta c{};
+    if (!SplitCounts(penta, c)) return Usage("--penta: expected LL,LD,DD+WL,WD,WW");
+    std::fputs(PentaText(c).c_str(), stdout);
+    if (!sprt.empty()) std::fputs(SprtText(spec, Sprt(spec, c)).c_str(), stdout);
+  }
+  return 0;
+}
+
+int Merge(int argc, char** argv) {
+  CLI::App app{"Combines the output folders of a sharded tournament into one report.",
+               "pitsow-arena merge"};
+  std::vector<std::string> dirs;
+  app.add_option("DIR", dirs, "output folders of the shards")->required();
+  int status = 0;
+  if (Parse(app, argc, argv, status)) return status;
+  const RunResult r = MergeShards(dirs);
+  std::fputs(r.verdict.c_str(), stdout);
+  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
+  return r.status;
+}
+
+std::string Beside(const char* name) {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? name : (self.parent_path() / name).string();
+}
+
+int Tournament(int argc, char** argv) {
+  CLI::App app{
+      "Tournaments of Pitsow players: fair pairs over the same openings, Elo with error bars, "
+      "a sequential test, faults counted, resumable, sharded.\n"
+      "Also: pitsow-arena stats --help, pitsow-arena merge --help.",
+      "pitsow-arena"};
+  RunOptions o;
+  Settings& s = o.settings;
+  std::vector<std::string> players;
+  std::string sprt, shard;
+  app.add_option("PLAYER", players, "player libraries, FILE or LABEL=FILE (two or more)")
+      ->required();
+  app.add_option("--format", s.format,
+                 "round-robin (every pair) or gauntlet (the first against each other)")
+      ->check(CLI::IsMember({"round-robin", "gauntlet"}))
+      ->capture_default_str();
+  app.add_option("--pairs", s.pairs, "pairs of rounds per pairing")
+      ->check(CLI::Range(1, 100000000))
+      ->capture_default_str();
+  app.add_option("--holes", s.holes, "holes per side")
+      ->check(CLI::Range(1, 6))
+      ->capture_default_str();
+  app.add_option("--bones", s.bones, "bones per hole")
+      ->check(CLI::Range(0, 178956970))
+      ->capture_default_str();
+  app.add_option("--max-turns", s.max_turns, "turn limit of a round")
+      ->check(CLI::Range(1, 1000000000))
+      ->capture_default_str();
+  auto* file = app.add_option("--openings", s.openings_file, "openings file (the referee's format)")
+                   ->check(CLI::ExistingFile);
+  app.add_option("--random-openings", s.random_openings, "K random moves from the filled board")
+      ->check(CLI::Range(0, 1000))
+      ->capture_default_str()
+      ->excludes(file);
+  app.add_option("--seed", s.seed, "seed of the random openings")->capture_default_str();
+  o.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  app.add_option("--concurrency", o.concurrency, "referee runs at once (default: the cores)")
+      ->check(CLI::Range(1, 4096));
+  app.add_option("--move-time", s.move_time, "seconds per move (the referee's limit)")
+      ->check(CLI::Range(0.0, 1e6));
+  app.add_option("--memory", s.memory_mb, "address space per player, MB")
+      ->check(CLI::Range(0, 1 << 30));
+  app.add_option("--max-faults", s.max_faults, "faults that retire a player")
+      ->check(CLI::Range(1, 1000000000))
+      ->capture_default_str();
+  app.add_option("--sprt", sprt,
+                 "sequential test (two players): elo0=0,elo1=5,alpha=0.05,beta=0.05");
+  app.add_option("--out", o.out_dir, "output folder")->capture_default_str();
+  app.add_flag("--resume", o.resume, "continue the run recorded in the output folder");
+  app.add_option("--shard", shard, "play the K-th of N disjoint parts: K/N");
+  app.add_option("--batch", o.batch, "pairs per referee run")
+      ->check(CLI::Range(1, 100000000))
+      ->capture_default_str();
+  app.add_flag("--quiet", o.quiet, "no live display");
+  app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
+  int status = 0;
+  if (Parse(app, argc, argv, status)) return status;
+
+  if (players.size() < 2) return Usage("give two or more players");
+  for (const std::string& spec : players) {
+    const size_t eq = spec.find('=');
+    const std::string path = eq == std::string::npos ? spec : spec.substr(eq + 1);
+    std::string label =
+        eq == std::string::npos ? fs::path(path).stem().string() : spec.substr(0, eq);
+    if (label.empty() || path.empty()) return Usage("bad player \"" + spec + "\"");
+    for (const PlayerSpec& p : s.players)
+      if (p.label == label)
+        return Usage("two players are labelled \"" + label + "\"; use LABEL=FILE");
+    if (!fs::is_regular_file(path)) {
+      std::fprintf(stderr, "pitsow-arena: player library %s: no such file\n", path.c_str());
+      return kExitPlayerMissing;
+    }
+    s.players.push_back({label, fs::absolute(path).lexically_normal().string()});
+  }
+  if (!sprt.empty()) {
+    if (s.players.size() != 2) return Usage("--sprt needs exactly two players");
+    SprtSpec spec;
+    const std::string e = ParseSprt(sprt, spec);
+    if (!e.empty()) return Usage("--sprt: " + e);
+    s.sprt = spec;
+  }
+  if (!shard.empty()) {
+    int k = 0, n = 0;
+    char extra = 0;
+    if (std::sscanf(shard.c_str(), "%d/%d%c", &k, &n, &extra) != 2 || n < 1 || k < 1 || k > n)
+      return Usage("--shard: expected K/N with 1 <= K <= N");
+    s.shard = k;
+    s.shards = n;
+  }
+  if (!s.openings_file.empty()) {
+    s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
+    std::string e = ReadOpenings(s.openings_file, s.opening_lines);
+    for (size_t i = 0; e.empty() && i < s.opening_lines.size(); ++i) {
+      e = CheckOpening(s.holes, s.bones, s.opening_lines[i]);
+      if (!e.empty()) e = s.openings_file + ": opening " + std::to_string(i + 1) + ": " + e;
+    }
+    if (!e.empty()) return Usage("--openings: " + e);
+  } else if (!RandomOpening(s.holes, s.bones, s.random_openings, s.seed, 0)) {
+    return Usage("--random-openings: no opening of that many moves leaves the round open");
+  }
+  if (o.referee.empty()) o.referee = Beside("pitsow");
+  if (access(o.referee.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "pitsow-arena: referee %s: not found\n", o.referee.c_str());
+    return kExitPlayerMissing;
+  }
+  const RunResult r = RunTournament(o);
+  if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
+  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
+  return r.status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "stats") return Stats(argc - 1, argv + 1);
+  if (argc > 1 && std::string(argv[1]) == "merge") return Merge(argc - 1, argv + 1);
+  return Tournament(argc, argv);
+}

@@ -1,0 +1,189 @@
+#include "records.h"
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+double Now() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+Json SlotFields(const Settings& s, const Slot& slot) {
+  const auto pairings = Pairings(s);
+  const auto [a, b] = pairings[static_cast<size_t>(slot.pairing)];
+  const std::string& la = s.players[static_cast<size_t>(a)].label;
+  const std::string& lb = s.players[static_cast<size_t>(b)].label;
+  return Json{{"type", "round"},
+              {"pairing", slot.pairing},
+              {"players", {la, lb}},
+              {"pair", slot.pair},
+              {"seat", slot.seat},
+              {"player1", slot.seat == 0 ? la : lb},
+              {"player2", slot.seat == 0 ? lb : la}};
+}
+
+}  // namespace
+
+Json SettingsToJson(const Settings& s) {
+  Json players = Json::array();
+  for (const PlayerSpec& p : s.players) players.push_back({{"label", p.label}, {"file", p.file}});
+  Json openings = s.openings_file.empty()
+                      ? Json{{"random", s.random_openings}, {"seed", s.seed}}
+                      : Json{{"file", s.openings_file}, {"lines", s.opening_lines.size()}};
+  Json sprt = nullptr;
+  if (s.sprt)
+    sprt = {{"elo0", s.sprt->elo0},
+            {"elo1", s.sprt->elo1},
+            {"alpha", s.sprt->alpha},
+            {"beta", s.sprt->beta}};
+  Json shard = nullptr;
+  if (s.shards > 1) shard = {s.shard, s.shards};
+  return {{"players", players},       {"format", s.format},
+          {"pairs", s.pairs},         {"holes", s.holes},
+          {"bones", s.bones},         {"max_turns", s.max_turns},
+          {"openings", openings},     {"sprt", sprt},
+          {"shard", shard},           {"move_time", s.move_time},
+          {"memory_mb", s.memory_mb}, {"max_faults", s.max_faults}};
+}
+
+std::string SettingsFromJson(const Json& j, Settings& s) {
+  try {
+    s.players.clear();
+    for (const Json& p : j.at("players"))
+      s.players.push_back({p.at("label").get<std::string>(), p.at("file").get<std::string>()});
+    s.format = j.at("format").get<std::string>();
+    s.pairs = j.at("pairs").get<int>();
+    s.holes = j.at("holes").get<int>();
+    s.bones = j.at("bones").get<int>();
+    s.max_turns = j.at("max_turns").get<int>();
+    const Json& o = j.at("openings");
+    if (o.contains("file")) {
+      s.openings_file = o.at("file").get<std::string>();
+    } else {
+      s.random_openings = o.at("random").get<int>();
+      s.seed = o.at("seed").get<uint64_t>();
+    }
+    if (j.at("sprt").is_object()) {
+      const Json& t = j.at("sprt");
+      s.sprt = SprtSpec{t.at("elo0").get<double>(), t.at("elo1").get<double>(),
+                        t.at("alpha").get<double>(), t.at("beta").get<double>()};
+    }
+    if (j.at("shard").is_array()) {
+      s.shard = j.at("shard")[0].get<int>();
+      s.shards = j.at("shard")[1].get<int>();
+    }
+    s.move_time = j.at("move_time").get<double>();
+    s.memory_mb = j.at("memory_mb").get<int>();
+    s.max_faults = j.at("max_faults").get<int>();
+  } catch (const Json::exception& e) {
+    return std::string("bad tournament settings: ") + e.what();
+  }
+  if (s.players.size() < 2 || s.pairs < 0 || s.shards < 1) return "bad tournament settings";
+  return "";
+}
+
+Json RoundToJson(const Settings& s, const Slot& slot, const Json& r, const std::string& match) {
+  Json j = SlotFields(s, slot);
+  j["opening"] = r.value("opening", Json::array());
+  j["moves"] = r.value("moves", Json::array());
+  j["stores"] = r.value("stores", Json::array());
+  j["winner"] = r.value("winner", 0);
+  j["end"] = r.value("end", "");
+  j["turns"] = r.value("turns", 0);
+  j["match"] = match;
+  return j;
+}
+
+Json RetiredRoundToJson(const Settings& s, const Slot& slot, int winner) {
+  Json j = SlotFields(s, slot);
+  j["opening"] = OpeningOf(s, slot.pair);
+  j["moves"] = Json::array();
+  j["stores"] = {0, 0};
+  j["winner"] = winner;
+  j["end"] = "retired";
+  j["turns"] = 0;
+  j["match"] = nullptr;
+  return j;
+}
+
+void Absorb(Ledger& ledger, const Json& line) {
+  const std::string type = line.value("type", "");
+  if (type == "tournament") {
+    ledger.settings = line.value("settings", Json::object());
+  } else if (type == "round") {
+    RoundRecord r;
+    r.slot = {line.value("pairing", 0), line.value("pair", 0), line.value("seat", 0)};
+    r.winner = line.value("winner", 0);
+    r.end = line.value("end", "");
+    if (!ledger.rounds.emplace(r.slot, r).second) ++ledger.duplicates;
+  } else if (type == "fault") {
+    FaultRecord f;
+    f.slot = {line.value("pairing", 0), line.value("pair", 0), line.value("seat", 0)};
+    f.player = line.value("player", "");
+    f.kind = line.value("kind", "");
+    f.report = line.value("report", "");
+    f.match = line.value("match", "");
+    f.round = line.value("round", 0);
+    ledger.faults.push_back(f);
+  } else if (type == "retired") {
+    ledger.retired[line.value("player", "")] = line.value("faults", 0);
+  } else if (type == "end") {
+    ledger.end = line.value("reason", "");
+  }
+}
+
+std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot read " + path;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t at = 0;
+  valid_bytes = 0;
+  for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', at)) {
+    const std::string line = text.substr(at, nl - at);
+    Json j = Json::parse(line, nullptr, false);
+    if (j.is_discarded() || !j.is_object())
+      return path + ": bad line at byte " + std::to_string(at);
+    Absorb(ledger, j);
+    at = nl + 1;
+    valid_bytes = static_cast<long>(at);
+  }
+  if (ledger.settings.is_null()) return path + ": no tournament line";
+  return "";
+}
+
+std::string OpenResults(const std::string& path, long valid_bytes, ResultsFile& f) {
+  f.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (f.fd < 0) return path + ": " + std::strerror(errno);
+  if (valid_bytes >= 0 && ftruncate(f.fd, valid_bytes) != 0)
+    return path + ": " + std::strerror(errno);
+  f.last_sync = Now();
+  return "";
+}
+
+std::string AppendLine(ResultsFile& f, const Json& line) {
+  const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  const ssize_t n = write(f.fd, text.data(), text.size());
+  if (n != static_cast<ssize_t>(text.size()))
+    return std::string("results.jsonl: ") + (n < 0 ? std::strerror(errno) : "short write");
+  if (Now() - f.last_sync >= 1.0) {
+    fdatasync(f.fd);
+    f.last_sync = Now();
+  }
+  return "";
+}
+
+void CloseResults(ResultsFile& f) {
+  if (f.fd < 0) return;
+  fdatasync(f.fd);
+  close(f.fd);
+  f.fd = -1;
+}

@@ -1,0 +1,67 @@
+// The arena's results.jsonl: the tournament line, one line per round as it
+// finishes, faults, retirements, the sequential test and the end, each
+// appended with one write so that an interrupted run leaves whole lines
+// (at most a torn last one, which loading drops). Loading it back gives
+// the ledger that resume, merge and the verdict work from.
+#pragma once
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "schedule.h"
+
+using Json = nlohmann::json;
+
+struct RoundRecord {
+  Slot slot;
+  int winner = 0;  // referee terms: 0 draw, 1 player 1, 2 player 2
+  std::string end;
+};
+
+struct FaultRecord {
+  Slot slot;
+  std::string player, kind, report, match;
+  int round = 0;
+};
+
+// Everything a results file tells.
+struct Ledger {
+  Json settings;  // the tournament line's settings
+  std::map<Slot, RoundRecord> rounds;
+  std::vector<FaultRecord> faults;
+  std::map<std::string, int> retired;  // label -> faults
+  std::string end;                     // the last end reason, or empty
+  int duplicates = 0;                  // rounds seen twice (merge)
+};
+
+Json SettingsToJson(const Settings& s);
+// The settings of a tournament line; an error text when it is not one.
+std::string SettingsFromJson(const Json& j, Settings& s);
+
+Json RoundToJson(const Settings& s, const Slot& slot, const Json& referee_round,
+                 const std::string& match);
+// A round not played because a player was retired: the retired player
+// loses (both retired: a draw).
+Json RetiredRoundToJson(const Settings& s, const Slot& slot, int winner);
+
+// Adds one results line to the ledger.
+void Absorb(Ledger& ledger, const Json& line);
+
+// Reads a results file. `valid_bytes` is the length of its whole lines (a
+// torn last line is left out). An error text on failure.
+std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes);
+
+// The append-only results file.
+struct ResultsFile {
+  int fd = -1;
+  double last_sync = 0;
+};
+
+// Opens (creating when asked) and cuts a torn tail at `valid_bytes`.
+std::string OpenResults(const std::string& path, long valid_bytes, ResultsFile& f);
+// One write of one line; flushed to the disk at most once a second.
+std::string AppendLine(ResultsFile& f, const Json& line);
+void CloseResults(ResultsFile& f);

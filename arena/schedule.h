@@ -1,0 +1,72 @@
+// What a tournament plays: its settings, the pairings of its format, the
+// opening of every pair (drawn from the seed and the pair's index by a
+// generator of our own, so every machine draws the same), and which pairs
+// belong to a shard.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stats.h"
+
+struct PlayerSpec {
+  std::string label;
+  std::string file;  // absolute
+};
+
+struct Settings {
+  std::vector<PlayerSpec> players;
+  std::string format = "round-robin";  // or "gauntlet"
+  int pairs = 100;                     // per pairing
+  int holes = 6, bones = 6, max_turns = 300;
+  int random_openings = 2;  // used when openings_file is empty
+  uint64_t seed = 1;
+  std::string openings_file;                    // absolute, or empty
+  std::vector<std::vector<int>> opening_lines;  // the file's openings
+  std::optional<SprtSpec> sprt;
+  int shard = 1, shards = 1;  // play the shard-th of shards parts
+  double move_time = 0;
+  int memory_mb = 0;
+  int max_faults = 10;
+};
+
+// Player indexes [A, B] of each pairing: round robin (0,1),(0,2),...,(1,2)...
+// or gauntlet (0,1),(0,2),...
+std::vector<std::pair<int, int>> Pairings(const Settings& s);
+
+// One step of splitmix64.
+uint64_t SplitMix64(uint64_t& state);
+
+// K random moves from the filled board, each a non-empty hole of the mover
+// numbered on its own side; an opening that ends the round is drawn again.
+// Empty when K is 0; nullopt when no such opening turns up.
+std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, uint64_t seed,
+                                              int pair);
+
+// Plays an opening from the filled board; an error text when it names an
+// empty or missing hole or ends the round.
+std::string CheckOpening(int holes, int bones, const std::vector<int>& opening);
+
+// Parses an openings file (holes separated by blanks and/or commas, blank
+// lines skipped); an error text on failure.
+std::string ReadOpenings(const std::string& path, std::vector<std::vector<int>>& lines);
+
+// The opening of pair `pair`, the same in every pairing.
+std::vector<int> OpeningOf(const Settings& s, int pair);
+
+// Whether pair `pair` of pairing `pairing` is in this run's shard.
+bool InShard(const Settings& s, int pairing, int pair);
+
+// One round of the schedule: pairing, pair, seat (0: A is player 1).
+struct Slot {
+  int pairing = 0, pair = 0, seat = 0;
+  bool operator<(const Slot& o) const {
+    return pairing != o.pairing ? pairing < o.pairing
+           : pair != o.pair     ? pair < o.pair
+                                : seat < o.seat;
+  }
+  bool operator==(const Slot& o) const = default;
+};

@@ -1,0 +1,67 @@
+// The statistics of a match between two players: score, Elo difference with
+// its 95% interval, likelihood of superiority, normalised Elo, the
+// sequential probability ratio test on pair results, and the Bradley-Terry
+// ratings of a field. Only counts go in, so `pitsow-arena stats` can check
+// the numbers against other tools.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Win, draw, loss counts of single rounds, from the first player's side.
+struct Wdl {
+  int64_t wins = 0, draws = 0, losses = 0;
+  int64_t Total() const { return wins + draws + losses; }
+};
+
+// Pair outcomes by pair score 0, 1/4, 1/2, 3/4, 1: LL, LD, DD+WL, WD, WW.
+using Penta = std::array<int64_t, 5>;
+
+struct Estimate {
+  int64_t samples = 0;   // rounds or pairs
+  double score = 0.5;    // mean score
+  double elo = 0;        // Elo difference
+  double elo_error = 0;  // half the 95% interval, in Elo
+  double los = 0.5;      // likelihood of superiority, 0..1
+  double nelo = 0;       // normalised Elo
+  double nelo_error = 0;
+};
+
+// Elo of an expected score x: -400 log10(1/x - 1).
+double EloOfScore(double x);
+// The expected score of an Elo difference.
+double ScoreOfElo(double elo);
+
+Estimate FromWdl(const Wdl& w);
+Estimate FromPenta(const Penta& p);
+
+struct SprtSpec {
+  double elo0 = 0, elo1 = 5, alpha = 0.05, beta = 0.05;
+};
+
+// Parses "elo0=0,elo1=5,alpha=0.05,beta=0.05" (any of the keys, any
+// order; the others keep their defaults); an error text, empty on success.
+std::string ParseSprt(const std::string& text, SprtSpec& spec);
+
+struct SprtState {
+  double llr = 0, lower = 0, upper = 0;
+  int verdict = 0;  // -1 H0 accepted, +1 H1 accepted, 0 go on
+};
+
+// The generalised SPRT of pair results under the logistic model.
+SprtState Sprt(const SprtSpec& spec, const Penta& p);
+// The same over single rounds (the trinomial model).
+SprtState Sprt(const SprtSpec& spec, const Wdl& w);
+
+// Bradley-Terry ratings by minorisation-maximisation. wins[i] counts
+// player i's wins plus half its draws, games[i][j] the rounds between i
+// and j. Elo = 400 log10(gamma), mean 0. A player with no score at all (or
+// all of it) has no finite rating: -inf or +inf, left out of the mean.
+std::vector<double> BradleyTerry(const std::vector<double>& wins,
+                                 const std::vector<std::vector<double>>& games);
+
+// "+40.70", "-inf", with the given decimals.
+std::string Signed(double x, int decimals);
+std::string Fixed(double x, int decimals);
