@@ -207,6 +207,7 @@ int Tournament(int argc, char** argv) {
     return Usage("--random-openings: no opening of that many moves leaves the round open");
   }
   if (o.referee.empty()) o.referee = Beside("pitsow");
+  o.referee = fs::absolute(o.referee).string();
   if (access(o.referee.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "pitsow-arena: referee %s: not found\n", o.referee.c_str());
     return kExitPlayerMissing;

@@ -13,7 +13,7 @@
 
 #include "schedule.h"
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
 struct RoundRecord {
   Slot slot;

@@ -50,6 +50,7 @@ struct Running {
   size_t received = 0;
   bool exited = false;
   int status = 0;
+  Json fault;  // a fault line waiting for its round's line
 };
 
 struct Arena {
@@ -201,9 +202,13 @@ struct Arena {
         const Slot slot{r.job.pairing, r.job.pairs[r.received++], r.job.seat};
         if (ledger.rounds.count(slot)) continue;
         Write(RoundToJson(s, slot, j, r.dir));
+        if (!r.fault.is_null()) Fault(r, r.fault);
+        r.fault = nullptr;
         AfterRound(slot);
       } else if (type == "fault") {
-        Fault(r, j);
+        // Recorded with its round, so that a run cut between the two
+        // lines replays the round without counting its fault twice.
+        r.fault = j;
       }
     }
   }
@@ -295,6 +300,8 @@ struct Arena {
   // What a finished referee run leaves to do.
   void Finished(Running& r) {
     Consume(r);
+    if (!r.fault.is_null()) Fault(r, r.fault);
+    r.fault = nullptr;
     std::vector<int> rest(r.job.pairs.begin() + static_cast<long>(r.received), r.job.pairs.end());
     if (r.status == kExitMatchComplete && rest.empty()) return;
     if (r.status == kExitPlayerFault) {

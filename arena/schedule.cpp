@@ -44,7 +44,7 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
     Board b;
     ResetBoard(b, holes, bones);
     std::vector<int> opening;
-    bool ended = CheckGame(b, holes, bones);
+    bool ended = CheckGame(b, bones);
     for (int k = 0; k < moves && !ended; ++k) {
       int filled[PS_MAX_HOLES], count = 0;
       for (int h = 1; h <= holes; ++h)
@@ -56,7 +56,7 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
       const int m = filled[SplitMix64(state) % static_cast<uint64_t>(count)];
       Play(b, holes, m);
       opening.push_back(m);
-      ended = CheckGame(b, holes, bones);
+      ended = CheckGame(b, bones);
     }
     if (!ended) return opening;
   }
@@ -67,10 +67,10 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) 
   Board b;
   ResetBoard(b, holes, bones);
   for (int m : opening) {
-    if (CheckGame(b, holes, bones)) return "the opening ends the round";
+    if (CheckGame(b, bones)) return "the opening ends the round";
     if (!Play(b, holes, m)) return "hole " + std::to_string(m) + " is empty or missing";
   }
-  if (CheckGame(b, holes, bones)) return "the opening ends the round";
+  if (CheckGame(b, bones)) return "the opening ends the round";
   return "";
 }
 
