@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
   int status = -1;
   std::string out, err;
 };
@@ -37,7 +37,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& out, const 
   return pid;
 }
 
-Run Arena(const TestDir& dir, const std::vector<std::string>& args) {
+Outcome Arena(const TestDir& dir, const std::vector<std::string>& args) {
   const std::string out = (dir / "out.txt").string(), err = (dir / "err.txt").string();
   int status = 0;
   waitpid(Spawn(args, out, err), &status, 0);
@@ -76,7 +76,7 @@ std::string Standings(const std::string& out) { return out.substr(out.find("\nSt
 TEST(ArenaRun, RoundRobinWithCrasher) {
   TestDir dir;
   const std::string out = (dir / "t").string();
-  const Run r = Arena(dir, {"--out", out, "--pairs", "20", "--concurrency", "2", "--quiet",
+  const Outcome r = Arena(dir, {"--out", out, "--pairs", "20", "--concurrency", "2", "--quiet",
                             "Tossel=" TOSSEL_SO, "starter=" STARTER_SO, "crasher=" CRASH40_SO});
   ASSERT_EQ(r.status, 0) << r.err << r.out;
   const Results res = Load(dir / "t/results.jsonl");
@@ -108,7 +108,7 @@ TEST(ArenaRun, ResumeAfterKill) {
     extra.insert(extra.end(), common.begin(), common.end());
     return extra;
   };
-  const Run whole = Arena(dir, with({"--out", (dir / "whole").string()}));
+  const Outcome whole = Arena(dir, with({"--out", (dir / "whole").string()}));
   ASSERT_EQ(whole.status, 0) << whole.err;
 
   // Killed once a quarter of the rounds are in, then resumed.
@@ -126,7 +126,7 @@ TEST(ArenaRun, ResumeAfterKill) {
   EXPECT_LT(before, 80u);
   // Without --resume the folder is not touched.
   EXPECT_EQ(Arena(dir, with({"--out", (dir / "cut").string()})).status, 64);
-  const Run resumed = Arena(dir, with({"--out", (dir / "cut").string(), "--resume"}));
+  const Outcome resumed = Arena(dir, with({"--out", (dir / "cut").string(), "--resume"}));
   ASSERT_EQ(resumed.status, 0) << resumed.err;
   const Results res = Load(file);
   EXPECT_EQ(res.repeats, 0);
@@ -140,7 +140,7 @@ TEST(ArenaRun, ShardsMerge) {
       "--pairs", "12", "--quiet", "S=" STARTER_SO, "L=" LAST_HOLE_SO, "T=" STARTER_SO};
   std::vector<std::string> all = {"--out", (dir / "all").string()};
   all.insert(all.end(), common.begin(), common.end());
-  const Run whole = Arena(dir, all);
+  const Outcome whole = Arena(dir, all);
   ASSERT_EQ(whole.status, 0) << whole.err;
   std::vector<std::string> merge = {"merge"};
   for (int k = 1; k <= 4; ++k) {
@@ -150,7 +150,7 @@ TEST(ArenaRun, ShardsMerge) {
     ASSERT_EQ(Arena(dir, args).status, 0);
     merge.push_back(args[1]);
   }
-  const Run merged = Arena(dir, merge);
+  const Outcome merged = Arena(dir, merge);
   ASSERT_EQ(merged.status, 0) << merged.err;
   EXPECT_EQ(Standings(merged.out), Standings(whole.out));
   merge.push_back(merge[1]);  // a shard twice
@@ -159,7 +159,7 @@ TEST(ArenaRun, ShardsMerge) {
 
 TEST(ArenaRun, SprtStopsEarly) {
   TestDir dir;
-  const Run r = Arena(
+  const Outcome r = Arena(
       dir, {"--out", (dir / "t").string(), "--pairs", "2000", "--batch", "10", "--quiet", "--sprt",
             "elo0=0,elo1=5,alpha=0.05,beta=0.05", "starter=" STARTER_SO, "Tossel=" TOSSEL_SO});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -175,10 +175,10 @@ TEST(ArenaRun, Usage) {
   EXPECT_EQ(Arena(dir, {TOSSEL_SO}).status, 64);
   EXPECT_EQ(Arena(dir, {"--sprt", "elo0=1", "A=" TOSSEL_SO, "B=" TOSSEL_SO, "C=" TOSSEL_SO}).status,
             64);
-  const Run missing = Arena(dir, {"A=" TOSSEL_SO, "B=/nonexistent/B.so"});
+  const Outcome missing = Arena(dir, {"A=" TOSSEL_SO, "B=/nonexistent/B.so"});
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1);
-  const Run stats = Arena(dir, {"stats", "--wdl", "136,111,96"});
+  const Outcome stats = Arena(dir, {"stats", "--wdl", "136,111,96"});
   EXPECT_EQ(stats.status, 0);
   EXPECT_NE(stats.out.find("Elo +40.70 +/- 30.43"), std::string::npos);
 }
