@@ -25,6 +25,7 @@ std::optional<std::string> ClaimFile(const std::string& path,
     readable = false;
     f = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
   }
+  if (f < 0 && errno == ETXTBSY) return path + " is a running program; it is not overwritten";
   if (f < 0) return "cannot create " + path + ": " + std::strerror(errno);
 
   auto refuse = [&](const std::string& why) {
@@ -47,11 +48,13 @@ std::optional<std::string> ClaimFile(const std::string& path,
       ssize_t n;
       while ((n = pread(f, magic, sizeof magic, 0)) < 0 && errno == EINTR) {
       }
-      if (n == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0)
+      if (n == 4 && std::memcmp(magic,
+                                "\x7f"
+                                "ELF",
+                                4) == 0)
         return refuse(path + " is a program or library (an ELF file); it is not overwritten");
     }
-    if (ftruncate(f, 0) != 0)
-      return refuse("cannot empty " + path + ": " + std::strerror(errno));
+    if (ftruncate(f, 0) != 0) return refuse("cannot empty " + path + ": " + std::strerror(errno));
   }
   fd = f;
   return std::nullopt;

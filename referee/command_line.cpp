@@ -149,7 +149,9 @@ std::string UsageText() {
       "then on the loader's search path (LD_LIBRARY_PATH and the system's).",
       "",
       "Exit status: 0 complete match, 1 a player cannot play,",
-      "             2 a player library or entry point missing, 3 an input/output failure.",
+      "             2 a player library or entry point missing or unusable,",
+      "             3 an input/output failure, 4 a player ended the process in a call,",
+      "             128 + signal: a player died of that signal in a call.",
   };
   std::string text;
   for (const char* line : lines) text.append(line).append("\r\n");

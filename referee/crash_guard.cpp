@@ -17,6 +17,7 @@ struct sigaction Previous[65];
 
 int LogFd = -1;
 bool LogIsConsole = false;
+bool StderrIsTerminal = false;  // then the console's unfinished progress line is there too
 
 GuardedMemory Memory{};
 char* GuardPage[3] = {};  // the inaccessible pages behind record 1, record 2 and the rows
@@ -51,6 +52,7 @@ void WriteAll(int fd, const char* p, size_t n) {
 
 // The report on stderr, and at the end of the log.
 void Tell(const LineBuffer& line) {
+  if (StderrIsTerminal) WriteAll(STDERR_FILENO, "\n", 1);
   WriteAll(STDERR_FILENO, line.text, line.size);
   WriteAll(STDERR_FILENO, "\n", 1);
   if (LogFd >= 0) {
@@ -103,6 +105,7 @@ void OnExit() {
 }  // namespace
 
 void InstallCrashGuard() {
+  StderrIsTerminal = isatty(STDERR_FILENO) == 1;
   static char altStack[64 * 1024];
   stack_t stack{};
   stack.ss_sp = altStack;

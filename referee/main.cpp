@@ -23,8 +23,7 @@ bool StandardDescriptorsReady() {
       ReportToStderr("pitsow: standard output is closed; the console cannot be written");
     return false;
   }
-  if (fcntl(STDIN_FILENO, F_GETFD) < 0 && open("/dev/null", O_RDONLY) != STDIN_FILENO)
-    return false;
+  if (fcntl(STDIN_FILENO, F_GETFD) < 0 && open("/dev/null", O_RDONLY) != STDIN_FILENO) return false;
   if (fcntl(STDERR_FILENO, F_GETFD) < 0 && open("/dev/null", O_WRONLY) != STDERR_FILENO)
     return false;
   return true;

@@ -5,10 +5,10 @@
 #include <cerrno>
 
 #include "board_display.h"
-#include "crash_guard.h"
-#include "player_calls.h"
 #include "command_line.h"
+#include "crash_guard.h"
 #include "mytimer.h"
+#include "player_calls.h"
 #include "player_init.h"
 #include "run_log.h"
 #include "turn.h"

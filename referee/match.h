@@ -8,7 +8,6 @@
 #include "exit_status.h"
 #include "referee.h"
 
-
 // Plays the match between the players bound in ref.players, with the
 // settings of args; returns the exit status. An input/output failure ends
 // the process (output.h).

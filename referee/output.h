@@ -4,14 +4,13 @@
 // the stream and the reason, exit status 3.
 #pragma once
 
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "claim_file.h"
 #include "error.h"
-
 #include "exit_status.h"
 
 inline constexpr const char* kLineEnd = "\r\n";

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <link.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,11 +67,46 @@ std::string Machine(const Elf64_Ehdr& h) {
   return text;
 }
 
-// Copies the library at source to a fresh file in $TMPDIR (or /tmp), loads
-// it, and removes the file at once: the loaded library stays mapped, and
-// nothing is left behind however the referee ends.
+// Copies all of the file at in to out; false with errno on failure.
+bool CopyAll(int in, int out) {
+  char buf[1 << 16];
+  for (;;) {
+    const ssize_t n = read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      done += w;
+    }
+  }
+}
+
+// The private copy lives in memory: an anonymous file opened by the path
+// /proc/PID/fd/N, which a debugger attached to the referee can read too
+// (it finds the player's symbols there). Nothing is ever written to disk,
+// so nothing can be left behind however the referee ends.
+bool LoadMemoryCopy(const std::string& source, void*& handle) {
+  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  const int copy = memfd_create("PsPlayer2.so", MFD_CLOEXEC);
+  const bool copied = copy >= 0 && CopyAll(in, copy);
+  close(in);
+  if (copied) {
+    const std::string path = "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(copy);
+    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle != nullptr) return true;  // the descriptor stays open with the library
+  }
+  if (copy >= 0) close(copy);
+  return false;
+}
+
+// Where memory files cannot hold code: a copy in $TMPDIR (or /tmp), loaded
+// and removed at once; the loaded library stays mapped.
 std::optional<Error> LoadPrivateCopy(const std::string& source, const std::string& file,
-                                      void*& handle) {
+                                     void*& handle) {
+  if (LoadMemoryCopy(source, handle)) return std::nullopt;
   const char* tmp = getenv("TMPDIR");
   const std::string folder = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
   std::string path = folder + "/PsPlayer2-XXXXXX.so";
@@ -79,22 +115,7 @@ std::optional<Error> LoadPrivateCopy(const std::string& source, const std::strin
     return Error{"pitsow: " + file + ": cannot create a private copy in " + folder + ": " +
                  std::strerror(errno)};
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  bool ok = in >= 0;
-  char buf[1 << 16];
-  while (ok) {
-    const ssize_t n = read(in, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    for (ssize_t done = 0; ok && done < n;) {
-      const ssize_t w = write(out, buf + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      ok = w > 0;
-      if (ok) done += w;
-    }
-  }
+  bool ok = in >= 0 && CopyAll(in, out);
   const int copyErrno = errno;
   if (in >= 0) close(in);
   if (close(out) != 0) ok = false;

@@ -35,6 +35,6 @@ struct Referee {
   PlayerSource sources[3];
   PsInfo Info[3] = {};  // each player's record, handed over once
   OutStream console = ConsoleStream();
-  OutStream log;  // open only when the referee's level is above 0
+  OutStream log;                        // open only when the referee's level is above 0
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

@@ -8,108 +8,11 @@
 
 #include <regex>
 
-#include "test_dir.h"
+#include "match_runner.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-// A folder with the referee and its two players in bin/, run from run/.
-class Arena {
- public:
-  Arena(const std::string& player1 = SCRIPTED_SO, const std::string& player2 = SCRIPTED_SO) {
-    fs::create_directories(Bin());
-    fs::create_directories(Run());
-    fs::copy_file(PITSOW_EXE, Bin() / "pitsow");
-    if (!player1.empty()) fs::create_symlink(player1, Bin() / "PsPlayer1.so");
-    if (!player2.empty()) fs::create_symlink(player2, Bin() / "PsPlayer2.so");
-  }
-
-  fs::path Bin() const { return dir / "bin"; }
-  fs::path Run() const { return dir / "run"; }
-  std::string File(const std::string& name) const { return ReadFile(Run() / name); }
-  bool Exists(const std::string& name) const { return fs::exists(Run() / name); }
-  void Script(int player, const std::string& text) const {
-    WriteFile(Run() / ("script" + std::to_string(player) + ".txt"), text);
-  }
-
-  // Runs the referee with args; stdout goes to stdoutPath when given.
-  Result Play(const std::vector<std::string>& args, const std::string& stdoutPath = "",
-              const std::string& libraryPath = "") const {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(Run().c_str()) != 0) _exit(120);
-      const std::string outName = stdoutPath.empty() ? out.string() : stdoutPath;
-      const int o = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(121);
-      if (!libraryPath.empty()) setenv("LD_LIBRARY_PATH", libraryPath.c_str(), 1);
-      const std::string exe = (Bin() / "pitsow").string();
-      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
-      _exit(122);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Result r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = stdoutPath.empty() ? ReadFile(out) : "";
-    r.err = ReadFile(err);
-    return r;
-  }
-
-  TestDir dir;
-};
-
-// Times and the date vary from run to run: their digits become '#'.
-std::string MaskTimes(const std::string& text) {
-  static const std::regex date(
-      R"(^   [ 0-9]{2}:[ 0-9]{2}:[ 0-9]{2}\.[ 0-9]{2}   [ 0-9]{2}-[A-Z][a-z]{2}-[ 0-9]{4}\r\n)");
-  static const std::regex number(R"([0-9]+\.[0-9]+)");
-  std::string masked =
-      std::regex_replace(text, date, "<date>\r\n", std::regex_constants::format_first_only);
-  std::string out;
-  auto begin = std::sregex_iterator(masked.begin(), masked.end(), number);
-  size_t last = 0;
-  for (auto it = begin; it != std::sregex_iterator(); ++it) {
-    out.append(masked, last, static_cast<size_t>(it->position()) - last);
-    std::string n = it->str();
-    for (char& c : n)
-      if (c != '.') c = '#';
-    out += n;
-    last = static_cast<size_t>(it->position() + it->length());
-  }
-  out.append(masked, last);
-  return out;
-}
-
-// Compares with a golden file; PITSOW_UPDATE_GOLDEN=1 rewrites it instead.
-void ExpectGolden(const std::string& actual, const std::string& name) {
-  const fs::path golden = fs::path(GOLDEN_DIR) / name;
-  if (getenv("PITSOW_UPDATE_GOLDEN") != nullptr) WriteFile(golden, actual);
-  EXPECT_EQ(actual, ReadFile(golden)) << "golden file " << golden;
-}
-
-size_t Count(const std::string& text, const std::string& needle) {
-  size_t n = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
-  return n;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 TEST(Match, CallsReachEachPlayerInTheirExactOrder) {
   Arena a;
