@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test.
-.PHONY: all build play test test-asan bench fuzz clean
+.PHONY: all build play test test-asan bench fuzz clean slurm-test
 
 all: build
 
@@ -33,6 +33,10 @@ fuzz:
 	cmake --build --preset fuzz --target command_line_fuzz
 	mkdir -p build-fuzz/corpus
 	build-fuzz/bin/command_line_fuzz build-fuzz/corpus tests/fuzz/corpus -max_total_time=60
+
+# A single-node Slurm on this machine plays a 4-shard tournament and merges it.
+slurm-test: build
+	bash examples/slurm/slurm_test.sh build
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz
