@@ -63,9 +63,11 @@ typedef struct PsChannel {
   uint32_t state; /* the futex word */
   uint8_t pad0[60];
   uint32_t host_sleeping; /* host is in, or about to enter, FUTEX_WAIT */
-  uint8_t pad1[60];
+  int32_t host_spins;     /* the host's spin budget (PsSpinAdaptive) */
+  uint8_t pad1[56];
   uint32_t client_sleeping; /* client is in, or about to enter, FUTEX_WAIT */
-  uint8_t pad2[60];
+  int32_t client_spins;     /* the client's spin budget */
+  uint8_t pad2[56];
 
   /* Request. */
   int32_t call;    /* PS_CALL_... */
@@ -93,10 +95,18 @@ PS_STATIC_ASSERT(offsetof(PsChannel, text) == 628, channel_text);
 PS_STATIC_ASSERT(sizeof(PsChannel) == 1652, channel_size);
 PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
 
-/* Spin iterations (each one pause instruction and a load) before a waiter
- * goes to sleep. Chosen by bench/shm_floor: a few microseconds. */
-#ifndef PS_CHANNEL_SPINS
-#define PS_CHANNEL_SPINS 4000
+/* Spin budget of a waiter, in rounds of one pause and one load (about
+ * 25 ns here). Spinning pays only while the other side is on a CPU: on an
+ * idle machine a round trip then takes well under a microsecond, against
+ * tens for a futex sleep and wake; on a loaded machine a spinner keeps the
+ * other side from running. So each side adapts its budget: doubled after a
+ * wait that spinning ended, halved after one that had to sleep, within
+ * these bounds (bench/shm_floor measures them). */
+#ifndef PS_CHANNEL_SPINS_MIN
+#define PS_CHANNEL_SPINS_MIN 16
+#endif
+#ifndef PS_CHANNEL_SPINS_MAX
+#define PS_CHANNEL_SPINS_MAX 200
 #endif
 
 static inline void PsCpuRelax(void) {
@@ -140,6 +150,20 @@ static inline uint32_t PsSpinWhile(PsChannel *ch, uint32_t old, long spins) {
     PsCpuRelax();
     s = PsLoad(&ch->state);
   }
+  return s;
+}
+
+/* Spins while the state word holds old, within the adaptive budget,
+ * and adapts the budget to the outcome; returns the state seen last. */
+static inline uint32_t PsSpinAdaptive(PsChannel *ch, uint32_t old, int32_t *budget) {
+  int32_t b = *budget;
+  if (b < PS_CHANNEL_SPINS_MIN || b > PS_CHANNEL_SPINS_MAX) b = PS_CHANNEL_SPINS_MIN;
+  const uint32_t s = PsSpinWhile(ch, old, b);
+  if (s != old)
+    b = b * 2 < PS_CHANNEL_SPINS_MAX ? b * 2 : PS_CHANNEL_SPINS_MAX;
+  else
+    b = b / 2 > PS_CHANNEL_SPINS_MIN ? b / 2 : PS_CHANNEL_SPINS_MIN;
+  *budget = b;
   return s;
 }
 

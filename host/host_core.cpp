@@ -252,7 +252,7 @@ uint32_t WaitForWork(PsChannel* ch) {
   for (;;) {
     uint32_t s = PsLoad(&ch->state);
     if (s == PS_CH_REQUEST || s == PS_CH_QUIT) return s;
-    s = PsSpinWhile(ch, s, PS_CHANNEL_SPINS);
+    s = PsSpinAdaptive(ch, s, &ch->host_spins);
     if (s == PS_CH_REQUEST || s == PS_CH_QUIT) return s;
     PsSleepWhile(ch, s, &ch->host_sleeping, nullptr);
   }
@@ -296,6 +296,8 @@ int RunHost(const HostOptions& options) {
   // parent is no longer the one named.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (options.parent != 0 && getppid() != options.parent) return 1;
+  const std::string name = "pitsow-host-" + std::to_string(options.player);
+  prctl(PR_SET_NAME, name.c_str());
 
   PageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   struct stat st {};

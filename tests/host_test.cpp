@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,15 +100,29 @@ TEST_F(Host, Crashes) {
 }
 
 TEST_F(Host, Exits) {
-  const HostFault f = TurnFault(3);
+  HostFault f = TurnFault(3);
   EXPECT_EQ(f.kind, Kind::Exited);
   EXPECT_EQ(f.status, 0);
+  StopHost(hp_);
+  f = TurnFault(8);  // _exit: no note from the host, found by waitpid
+  EXPECT_EQ(f.kind, Kind::Exited);
+  EXPECT_EQ(f.status, 3);
 }
 
+void Tick(int) {}
+
+// A signal every millisecond interrupts the waits: the limit still holds.
 TEST_F(Host, Timeout) {
+  struct sigaction sa {};
+  sa.sa_handler = Tick;
+  sigaction(SIGALRM, &sa, nullptr);
+  const itimerval every{{0, 1000}, {0, 1000}};
+  setitimer(ITIMER_REAL, &every, nullptr);
   HostLimits limits;
   limits.move_seconds = 0.2;
   const HostFault f = TurnFault(4, limits);
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
   EXPECT_EQ(f.kind, Kind::Timeout);
   EXPECT_EQ(f.limit_seconds, 0.2);
 }
