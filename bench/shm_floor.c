@@ -18,8 +18,8 @@
 
 #include "channel.h"
 
-/* A way to wait: a bare futex, or spinning within [lo, hi] rounds (the
- * budget adapts between them, as the channel does; lo == hi: fixed). */
+/* A way to wait: a bare futex, spinning a fixed lo == hi rounds, or the
+ * channel's adaptive budget within [lo, hi] before the futex. */
 typedef struct Wait {
   int bare;
   int32_t lo, hi;
@@ -41,9 +41,7 @@ static uint32_t WaitWhile(PsChannel *ch, uint32_t old, uint32_t *my_sleeping, in
   if (w.lo == PS_CHANNEL_SPINS_MIN && w.hi == PS_CHANNEL_SPINS_MAX) {
     s = PsSpinAdaptive(ch, old, budget);
   } else {
-    int32_t b = *budget < w.lo ? w.lo : *budget > w.hi ? w.hi : *budget;
-    s = PsSpinWhile(ch, old, b);
-    *budget = s != old ? (b * 2 < w.hi ? b * 2 : w.hi) : (b / 2 > w.lo ? b / 2 : w.lo);
+    s = PsSpinWhile(ch, old, w.lo);
   }
   while (s == old) s = PsSleepWhile(ch, old, my_sleeping, NULL);
   return s;

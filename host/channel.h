@@ -99,9 +99,9 @@ PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
  * 25 ns here). Spinning pays only while the other side is on a CPU: on an
  * idle machine a round trip then takes well under a microsecond, against
  * tens for a futex sleep and wake; on a loaded machine a spinner keeps the
- * other side from running. So each side adapts its budget: doubled after a
- * wait that spinning ended, halved after one that had to sleep, within
- * these bounds (bench/shm_floor measures them). */
+ * other side from running. So each side adapts its budget to the waits it
+ * sees (PsSpinAdaptive), within these bounds (bench/shm_floor measures
+ * them). */
 #ifndef PS_CHANNEL_SPINS_MIN
 #define PS_CHANNEL_SPINS_MIN 16
 #endif
@@ -153,17 +153,24 @@ static inline uint32_t PsSpinWhile(PsChannel *ch, uint32_t old, long spins) {
   return s;
 }
 
-/* Spins while the state word holds old, within the adaptive budget,
- * and adapts the budget to the outcome; returns the state seen last. */
+/* Spins while the state word holds old, within the adaptive budget, and
+ * adapts it: after a wait that spinning ended, to twice the rounds that
+ * wait took; after one that spinning did not end, to half. Returns the
+ * state seen last. */
 static inline uint32_t PsSpinAdaptive(PsChannel *ch, uint32_t old, int32_t *budget) {
   int32_t b = *budget;
   if (b < PS_CHANNEL_SPINS_MIN || b > PS_CHANNEL_SPINS_MAX) b = PS_CHANNEL_SPINS_MIN;
-  const uint32_t s = PsSpinWhile(ch, old, b);
-  if (s != old)
-    b = b * 2 < PS_CHANNEL_SPINS_MAX ? b * 2 : PS_CHANNEL_SPINS_MAX;
-  else
-    b = b / 2 > PS_CHANNEL_SPINS_MIN ? b / 2 : PS_CHANNEL_SPINS_MIN;
-  *budget = b;
+  int32_t used = 0;
+  uint32_t s = PsLoad(&ch->state);
+  while (s == old && used < b) {
+    PsCpuRelax();
+    s = PsLoad(&ch->state);
+    ++used;
+  }
+  b = s != old ? 2 * used : b / 2;
+  *budget = b < PS_CHANNEL_SPINS_MIN   ? PS_CHANNEL_SPINS_MIN
+            : b > PS_CHANNEL_SPINS_MAX ? PS_CHANNEL_SPINS_MAX
+                                       : b;
   return s;
 }
 

@@ -8,6 +8,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -102,7 +103,19 @@ bool NearMemoryLimit(long* used) {
   return *used + margin >= LimitBytes;
 }
 
-void OnFatalSignal(int sig, siginfo_t* info, void*) {
+// Whether the faulting access was a write (the page-fault error code has
+// it on x86-64; elsewhere every such fault counts as a write).
+bool IsWrite(void* context) {
+#if defined(__x86_64__)
+  const ucontext_t* uc = static_cast<const ucontext_t*>(context);
+  return (uc->uc_mcontext.gregs[REG_ERR] & 2) != 0;
+#else
+  (void)context;
+  return true;
+#endif
+}
+
+void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   PsChannel* ch = Channel;
   if (ch != nullptr && PsLoad(&ch->state) != PS_CH_HOST_DEAD) {
     const uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
@@ -113,10 +126,10 @@ void OnFatalSignal(int sig, siginfo_t* info, void*) {
     int kind = PS_FAULT_SIGNAL;
     if (memoryFault && InPage(addr, RecordGuard)) {
       kind = PS_FAULT_PAST_RECORD;
-      text.Put("wrote past the record (");
+      text.Put(IsWrite(context) ? "wrote" : "read").Put(" past the record (");
     } else if (memoryFault && InPage(addr, RowsGuard)) {
       kind = PS_FAULT_PAST_ROWS;
-      text.Put("wrote past the rows (");
+      text.Put(IsWrite(context) ? "wrote" : "read").Put(" past the rows (");
     } else if (NearMemoryLimit(&used)) {
       kind = PS_FAULT_OUT_OF_MEMORY;
       text.Put("ran out of memory (")
