@@ -105,7 +105,7 @@ PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
 
 /* Spin budgets of a waiter, in rounds of one pause and one load (about
  * 25 ns here). Spinning pays only while the other side is on a CPU: then
- * a round trip takes about a microsecond, against tens for a futex sleep
+ * a round trip takes a microsecond or two, against tens for a futex sleep
  * and the wake-up of an idle CPU; on a loaded machine a long spinner keeps
  * the other side from running and costs far more than it saves. So a side
  * spins long while long spins end its waits; after one that did not, it
