@@ -1,7 +1,8 @@
 // The cost of one isolated player call: HostGetTurn against Tossel in
 // pitsow-host, beside the floor (a bare shared-memory round trip between
 // two processes with the same wait, from shm_floor) and beside the same
-// PsGetTurn called in-process.
+// PsGetTurn called in-process; then two hosts called in a match's order
+// (GetTurn of one, OppTurn of the other), which three processes share.
 //
 //   host_bench <folder with pitsow-host, shm_floor and Tossel.so>
 #include <dlfcn.h>
@@ -79,30 +80,41 @@ int main(int argc, char** argv) {
   const std::string tossel = bin + "/Tossel.so";
   const HoleRow my = {4, 4, 4, 4, 4, 4}, opp = {4, 4, 4, 4, 4, 4};
 
-  HostedPlayer hp;
-  if (const auto error = StartHost(hp, bin + "/pitsow-host", tossel, 1, {})) {
-    std::fprintf(stderr, "%s\n", error->c_str());
-    return 1;
+  HostedPlayer hp[2];
+  for (int n = 0; n < 2; ++n) {
+    if (const auto error = StartHost(hp[n], bin + "/pitsow-host", tossel, n + 1, {})) {
+      std::fprintf(stderr, "%s\n", error->c_str());
+      return 1;
+    }
+    PsInfo info = Info();
+    PsBool ok = 0;
+    if (HostInit(hp[n], info, ok) || !ok) {
+      std::fprintf(stderr, "Tossel did not start in the host\n");
+      return 1;
+    }
   }
-  PsInfo info = Info();
-  PsBool ok = 0;
   int32_t answer = 0;
-  if (HostInit(hp, info, ok) || !ok) {
-    std::fprintf(stderr, "Tossel did not start in the host\n");
-    return 1;
-  }
   const double hosted = NsPerCall([&] {
     for (int i = 0; i < 1000; ++i)
-      if (HostGetTurn(hp, my, opp, 0, 0, answer)) std::exit(1);
+      if (HostGetTurn(hp[0], my, opp, 0, 0, answer)) std::exit(1);
   });
-  HostDone(hp);
-  StopHost(hp);
+  // A match's order: one player's turn, the other told of it, and back.
+  const double match = NsPerCall([&] {
+    for (int i = 0; i < 1000; i += 4)
+      for (int n = 0; n < 2; ++n)
+        if (HostGetTurn(hp[n], my, opp, 0, 0, answer) || HostOppTurn(hp[1 - n], answer))
+          std::exit(1);
+  });
+  for (HostedPlayer& h : hp) {
+    HostDone(h);
+    StopHost(h);
+  }
 
   void* lib = dlopen(tossel.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (lib == nullptr) return 1;
   const auto init = reinterpret_cast<PsInitProc>(dlsym(lib, "PsInit"));
   const auto getTurn = reinterpret_cast<PsGetTurnProc>(dlsym(lib, "PsGetTurn"));
-  info = Info();
+  PsInfo info = Info();
   init(&info);
   volatile int32_t sink = 0;
   const double direct = NsPerCall([&] {
@@ -117,6 +129,8 @@ int main(int argc, char** argv) {
   std::printf("| %-40s | %9.0f |       |\n", "floor: shared-memory round trip (C)", floor);
   std::printf("| %-40s | %9.0f | %5.2f |\n", "HostGetTurn, Tossel in pitsow-host", hosted,
               hosted / floor);
+  std::printf("| %-40s | %9.0f | %5.2f |\n", "two hosts in a match's order, per call", match,
+              match / floor);
   std::printf("| %-40s | %9.0f |       |\n", "PsGetTurn, Tossel in-process", direct);
   std::printf("\nMedians of %d runs of %.1f s; ratio: host call / floor.\n", kRuns, kRunSeconds);
   return 0;

@@ -18,11 +18,11 @@
 
 #include "channel.h"
 
-/* A way to wait: a bare futex, spinning a fixed lo == hi rounds, or the
- * channel's adaptive budget within [lo, hi] before the futex. */
+/* A way to wait: a bare futex, a fixed spin of that many rounds before
+ * the futex, or the channel's adaptive spin. */
 typedef struct Wait {
-  int bare;
-  int32_t lo, hi;
+  int bare, adaptive;
+  int32_t spins;
 } Wait;
 
 static double Now(void) {
@@ -31,18 +31,14 @@ static double Now(void) {
   return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
-static uint32_t WaitWhile(PsChannel *ch, uint32_t old, uint32_t *my_sleeping, int32_t *budget,
+static uint32_t WaitWhile(PsChannel *ch, uint32_t old, uint32_t *my_sleeping, PsSpinner *budget,
                           Wait w) {
   uint32_t s;
   if (w.bare) {
     while ((s = PsLoad(&ch->state)) == old) PsFutexWait(&ch->state, old, NULL);
     return s;
   }
-  if (w.lo == PS_CHANNEL_SPINS_MIN && w.hi == PS_CHANNEL_SPINS_MAX) {
-    s = PsSpinAdaptive(ch, old, budget);
-  } else {
-    s = PsSpinWhile(ch, old, w.lo);
-  }
+  s = w.adaptive ? PsSpinAdaptive(ch, old, budget) : PsSpinWhile(ch, old, w.spins);
   while (s == old) s = PsSleepWhile(ch, old, my_sleeping, NULL);
   return s;
 }
@@ -59,7 +55,7 @@ static void Signal(PsChannel *ch, uint32_t state, uint32_t *other_sleeping, Wait
 /* The answering side: adds one to the argument until told to quit. */
 static void Serve(PsChannel *ch, Wait w) {
   for (;;) {
-    if (WaitWhile(ch, PS_CH_ANSWER, &ch->host_sleeping, &ch->host_spins, w) == PS_CH_QUIT) _exit(0);
+    if (WaitWhile(ch, PS_CH_ANSWER, &ch->host_sleeping, &ch->host_spin, w) == PS_CH_QUIT) _exit(0);
     ch->result = ch->args[0] + 1;
     Signal(ch, PS_CH_ANSWER, &ch->client_sleeping, w);
   }
@@ -82,7 +78,7 @@ static double RoundTrip(Wait w, double seconds) {
     for (int i = 0; i < 1000; ++i, ++n) {
       ch->args[0] = (int32_t)n;
       Signal(ch, PS_CH_REQUEST, &ch->host_sleeping, w);
-      WaitWhile(ch, PS_CH_REQUEST, &ch->client_sleeping, &ch->client_spins, w);
+      WaitWhile(ch, PS_CH_REQUEST, &ch->client_sleeping, &ch->client_spin, w);
       ok &= ch->result == (int32_t)n + 1;
     }
     elapsed = Now() - start;
@@ -110,28 +106,29 @@ static double SpinRound(void) {
 
 static void Row(const char *label, Wait w, double round) {
   char budget[48] = "-";
-  if (!w.bare && w.lo == w.hi)
-    snprintf(budget, sizeof budget, "%d = %.1f us", (int)w.lo, w.lo * round * 1e-3);
+  if (w.adaptive)
+    snprintf(budget, sizeof budget, "%d or %d = %.1f or %.1f us", PS_CHANNEL_SPINS_LONG,
+             PS_CHANNEL_SPINS_SHORT, PS_CHANNEL_SPINS_LONG * round * 1e-3,
+             PS_CHANNEL_SPINS_SHORT * round * 1e-3);
   else if (!w.bare)
-    snprintf(budget, sizeof budget, "%d..%d = %.1f..%.1f us", (int)w.lo, (int)w.hi,
-             w.lo * round * 1e-3, w.hi * round * 1e-3);
-  printf("%-34s %24s %14.0f\n", label, budget, RoundTrip(w, 0.5));
+    snprintf(budget, sizeof budget, "%d = %.1f us", (int)w.spins, w.spins * round * 1e-3);
+  printf("%-34s %26s %14.0f\n", label, budget, RoundTrip(w, 0.5));
 }
 
 int main(int argc, char **argv) {
-  const Wait inUse = {0, PS_CHANNEL_SPINS_MIN, PS_CHANNEL_SPINS_MAX};
+  const Wait inUse = {0, 1, 0};
   if (argc > 1 && strcmp(argv[1], "chosen") == 0) {
     printf("%.0f\n", RoundTrip(inUse, 1.0));
     return 0;
   }
   const double round = SpinRound();
   printf("one spin round (pause + load): %.1f ns\n\n", round);
-  printf("%-34s %24s %14s\n", "wait", "spin budget", "ns/round trip");
+  printf("%-34s %26s %14s\n", "wait", "spin budget", "ns/round trip");
   const Wait bare = {1, 0, 0};
   Row("bare futex", bare, round);
-  const int32_t fixed[] = {0, 40, 200, 1000};
+  const int32_t fixed[] = {0, 40, 200, 1000, 4000};
   for (size_t i = 0; i < sizeof fixed / sizeof fixed[0]; ++i) {
-    const Wait w = {0, fixed[i], fixed[i]};
+    const Wait w = {0, 0, fixed[i]};
     Row("fixed spin, then futex", w, round);
   }
   Row("adaptive spin, then futex (in use)", inUse, round);

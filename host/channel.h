@@ -58,16 +58,24 @@ enum {
 
 #define PS_CHANNEL_TEXT 1024
 
+/* One waiter's spinning history, in the words only that waiter writes
+ * (see PsSpinAdaptive); all zero is a fresh start. */
+typedef struct PsSpinner {
+  int32_t countdown; /* waits left to spin short; 0: spin long */
+  int32_t interval;  /* waits between two long spins while spinning short */
+  int32_t streak;    /* long spins in a row that ended the wait */
+} PsSpinner;
+
 typedef struct PsChannel {
   /* Synchronisation: each word on a cache line of its own. */
   uint32_t state; /* the futex word */
   uint8_t pad0[60];
   uint32_t host_sleeping; /* host is in, or about to enter, FUTEX_WAIT */
-  int32_t host_spins;     /* the host's spin budget (PsSpinAdaptive) */
-  uint8_t pad1[56];
+  PsSpinner host_spin;    /* how the host spins (PsSpinAdaptive) */
+  uint8_t pad1[48];
   uint32_t client_sleeping; /* client is in, or about to enter, FUTEX_WAIT */
-  int32_t client_spins;     /* the client's spin budget */
-  uint8_t pad2[56];
+  PsSpinner client_spin;    /* how the client spins */
+  uint8_t pad2[48];
 
   /* Request. */
   int32_t call;    /* PS_CALL_... */
@@ -95,19 +103,24 @@ PS_STATIC_ASSERT(offsetof(PsChannel, text) == 628, channel_text);
 PS_STATIC_ASSERT(sizeof(PsChannel) == 1652, channel_size);
 PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
 
-/* Spin budget of a waiter, in rounds of one pause and one load (about
- * 25 ns here). Spinning pays only while the other side is on a CPU: on an
- * idle machine a round trip then takes well under a microsecond, against
- * tens for a futex sleep and wake; on a loaded machine a spinner keeps the
- * other side from running. So each side adapts its budget to the waits it
- * sees (PsSpinAdaptive), within these bounds (bench/shm_floor measures
- * them). */
-#ifndef PS_CHANNEL_SPINS_MIN
-#define PS_CHANNEL_SPINS_MIN 16
+/* Spin budgets of a waiter, in rounds of one pause and one load (about
+ * 25 ns here). Spinning pays only while the other side is on a CPU: then
+ * a round trip takes a microsecond or two, against tens for a futex sleep
+ * and the wake-up of an idle CPU; on a loaded machine a long spinner keeps
+ * the other side from running and costs far more than it saves. So a side
+ * spins long while long spins end its waits; after one that did not, it
+ * spins short and tries a long spin again after an interval that doubles
+ * with each failure (up to PS_CHANNEL_PROBE_MAX waits) and falls back to
+ * PS_CHANNEL_PROBE_MIN after a streak of successes. A long spin outlasts
+ * the other side's wake-up, so two sides that both went to sleep find
+ * their way back. bench/shm_floor measures the choices. */
+#ifndef PS_CHANNEL_SPINS_LONG
+#define PS_CHANNEL_SPINS_LONG 1000
 #endif
-#ifndef PS_CHANNEL_SPINS_MAX
-#define PS_CHANNEL_SPINS_MAX 200
-#endif
+#define PS_CHANNEL_SPINS_SHORT 16
+#define PS_CHANNEL_PROBE_MIN 16
+#define PS_CHANNEL_PROBE_MAX 1024
+#define PS_CHANNEL_STREAK 64
 
 static inline void PsCpuRelax(void) {
 #if defined(__x86_64__) || defined(__i386__)
@@ -153,24 +166,20 @@ static inline uint32_t PsSpinWhile(PsChannel *ch, uint32_t old, long spins) {
   return s;
 }
 
-/* Spins while the state word holds old, within the adaptive budget, and
- * adapts it: after a wait that spinning ended, to twice the rounds that
- * wait took; after one that spinning did not end, to half. Returns the
- * state seen last. */
-static inline uint32_t PsSpinAdaptive(PsChannel *ch, uint32_t old, int32_t *budget) {
-  int32_t b = *budget;
-  if (b < PS_CHANNEL_SPINS_MIN || b > PS_CHANNEL_SPINS_MAX) b = PS_CHANNEL_SPINS_MIN;
-  int32_t used = 0;
-  uint32_t s = PsLoad(&ch->state);
-  while (s == old && used < b) {
-    PsCpuRelax();
-    s = PsLoad(&ch->state);
-    ++used;
+/* Spins while the state word holds old, long or short as the waiter's
+ * waits went before (sp); returns the state seen last. */
+static inline uint32_t PsSpinAdaptive(PsChannel *ch, uint32_t old, PsSpinner *sp) {
+  if (sp->interval < PS_CHANNEL_PROBE_MIN || sp->interval > PS_CHANNEL_PROBE_MAX)
+    sp->interval = PS_CHANNEL_PROBE_MIN;
+  if (sp->countdown > 0 && --sp->countdown > 0) return PsSpinWhile(ch, old, PS_CHANNEL_SPINS_SHORT);
+  const uint32_t s = PsSpinWhile(ch, old, PS_CHANNEL_SPINS_LONG);
+  if (s != old) {
+    if (++sp->streak >= PS_CHANNEL_STREAK) sp->interval = PS_CHANNEL_PROBE_MIN;
+  } else {
+    sp->streak = 0;
+    if (sp->interval < PS_CHANNEL_PROBE_MAX) sp->interval *= 2;
+    sp->countdown = sp->interval;
   }
-  b = s != old ? 2 * used : b / 2;
-  *budget = b < PS_CHANNEL_SPINS_MIN   ? PS_CHANNEL_SPINS_MIN
-            : b > PS_CHANNEL_SPINS_MAX ? PS_CHANNEL_SPINS_MAX
-                                       : b;
   return s;
 }
 
