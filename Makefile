@@ -20,12 +20,14 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan
 
-# Measures whole matches against the yardstick, then the rules alone.
+# Measures whole matches against the yardstick, then the rules alone, then
+# one isolated player call beside the shared-memory floor.
 bench:
 	cmake --preset bench
 	cmake --build --preset bench
 	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
 	build-bench/bin/rules_bench --benchmark_min_time=1
+	build-bench/bin/host_bench build-bench/bin
 
 # Fuzzes the command line for a minute with the sanitizers (clang).
 fuzz:

@@ -5,6 +5,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 install(TARGETS pitsow RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitsow-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS Tossel LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(CODE "
   foreach(name PsPlayer1.so PsPlayer2.so)

@@ -1,0 +1,137 @@
+// The cost of one isolated player call: HostGetTurn against Tossel in
+// pitsow-host, beside the floor (a bare shared-memory round trip between
+// two processes with the same wait, from shm_floor) and beside the same
+// PsGetTurn called in-process; then two hosts called in a match's order
+// (GetTurn of one, OppTurn of the other), which three processes share.
+//
+//   host_bench <folder with pitsow-host, shm_floor and Tossel.so>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host_client.h"
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr double kRunSeconds = 0.3;
+
+double Now() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Median over runs of nanoseconds per call of f (which makes 1000 calls).
+template <typename F>
+double NsPerCall(F f) {
+  std::vector<double> ns;
+  for (int r = 0; r < kRuns; ++r) {
+    long calls = 0;
+    const double start = Now();
+    double elapsed = 0;
+    do {
+      f();
+      calls += 1000;
+      elapsed = Now() - start;
+    } while (elapsed < kRunSeconds);
+    ns.push_back(elapsed / static_cast<double>(calls) * 1e9);
+  }
+  std::sort(ns.begin(), ns.end());
+  return ns[ns.size() / 2];
+}
+
+double Floor(const std::string& shmFloor) {
+  std::vector<double> ns;
+  for (int r = 0; r < kRuns; ++r) {
+    FILE* p = popen((shmFloor + " chosen").c_str(), "r");
+    double v = -1;
+    if (p == nullptr || std::fscanf(p, "%lf", &v) != 1) v = -1;
+    if (p != nullptr) pclose(p);
+    ns.push_back(v);
+  }
+  std::sort(ns.begin(), ns.end());
+  return ns[ns.size() / 2];
+}
+
+PsInfo Info() {
+  PsInfo info{};
+  info.Size = PS_INFO_SIZE;
+  info.MaxVer = PS_INTERFACE_VERSION;
+  info.Player = 1;
+  info.NumHoles = 6;
+  info.NumBones = 4;
+  return info;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: host_bench <bin folder>\n");
+    return 2;
+  }
+  const std::string bin = argv[1];
+  const std::string tossel = bin + "/Tossel.so";
+  const HoleRow my = {4, 4, 4, 4, 4, 4}, opp = {4, 4, 4, 4, 4, 4};
+
+  HostedPlayer hp[2];
+  for (int n = 0; n < 2; ++n) {
+    if (const auto error = StartHost(hp[n], bin + "/pitsow-host", tossel, n + 1, {})) {
+      std::fprintf(stderr, "%s\n", error->c_str());
+      return 1;
+    }
+    PsInfo info = Info();
+    PsBool ok = 0;
+    if (HostInit(hp[n], info, ok) || !ok) {
+      std::fprintf(stderr, "Tossel did not start in the host\n");
+      return 1;
+    }
+  }
+  int32_t answer = 0;
+  const double hosted = NsPerCall([&] {
+    for (int i = 0; i < 1000; ++i)
+      if (HostGetTurn(hp[0], my, opp, 0, 0, answer)) std::exit(1);
+  });
+  // A match's order: one player's turn, the other told of it, and back.
+  const double match = NsPerCall([&] {
+    for (int i = 0; i < 1000; i += 4)
+      for (int n = 0; n < 2; ++n)
+        if (HostGetTurn(hp[n], my, opp, 0, 0, answer) || HostOppTurn(hp[1 - n], answer))
+          std::exit(1);
+  });
+  for (HostedPlayer& h : hp) {
+    HostDone(h);
+    StopHost(h);
+  }
+
+  void* lib = dlopen(tossel.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (lib == nullptr) return 1;
+  const auto init = reinterpret_cast<PsInitProc>(dlsym(lib, "PsInit"));
+  const auto getTurn = reinterpret_cast<PsGetTurnProc>(dlsym(lib, "PsGetTurn"));
+  PsInfo info = Info();
+  init(&info);
+  volatile int32_t sink = 0;
+  const double direct = NsPerCall([&] {
+    for (int i = 0; i < 1000; ++i) sink = getTurn(my, opp, 0, 0);
+  });
+  (void)sink;
+
+  const double floor = Floor(bin + "/shm_floor");
+  std::printf("| %-40s | %9s | %5s |\n", "call", "ns/call", "ratio");
+  std::printf("|%s|%s|%s|\n", std::string(42, '-').c_str(), std::string(11, '-').c_str(),
+              std::string(7, '-').c_str());
+  std::printf("| %-40s | %9.0f |       |\n", "floor: shared-memory round trip (C)", floor);
+  std::printf("| %-40s | %9.0f | %5.2f |\n", "HostGetTurn, Tossel in pitsow-host", hosted,
+              hosted / floor);
+  std::printf("| %-40s | %9.0f | %5.2f |\n", "two hosts in a match's order, per call", match,
+              match / floor);
+  std::printf("| %-40s | %9.0f |       |\n", "PsGetTurn, Tossel in-process", direct);
+  std::printf("\nMedians of %d runs of %.1f s; ratio: host call / floor.\n", kRuns, kRunSeconds);
+  return 0;
+}
