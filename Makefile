@@ -28,6 +28,7 @@ bench:
 	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
 	build-bench/bin/rules_bench --benchmark_min_time=1
 	build-bench/bin/host_bench build-bench/bin
+	build-bench/bin/arena_bench build-bench/bin
 
 # Fuzzes the command line for a minute with the sanitizers (clang).
 fuzz:
