@@ -51,6 +51,7 @@ struct Running {
   bool exited = false;
   int status = 0;
   Json fault;  // a fault line waiting for its round's line
+  bool faulted = false;
 };
 
 struct Arena {
@@ -163,8 +164,13 @@ struct Arena {
   }
 
   void Fault(Running& r, const Json& f) {
-    const size_t round = f.value("round", 0);
-    if (round >= r.job.pairs.size()) return;
+    r.faulted = true;
+    // A fault outside a round (in PsInit, say) is charged to the round
+    // that was to come.
+    const int64_t told = f.value("round", int64_t{-1});
+    const size_t round = told >= 0 && static_cast<size_t>(told) < r.job.pairs.size()
+                             ? static_cast<size_t>(told)
+                             : std::min(r.received, r.job.pairs.size() - 1);
     const int referee_player = f.value("player", 0);
     const auto [a, b] = pairings[static_cast<size_t>(r.job.pairing)];
     const bool is_a = (referee_player == 1) == (r.job.seat == 0);
@@ -304,7 +310,7 @@ struct Arena {
     r.fault = nullptr;
     std::vector<int> rest(r.job.pairs.begin() + static_cast<long>(r.received), r.job.pairs.end());
     if (r.status == kExitMatchComplete && rest.empty()) return;
-    if (r.status == kExitPlayerFault) {
+    if (r.status == kExitPlayerFault && r.faulted) {
       if (!rest.empty() && !Retired(r.job.pairing))
         queue.push_front({r.job.pairing, r.job.seat, rest});
       return;
