@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -26,8 +27,33 @@ namespace fs = std::filesystem;
 namespace {
 
 volatile sig_atomic_t g_interrupted = 0;
+// A pipe that a finished referee run wakes the main loop through, so the
+// next run starts at once rather than at the next look at the records.
+int g_wake[2] = {-1, -1};
 
-void OnInterrupt(int) { g_interrupted = 1; }
+void Wake() {
+  const int saved = errno;
+  if (g_wake[1] >= 0) [[maybe_unused]]
+    const ssize_t n = write(g_wake[1], "x", 1);
+  errno = saved;
+}
+
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  Wake();
+}
+
+void OnChild(int) { Wake(); }
+
+// Waits up to `ms` milliseconds or until woken.
+void Pause(int ms) {
+  pollfd p{g_wake[0], POLLIN, 0};
+  if (poll(&p, 1, ms) > 0) {
+    char drain[64];
+    while (read(g_wake[0], drain, sizeof drain) > 0) {
+    }
+  }
+}
 
 double Now() {
   timespec ts{};
@@ -392,8 +418,7 @@ struct Arena {
         queue.pop_front();
         if (!Retired(job.pairing)) Start(job);
       }
-      timespec pause{0, 20 * 1000 * 1000};
-      nanosleep(&pause, nullptr);
+      Pause(50);
       Reap();
       KillRetired();
       ScoreRetired();
@@ -408,9 +433,10 @@ struct Arena {
   }
 };
 
-void Forbid(int sig, struct sigaction* old) {
+void Catch(int sig, void (*handler)(int), struct sigaction* old) {
   struct sigaction sa {};
-  sa.sa_handler = OnInterrupt;
+  sa.sa_handler = handler;
+  sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   sigaction(sig, &sa, old);
 }
@@ -452,11 +478,12 @@ RunResult RunTournament(const RunOptions& options) {
     arena.sprt_penta = Summarise(s, arena.ledger, false).pairings[0].penta;
 
   const bool decided = arena.ledger.end == "complete" || arena.ledger.end.rfind("sprt", 0) == 0;
-  struct sigaction old_int {
-  }, old_term{};
+  struct sigaction old_int = {}, old_term = {}, old_chld = {};
   g_interrupted = 0;
-  Forbid(SIGINT, &old_int);
-  Forbid(SIGTERM, &old_term);
+  if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) return {kExitIoError, "pipe failed", ""};
+  Catch(SIGINT, OnInterrupt, &old_int);
+  Catch(SIGTERM, OnInterrupt, &old_term);
+  Catch(SIGCHLD, OnChild, &old_chld);
   arena.tty = isatty(1);
   arena.started = Now();
   arena.rounds_at_start = static_cast<long>(arena.ledger.rounds.size());
@@ -469,6 +496,11 @@ RunResult RunTournament(const RunOptions& options) {
   }
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGTERM, &old_term, nullptr);
+  sigaction(SIGCHLD, &old_chld, nullptr);
+  for (int& fd : g_wake) {
+    close(fd);
+    fd = -1;
+  }
   CloseResults(arena.file);
 
   const Summary sum = Summarise(s, arena.ledger, false);
