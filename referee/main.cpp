@@ -8,7 +8,9 @@
 
 #include "command_line.h"
 #include "crash_guard.h"
+#include "long_options.h"
 #include "match.h"
+#include "openings.h"
 #include "output.h"
 #include "player_binding.h"
 
@@ -33,12 +35,29 @@ bool StandardDescriptorsReady() {
 
 int main(int argc, char** argv) {
   if (!StandardDescriptorsReady()) return kExitIoError;
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const SplitArgs args = SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
   Referee ref;
-  if (WantsHelp(args)) {
-    Emit(ref.console, UsageText());
+  if (WantsHelp(args.slashArgs)) {
+    Emit(ref.console, UsageText() + "\r\n" + LongOptionsUsage());
     return kExitMatchComplete;
   }
+  // Long options and the openings are checked before anything happens: a
+  // bad one is one line on stderr, and no file is written, no player bound.
+  if (const auto error = ParseLongOptions(args.longArgs, ref.options)) {
+    ReportToStderr(error->text);
+    return kExitUsage;
+  }
+  if (!ref.options.openings.empty()) {
+    Settings board;  // the board the slash options will set up
+    ParseCommandString(args.slashArgs, board);
+    if (const auto error =
+            ReadOpenings(ref.options.openings, board.NumHoles, board.NumBones, ref.openings)) {
+      ReportToStderr(error->text);
+      return kExitUsage;
+    }
+  }
+  ref.sources[1].file = ref.options.player[1];
+  ref.sources[2].file = ref.options.player[2];
   // A console that goes away is a failed write like any other: reported,
   // with exit status 3, rather than a silent death by signal.
   signal(SIGPIPE, SIG_IGN);
@@ -47,5 +66,5 @@ int main(int argc, char** argv) {
     ReportToStderr(error->text);
     return kExitPlayerMissing;
   }
-  return RunMatch(ref, args);
+  return RunMatch(ref, args.slashArgs);
 }

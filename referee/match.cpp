@@ -7,7 +7,8 @@
 #include "board_display.h"
 #include "command_line.h"
 #include "crash_guard.h"
-#include "mytimer.h"
+#include "match_record.h"
+#include "openings.h"
 #include "player_calls.h"
 #include "player_init.h"
 #include "run_log.h"
@@ -37,17 +38,29 @@ void Pause100ms() {
 }
 
 // The turns of one round, until the round is decided or the turn limit
-// is reached; each Turn call timed and charged to its mover.
+// is reached; each Turn call timed and charged to its mover. The piece
+// that ends one call's progress and the piece that starts the next go
+// out in one write, as nothing else reaches the console between them.
 void PlayRound(Referee& ref, long double PlayerTime[3]) {
   Board& board = ref.board;
   const Settings& s = ref.settings;
-  std::string piece;  // one console piece at a time, its room kept
+  const bool progress = !ref.options.quiet;
+  const bool logOnConsole = LogsBasic(s) && ref.log.fd == ref.console.fd;
+  std::string piece;  // console text not yet written, its room kept
   do {
-    if (LogsDetail(s)) Emit(ref.log, TurnMarker(board.TurnCount));
+    if (LogsDetail(s)) {
+      if (logOnConsole && !piece.empty()) {
+        Emit(ref.console, piece);
+        piece.clear();
+      }
+      Emit(ref.log, TurnMarker(board.TurnCount));
+    }
     const int32_t m = board.CurPlayer;
-    piece.clear();
-    AppendProgressBefore(piece, board.TurnCount, m);
-    Emit(ref.console, piece);
+    if (progress) {
+      AppendProgressBefore(piece, board.TurnCount, m);
+      Emit(ref.console, piece);
+      piece.clear();
+    }
     const long double MoveStart = ref.clock();
     if (m == 1)
       Turn(ref, board.Holes[1], board.Holes[2], board.Store[1], board.Store[2]);
@@ -55,10 +68,41 @@ void PlayRound(Referee& ref, long double PlayerTime[3]) {
       Turn(ref, board.Holes[2], board.Holes[1], board.Store[2], board.Store[1]);
     const long double MoveEnd = ref.clock();
     PlayerTime[m] += MoveEnd - MoveStart;
-    piece.clear();
-    AppendProgressAfter(piece, MoveEnd - MoveStart);
-    Emit(ref.console, piece);
+    ref.track.time[m] += MoveEnd - MoveStart;
+    if (progress) AppendProgressAfter(piece, MoveEnd - MoveStart);
   } while (!board.GameOver && board.TurnCount < s.MaxTurns);
+  if (!piece.empty()) Emit(ref.console, piece);
+}
+
+// How the round ended, from the board before the end-of-round sweep.
+std::string EndReason(const Referee& ref) {
+  const Board& b = ref.board;
+  if (ref.fault) return "fault";
+  if (ref.track.rejectedPlayer != 0) return "rejected";
+  if (!b.GameOver) return "turn-limit";
+  const int64_t half = int64_t{b.NumHoles} * ref.settings.NumBones;
+  return b.Store[1] > half || b.Store[2] > half ? "majority" : "row-empty";
+}
+
+// A fault of an isolated player, told once: on stderr, and in the log
+// with the position the player was given, so that it can be replayed.
+void ReportFault(Referee& ref, bool& reported) {
+  if (!ref.fault || reported) return;
+  reported = true;
+  const Fault& f = *ref.fault;
+  ReportToStderr(f.report);
+  if (LogsBasic(ref.settings)) {
+    std::string text = f.report + "\r\n";
+    if (f.hasPosition) text += BoardPicture(ref.board, f.player, 0);
+    Emit(ref.log, text);
+  }
+  RecordFault(ref, f);
+}
+
+void StopHosts(Referee& ref) {
+  if (!ref.options.isolate) return;
+  StopHost(ref.hosts[1]);
+  StopHost(ref.hosts[2]);
 }
 
 }  // namespace
@@ -78,49 +122,85 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
     EmitLine(ref.log, DateTimeNow());
     Emit(ref.log, HeaderLines(s));
   }
+  if (!ref.options.results.empty()) {
+    int fd = -1;
+    if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
+      FailIo("pitsow: " + *reason);
+    ref.record = {fd, "'" + ref.options.results + "'"};
+  }
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
 
+  bool reported = false;
+  int32_t tally[3] = {0, 0, 0};  // [0] draws, [1] and [2] wins
+  long double PlayerTime[3] = {0, 0, 0};
+  const auto finish = [&](int status) {
+    ReportFault(ref, reported);
+    const long double EndTime = ref.clock();
+    if (LogsBasic(s)) {
+      EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
+      SetCrashLog(-1, false);
+      if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
+    }
+    RecordEnd(ref, tally, EndTime - StartTime, status);
+    CloseStream(ref.record);
+    StopHosts(ref);
+    return status;
+  };
+
   if (!InitPlayer(ref, 1)) {
+    if (ref.fault) return finish(kExitPlayerFault);
     Announce(ref, "First Player Can't Play");
+    StopHosts(ref);
     return kExitPlayerCannotPlay;
   }
   Pause100ms();
   if (!InitPlayer(ref, 2)) {
+    if (ref.fault) {
+      CallDone(ref, 1);
+      return finish(kExitPlayerFault);
+    }
     Announce(ref, "Second Player Can't Play");
+    StopHosts(ref);
     return kExitPlayerCannotPlay;
   }
+  RecordMatch(ref);
 
   Board& board = ref.board;
-  int32_t Wins1 = 0, Wins2 = 0, Draws = 0;
-  long double PlayerTime[3] = {0, 0, 0};
-  for (int32_t Round = 0; Round < s.NumRounds; ++Round) {
+  for (int32_t Round = 0; Round < s.NumRounds && !ref.fault; ++Round) {
     ref.Round = Round;
+    ref.track = RoundTrack{};
     ResetBoard(board, s.NumHoles, s.NumBones);
     if (LogsDetail(s)) PrintState(ref, 0, 0);
+    if (!ref.openings.empty()) {
+      ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
+      std::string detail;
+      PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
+      if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
+    }
     PlayRound(ref, PlayerTime);
+    ReportFault(ref, reported);
+    std::string end = EndReason(ref);
     EndRound(board);
     CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
     CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
-    if (board.Store[1] > board.Store[2])
-      ++Wins1;
-    else if (board.Store[2] > board.Store[1])
-      ++Wins2;
-    else
-      ++Draws;
+    ReportFault(ref, reported);
+    int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
+    if (ref.fault) {
+      end = "fault";
+      winner = 3 - ref.fault->player;
+    } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
+      winner = 3 - ref.track.rejectedPlayer;
+    }
+    ++tally[winner];
     if (LogsBasic(s)) {
-      const RoundReport report{Round, board.Store[1],  board.Store[2], Wins1,        Wins2,
-                               Draws, board.TurnCount, PlayerTime[1],  PlayerTime[2]};
+      const RoundReport report{Round,    board.Store[1],  board.Store[2], tally[1],     tally[2],
+                               tally[0], board.TurnCount, PlayerTime[1],  PlayerTime[2]};
       Emit(ref.log, RoundLines(report, LogsDetail(s)));
     }
+    RecordRound(ref, {end, winner});
   }
 
   CallDone(ref, 1);
   CallDone(ref, 2);
-  const long double EndTime = ref.clock();
-  if (LogsBasic(s)) {
-    EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
-    SetCrashLog(-1, false);
-    if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
-  }
-  return kExitMatchComplete;
+  return finish(ref.fault ? kExitPlayerFault : kExitMatchComplete);
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "call_context.h"
@@ -198,8 +199,39 @@ std::string DiagnoseLibrary(const std::string& path) {
   return "";
 }
 
+namespace {
+
+// Each player in a host process of its own: two processes are two
+// instances, whatever file stands behind them.
+std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
+                                const std::string files[3]) {
+  HostLimits limits;
+  limits.call_seconds = ref.options.callTime;
+  limits.move_seconds = ref.options.moveTime;
+  limits.memory_mb = ref.options.memoryMb;
+  const std::string hostExe = exeDir + "/pitsow-host";
+  if (access(hostExe.c_str(), X_OK) != 0)
+    return Error{"pitsow: cannot run the player host " + hostExe + ": " + std::strerror(errno)};
+  for (int n = 1; n <= 2; ++n) {
+    if (auto text = StartHost(ref.hosts[n], hostExe, files[n], n, limits)) {
+      std::string report = "pitsow: " + *text;
+      if (files[n].find('/') != std::string::npos) {
+        const std::string what = DiagnoseLibrary(files[n]);
+        if (!what.empty()) report += " (" + what + ")";
+      }
+      StopHost(ref.hosts[1]);
+      StopHost(ref.hosts[2]);
+      return Error{report};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
   void* handles[3] = {nullptr, nullptr, nullptr};
+  std::string files[3];
   for (int n = 1; n <= 2; ++n) {
     PlayerSource& source = ref.sources[n];
     std::string file = source.file;
@@ -213,6 +245,14 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
     const bool named = file.find('/') != std::string::npos;
     if (named) {
       if (auto error = CheckUsable(file)) return error;
+    }
+    source.shown = source.file.empty() ? PlayerFileName(n) : source.file;
+    SetPlayerFile(n, source.shown);
+    if (ref.options.isolate) {
+      files[n] = file;
+      char resolved[PATH_MAX];
+      source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
+      continue;
     }
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
@@ -231,9 +271,8 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return error;
     }
     handles[n] = handle;
-    source.shown = source.file.empty() ? PlayerFileName(n) : source.file;
-    SetPlayerFile(n, source.shown);
     if (auto error = Resolve(handle, file, ref.players[n])) return error;
   }
+  if (ref.options.isolate) return StartHosts(exeDir, ref, files);
   return std::nullopt;
 }

@@ -2,44 +2,130 @@
 
 #include <cstring>
 
-#include "call_context.h"
 #include "crash_guard.h"
 
+namespace {
+
+bool Isolated(const Referee& ref) { return ref.options.isolate; }
+
+// A dead isolated player is not called again.
+bool Dead(const Referee& ref, int n) { return Isolated(ref) && ref.hosts[n].fault.has_value(); }
+
+std::string Seconds(double s) {
+  char text[32];
+  snprintf(text, sizeof text, "%.3f", s);
+  return text;
+}
+
+// Notes the fault of the call in progress, with its report line.
+void NoteFault(Referee& ref, int n, const HostFault& hf) {
+  Fault f;
+  f.player = n;
+  f.entry = CurrentEntry();
+  f.round = ref.Round;
+  f.turn = ref.board.TurnCount;
+  std::string what;
+  switch (hf.kind) {
+    case HostFault::Kind::Timeout:
+      f.kind = "timeout";
+      what = std::string("exceeded the ") +
+             (f.entry == Entry::PsGetTurn && ref.options.moveTime > 0 ? "move" : "call") +
+             " time of " + Seconds(hf.limit_seconds) + " s";
+      break;
+    case HostFault::Kind::Crashed:
+      f.kind = "crash";
+      f.detail = hf.signal != 0 ? strsignal(hf.signal) : "vanished";
+      what = "crashed";
+      break;
+    case HostFault::Kind::Exited:
+      f.kind = "exit";
+      what = "ended with status " + std::to_string(hf.status);
+      break;
+    case HostFault::Kind::OutOfMemory:
+      f.kind = "memory";
+      what = "ran out of memory";
+      break;
+    case HostFault::Kind::WrotePastRecord:
+      f.kind = "overrun";
+      what = "wrote past the record it was given";
+      break;
+    case HostFault::Kind::WrotePastRows:
+      f.kind = "overrun";
+      what = "wrote past the rows it was given";
+      break;
+  }
+  LineBuffer line;
+  AppendCallReport(line, what.c_str());
+  f.report.assign(line.text, line.size);
+  if (!f.detail.empty()) f.report += ": " + f.detail;
+  f.hasPosition = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
+  if (!ref.fault) ref.fault = f;
+}
+
+}  // namespace
+
 bool CallInit(Referee& ref, int n) {
-  PsInfo* info = Guarded().info[n];
-  std::memcpy(info, &ref.Info[n], sizeof(PsInfo));
   EnterCall(n, Entry::PsInit, -1, -1);
-  const PsBool ok = ref.players[n].Init(info);
+  PsBool ok = 0;
+  if (Isolated(ref)) {
+    if (auto hf = HostInit(ref.hosts[n], ref.Info[n], ok)) NoteFault(ref, n, *hf);
+  } else {
+    PsInfo* info = Guarded().info[n];
+    std::memcpy(info, &ref.Info[n], sizeof(PsInfo));
+    ok = ref.players[n].Init(info);
+    std::memcpy(&ref.Info[n], info, sizeof(PsInfo));
+  }
   LeaveCall();
-  std::memcpy(&ref.Info[n], info, sizeof(PsInfo));
-  return ok != 0;
+  return ok != 0 && !ref.fault;
 }
 
 int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& oppHoles,
                     int32_t myStore, int32_t oppStore) {
-  int32_t* rows = Guarded().rows;
-  std::memcpy(rows, myHoles, sizeof(HoleRow));
-  std::memcpy(rows + PS_MAX_HOLES, oppHoles, sizeof(HoleRow));
+  if (Dead(ref, n)) return 0;
+  int32_t answer = 0;
   EnterCall(n, Entry::PsGetTurn, ref.Round, ref.board.TurnCount);
-  const int32_t answer = ref.players[n].GetTurn(rows, rows + PS_MAX_HOLES, myStore, oppStore);
+  if (Isolated(ref)) {
+    if (auto hf = HostGetTurn(ref.hosts[n], myHoles, oppHoles, myStore, oppStore, answer))
+      NoteFault(ref, n, *hf);
+  } else {
+    int32_t* rows = Guarded().rows;
+    std::memcpy(rows, myHoles, sizeof(HoleRow));
+    std::memcpy(rows + PS_MAX_HOLES, oppHoles, sizeof(HoleRow));
+    answer = ref.players[n].GetTurn(rows, rows + PS_MAX_HOLES, myStore, oppStore);
+  }
   LeaveCall();
   return answer;
 }
 
 void CallOppTurn(Referee& ref, int n, int32_t hole) {
+  if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsOppTurn, ref.Round, ref.board.TurnCount);
-  ref.players[n].OppTurn(hole);
+  if (Isolated(ref)) {
+    if (auto hf = HostOppTurn(ref.hosts[n], hole)) NoteFault(ref, n, *hf);
+  } else {
+    ref.players[n].OppTurn(hole);
+  }
   LeaveCall();
 }
 
 void CallEndRound(Referee& ref, int n, int32_t my, int32_t opp, int32_t turns) {
+  if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsEndRound, ref.Round, -1);
-  ref.players[n].EndRound(my, opp, turns);
+  if (Isolated(ref)) {
+    if (auto hf = HostEndRound(ref.hosts[n], my, opp, turns)) NoteFault(ref, n, *hf);
+  } else {
+    ref.players[n].EndRound(my, opp, turns);
+  }
   LeaveCall();
 }
 
 void CallDone(Referee& ref, int n) {
+  if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsDone, -1, -1);
-  ref.players[n].Done();
+  if (Isolated(ref)) {
+    if (auto hf = HostDone(ref.hosts[n])) NoteFault(ref, n, *hf);
+  } else {
+    ref.players[n].Done();
+  }
   LeaveCall();
 }

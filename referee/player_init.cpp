@@ -52,6 +52,7 @@ bool InitPlayer(Referee& ref, int32_t n) {
   info.Param = ref.settings.Params[n];
 
   const bool ok = CallInit(ref, n);
+  if (ref.fault) return false;  // the driver reports it
 
   std::string text;
   if (ok) {

@@ -3,10 +3,16 @@
 // process; tests make their own with stub players.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "PsComm.h"
 #include "board.h"
+#include "call_context.h"
+#include "host_client.h"
+#include "long_options.h"
 #include "mytimer.h"
 #include "output.h"
 #include "settings.h"
@@ -24,17 +30,44 @@ struct PlayerProcs {
 struct PlayerSource {
   std::string file;   // as named on the command line; empty: the default name
   std::string shown;  // the name reports use
-  std::string path;   // the path the loader bound
+  std::string path;   // the path bound
+};
+
+// A fault of an isolated player: it crashed, ended, ran past a limit or
+// out of memory in a call. The player is dead from then on.
+struct Fault {
+  int player = 0;
+  Entry entry = Entry::None;
+  int32_t round = -1, turn = -1;
+  std::string kind;          // crash, exit, timeout, memory, overrun
+  std::string detail;        // the signal, where there is one
+  std::string report;        // the whole report line
+  bool hasPosition = false;  // the board the player was given, for the log
+};
+
+// What the record keeps of the round in play.
+struct RoundTrack {
+  std::vector<int32_t> opening;
+  std::vector<std::array<int32_t, 2>> moves;  // [player, hole], accepted moves in order
+  int rejectedPlayer = 0;                     // who gave a rejected answer, or 0
+  int32_t rejectedAnswer = 0;
+  long double time[3] = {0, 0, 0};  // each player's turn time in the round
 };
 
 struct Referee {
   Settings settings;
+  LongOptions options;
   Board board;
   int32_t Round = -1;      // the round in play, counted from 0
-  PlayerProcs players[3];  // [1] player 1, [2] player 2
+  PlayerProcs players[3];  // [1] player 1, [2] player 2, when in this process
+  HostedPlayer hosts[3];   // with --isolate
   PlayerSource sources[3];
   PsInfo Info[3] = {};  // each player's record, handed over once
   OutStream console = ConsoleStream();
-  OutStream log;                        // open only when the referee's level is above 0
+  OutStream log;     // open only when the referee's level is above 0
+  OutStream record;  // the JSON Lines record, with --results
+  std::vector<std::vector<int32_t>> openings;
+  RoundTrack track;
+  std::optional<Fault> fault;
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

@@ -11,7 +11,13 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
   const int32_t opponent = 3 - mover;
   for (;;) {
     const int32_t m = CallGetTurn(ref, mover, MyHoles, OppHoles, MyStore, OppStore);
+    if (ref.fault) {  // an isolated player died in the call: the round ends here
+      board.GameOver = true;
+      return;
+    }
     if (m < 1 || m > s.NumHoles) {
+      ref.track.rejectedPlayer = mover;
+      ref.track.rejectedAnswer = m;
       if (LogsBasic(s)) Emit(ref.log, RejectedLine(m, s.NumHoles, mover));
       ReportToStderr(RejectedReport(ref.Round, board.TurnCount, mover, m, s.NumHoles));
       board.GameOver = true;
@@ -19,6 +25,7 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
     }
 
     const SowResult sown = Sow(MyHoles, OppHoles, MyStore, s.NumHoles, m);
+    ref.track.moves.push_back({mover, m});
     if (LogsDetail(s)) {
       // The move's lines and the board after it, in one write.
       std::string lines;
@@ -27,7 +34,7 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
       Emit(ref.log, lines);
     }
     CallOppTurn(ref, opponent, m);
-    board.GameOver = CheckGame(board, s.NumBones);
+    board.GameOver = ref.fault.has_value() || CheckGame(board, s.NumBones);
     ++board.TurnCount;
     if (!sown.ExtraMove || board.GameOver) {
       board.CurPlayer = sown.ExtraMove ? mover : opponent;

@@ -29,6 +29,7 @@ class Arena {
     fs::create_directories(Run());
     fs::create_directories(Tmp());
     fs::copy_file(PITSOW_EXE, Bin() / "pitsow");
+    fs::copy_file(HOST_EXE, Bin() / "pitsow-host");
     if (!player1.empty()) fs::create_symlink(player1, Bin() / "PsPlayer1.so");
     if (!player2.empty()) fs::create_symlink(player2, Bin() / "PsPlayer2.so");
   }

@@ -205,31 +205,49 @@ TEST(Match, LogLevelsOneToThreeGiveOneLogAndSoDoFourAndFive) {
   EXPECT_NE(logs[3], logs[4]);
 }
 
+// The golden matches are played in the referee's process and with each
+// player in a process of its own: console, log and the players' own
+// record of their calls are the same bytes, times aside.
+const char* const kModes[] = {"", "--isolate"};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::string& mode) {
+  if (!mode.empty()) args.push_back(mode);
+  return args;
+}
+
 TEST(Match, GoldenLogAtLevelOne) {
-  Arena a;
-  a.Script(2, "moves 1 2 3 4 5 6 6 5 4 3 2 1\n");
-  const Result r = a.Play({"/B=20", "/R=2", "/L=01"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  ExpectGolden(MaskTimes(a.File("PsLog.txt")), "level1_log.txt");
-  ExpectGolden(MaskTimes(r.out), "level1_console.txt");
+  for (const std::string mode : kModes) {
+    Arena a;
+    a.Script(2, "moves 1 2 3 4 5 6 6 5 4 3 2 1\n");
+    const Result r = a.Play(With({"/B=20", "/R=2", "/L=01"}, mode));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectGolden(MaskTimes(a.File("PsLog.txt")), "level1_log.txt");
+    ExpectGolden(MaskTimes(r.out), "level1_console.txt");
+    ExpectGolden(a.File("calls.txt"), "level1_calls.txt");
+  }
 }
 
 TEST(Match, GoldenLogAtLevelFive) {
-  Arena a;
-  a.Script(1, "moves 3 9\n");  // the second round ends on a wrong answer
-  const Result r = a.Play({"/H=3", "/B=2", "/R=2", "/L=05"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  ExpectGolden(MaskTimes(a.File("PsLog.txt")), "level5_log.txt");
+  for (const std::string mode : kModes) {
+    Arena a;
+    a.Script(1, "moves 3 9\n");  // the second round ends on a wrong answer
+    const Result r = a.Play(With({"/H=3", "/B=2", "/R=2", "/L=05"}, mode));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectGolden(MaskTimes(a.File("PsLog.txt")), "level5_log.txt");
+    ExpectGolden(a.File("calls.txt"), "level5_calls.txt");
+  }
 }
 
 TEST(Match, GoldenLogOnStandardOutput) {
-  Arena a;
-  a.Script(1, "nowrite\n");
-  a.Script(2, "fillname\ncreator A creator whose name is far longer than thirty-one\n");
-  const Result r = a.Play({"/H=2", "/B=1", "/F="});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_FALSE(a.Exists("PsLog.txt"));
-  ExpectGolden(MaskTimes(r.out), "stdout_log.txt");
+  for (const std::string mode : kModes) {
+    Arena a;
+    a.Script(1, "nowrite\n");
+    a.Script(2, "fillname\ncreator A creator whose name is far longer than thirty-one\n");
+    const Result r = a.Play(With({"/H=2", "/B=1", "/F="}, mode));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(a.Exists("PsLog.txt"));
+    ExpectGolden(MaskTimes(r.out), "stdout_log.txt");
+  }
 }
 
 TEST(Match, CantPlayLineTwiceWhenTheLogIsStandardOutput) {

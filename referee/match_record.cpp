@@ -1,0 +1,109 @@
+#include "match_record.h"
+
+#include <nlohmann/json.hpp>
+
+#include "player_init.h"
+
+#ifndef PITSOW_VERSION
+#define PITSOW_VERSION "unknown"
+#endif
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+void Write(const Referee& ref, const json& line) {
+  if (ref.record.fd < 0) return;
+  Emit(ref.record, line.dump() + "\n");
+}
+
+std::string Text(const char* field, size_t capacity) {
+  return Latin1ToUtf8(std::string(field, strnlen(field, capacity)));
+}
+
+}  // namespace
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return out;
+}
+
+void RecordMatch(const Referee& ref) {
+  const Settings& s = ref.settings;
+  const LongOptions& o = ref.options;
+  json settings = {{"holes", s.NumHoles},
+                   {"bones", s.NumBones},
+                   {"rounds", s.NumRounds},
+                   {"max_turns", s.MaxTurns},
+                   {"log_levels", {s.LogLevel[0], s.LogLevel[1], s.LogLevel[2]}},
+                   {"params", {s.Params[1], s.Params[2]}},
+                   {"out_file", Latin1ToUtf8(s.OutFile)},
+                   {"isolate", o.isolate},
+                   {"forfeit", o.forfeit},
+                   {"move_time", o.moveTime},
+                   {"call_time", o.callTime},
+                   {"memory_mb", o.memoryMb},
+                   {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
+                   {"quiet", o.quiet}};
+  json players = json::array();
+  for (int n = 1; n <= 2; ++n) {
+    const PsInfo& info = ref.Info[n];
+    players.push_back({{"player", n},
+                       {"file", Latin1ToUtf8(ref.sources[n].shown)},
+                       {"path", Latin1ToUtf8(ref.sources[n].path)},
+                       {"name", Text(info.name, sizeof info.name)},
+                       {"creator", Text(info.creator, sizeof info.creator)},
+                       {"description", Text(info.description, sizeof info.description)},
+                       {"version", info.CurrVer}});
+  }
+  Write(ref, {{"type", "match"},
+              {"program", "pitsow"},
+              {"version", PITSOW_VERSION},
+              {"settings", settings},
+              {"players", players}});
+}
+
+void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
+  const RoundTrack& t = ref.track;
+  json line = {{"type", "round"},
+               {"round", ref.Round},
+               {"opening", t.opening},
+               {"moves", t.moves},
+               {"end", outcome.end}};
+  if (t.rejectedPlayer != 0)
+    line["rejected"] = {{"player", t.rejectedPlayer}, {"answer", t.rejectedAnswer}};
+  line["stores"] = {ref.board.Store[1], ref.board.Store[2]};
+  line["winner"] = outcome.winner;
+  line["turns"] = ref.board.TurnCount;
+  line["time"] = {static_cast<double>(t.time[1]), static_cast<double>(t.time[2])};
+  Write(ref, line);
+}
+
+void RecordFault(const Referee& ref, const Fault& fault) {
+  json line = {{"type", "fault"},
+               {"round", fault.round >= 0 ? json(fault.round) : json()},
+               {"turn", fault.hasPosition ? json(fault.turn) : json()},
+               {"player", fault.player},
+               {"call", EntryName(fault.entry)},
+               {"kind", fault.kind},
+               {"detail", fault.detail},
+               {"report", Latin1ToUtf8(fault.report)}};
+  Write(ref, line);
+}
+
+void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status) {
+  Write(ref, {{"type", "end"},
+              {"tally", {tally[1], tally[2], tally[0]}},
+              {"rounds", tally[0] + tally[1] + tally[2]},
+              {"elapsed", static_cast<double>(elapsed)},
+              {"status", status}});
+}
