@@ -45,6 +45,11 @@ Estimate EstimateOf(const std::vector<double>& a, const std::vector<double>& c, 
     e.nelo_error = kZ95 * m.se / spread * kNeloScale;
   } else {
     e.los = m.s > 0.5 ? 1 : m.s < 0.5 ? 0 : 0.5;
+    // One outcome only: no spread to normalise by.
+    if (m.s != 0.5) {
+      e.nelo = m.s > 0.5 ? kInf : -kInf;
+      e.nelo_error = kInf;
+    }
   }
   return e;
 }
