@@ -102,11 +102,6 @@ struct Arena {
 
   std::string Label(int player) const { return s.players[static_cast<size_t>(player)].label; }
 
-  bool Involves(int pairing, const std::string& label) const {
-    const auto [a, b] = pairings[static_cast<size_t>(pairing)];
-    return Label(a) == label || Label(b) == label;
-  }
-
   bool Retired(int pairing) const {
     const auto [a, b] = pairings[static_cast<size_t>(pairing)];
     return ledger.retired.count(Label(a)) || ledger.retired.count(Label(b));
@@ -127,14 +122,25 @@ struct Arena {
     if (stop.empty()) stop = "interrupted";
   }
 
+  // The referee runs still to make: each pairing's pairs in this shard cut
+  // into runs of up to --batch pairs (fewer when that leaves a core idle),
+  // both seats of a cut one after the other, the pairings in turn.
   void BuildQueue() {
-    for (int first = 0; first < s.pairs; first += opt.batch) {
+    std::vector<std::vector<int>> mine(pairings.size());
+    long total = 0;
+    for (size_t p = 0; p < pairings.size(); ++p)
+      for (int k = 0; k < s.pairs; ++k)
+        if (InShard(s, static_cast<int>(p), k)) mine[p].push_back(k);
+    for (const auto& m : mine) total += 2 * static_cast<long>(m.size());
+    const long per_run = (total + opt.concurrency - 1) / opt.concurrency;
+    const size_t batch = static_cast<size_t>(std::max(1L, std::min<long>(opt.batch, per_run)));
+    for (size_t first = 0; first < static_cast<size_t>(s.pairs); first += batch) {
       for (size_t p = 0; p < pairings.size(); ++p) {
         for (int seat = 0; seat < 2; ++seat) {
           Job job{static_cast<int>(p), seat, {}};
-          for (int k = first; k < std::min(s.pairs, first + opt.batch); ++k)
-            if (InShard(s, job.pairing, k) && !ledger.rounds.count({job.pairing, k, seat}))
-              job.pairs.push_back(k);
+          for (size_t i = first; i < std::min(mine[p].size(), first + batch); ++i)
+            if (!ledger.rounds.count({job.pairing, mine[p][i], seat}))
+              job.pairs.push_back(mine[p][i]);
           if (!job.pairs.empty()) queue.push_back(job);
         }
       }
