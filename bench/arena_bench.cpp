@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   const std::string players =
       " A=" + (bin / "busy_player.so").string() + " B=" + (bin / "busy_player.so").string();
   auto arena = [&](int j) {
-    const fs::path out = work / ("j" + std::to_string(j));
+    const fs::path out = work / fs::path("j").concat(std::to_string(j));
     fs::remove_all(out);
     std::ostringstream command;
     command << (bin / "pitsow-arena").string() << " --quiet --pairs " << pairs << " --batch "
