@@ -205,6 +205,11 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
   snprintf(expected, sizeof expected, "(%4d:%4d) %4d", tally[1], tally[2], tally[0]);
   EXPECT_NE(last.find(expected), std::string::npos) << last;
   EXPECT_EQ(record.back()["tally"], json({tally[1], tally[2], tally[0]}));
+  // Every line has what the documented schema requires of its type.
+  const json schema = json::parse(ReadFile(SCHEMA_JSON))["$defs"];
+  for (const json& line : record)
+    for (const json& key : schema[line["type"].get<std::string>()]["required"])
+      EXPECT_TRUE(line.contains(key)) << line["type"] << " lacks " << key;
 }
 
 TEST(Record, PlayerTextsKeepEveryByte) {
