@@ -42,7 +42,7 @@ void BM_Turn(benchmark::State& state) {
       Turn(ref, b.Holes[2], b.Holes[1], b.Store[2], b.Store[1]);
     moves += b.TurnCount - before;
     if (b.GameOver || b.TurnCount >= 300) {
-      EndRound(b, 6);
+      EndRound(b);
       ResetBoard(b, 6, 6);
     }
   }

@@ -1,6 +1,7 @@
 #include "board.h"
 
 void ResetBoard(Board& board, int32_t numHoles, int32_t numBones) {
+  board.NumHoles = numHoles;
   for (int p = 1; p <= 2; ++p) {
     for (int i = 0; i < PS_MAX_HOLES; ++i) board.Holes[p][i] = i < numHoles ? numBones : 0;
     board.Store[p] = 0;
@@ -10,9 +11,9 @@ void ResetBoard(Board& board, int32_t numHoles, int32_t numBones) {
   board.CurPlayer = 1;
 }
 
-int64_t RowSum(const HoleRow& row, int32_t numHoles) {
+int64_t RowSum(const Board& board, int player) {
   int64_t sum = 0;
-  for (int i = 0; i < numHoles; ++i) sum += row[i];
+  for (int i = 0; i < board.NumHoles; ++i) sum += board.Holes[player][i];
   return sum;
 }
 
@@ -79,15 +80,15 @@ SowResult Sow(HoleRow& myHoles, HoleRow& oppHoles, int32_t& myStore, int32_t num
   return result;
 }
 
-bool CheckGame(const Board& board, int32_t numHoles, int32_t numBones) {
-  const int64_t half = int64_t{numHoles} * numBones;
+bool CheckGame(const Board& board, int32_t numBones) {
+  const int64_t half = int64_t{board.NumHoles} * numBones;
   if (board.Store[1] > half || board.Store[2] > half) return true;
-  return RowSum(board.Holes[1], numHoles) == 0 || RowSum(board.Holes[2], numHoles) == 0;
+  return RowSum(board, 1) == 0 || RowSum(board, 2) == 0;
 }
 
-void EndRound(Board& board, int32_t numHoles) {
-  const int64_t s1 = RowSum(board.Holes[1], numHoles);
-  const int64_t s2 = RowSum(board.Holes[2], numHoles);
+void EndRound(Board& board) {
+  const int64_t s1 = RowSum(board, 1);
+  const int64_t s2 = RowSum(board, 2);
   if (s1 == 0) board.Store[2] += static_cast<int32_t>(s2);
   if (s2 == 0) board.Store[1] += static_cast<int32_t>(s1);
 }

@@ -8,6 +8,7 @@
 #include "PsComm.h"
 
 struct Board {
+  int32_t NumHoles = 6;   // holes per side in play, set by ResetBoard
   HoleRow Holes[3] = {};  // [1] player 1's row, [2] player 2's; hole i at [i - 1]
   int32_t Store[3] = {};  // [1] and [2]
   int32_t CurPlayer = 1;  // who is to move
@@ -16,7 +17,8 @@ struct Board {
 };
 
 // Fills holes 1..numHoles of both rows with numBones, empties the stores and
-// the slots above numHoles, and gives player 1 the first move.
+// the slots above numHoles, and gives player 1 the first move. The board
+// keeps numHoles for everything that reads it afterwards.
 void ResetBoard(Board& board, int32_t numHoles, int32_t numBones);
 
 // What one move did, for the log.
@@ -34,11 +36,11 @@ SowResult Sow(HoleRow& myHoles, HoleRow& oppHoles, int32_t& myStore, int32_t num
 
 // True when the round is decided: a store holds more than half of all bones,
 // or a row is empty.
-bool CheckGame(const Board& board, int32_t numHoles, int32_t numBones);
+bool CheckGame(const Board& board, int32_t numBones);
 
 // After the last move of a round: when one row is empty, the bones left in
 // the other row go to that row's owner.
-void EndRound(Board& board, int32_t numHoles);
+void EndRound(Board& board);
 
-// Bones in holes 1..numHoles of a row.
-int64_t RowSum(const HoleRow& row, int32_t numHoles);
+// Bones in the holes in play of player's row (1 or 2).
+int64_t RowSum(const Board& board, int player);

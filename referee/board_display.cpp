@@ -2,7 +2,8 @@
 
 #include "number_format.h"
 
-std::string BoardPicture(const Board& board, int32_t numHoles, int32_t mover, int32_t hole) {
+std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
+  const int32_t numHoles = board.NumHoles;
   std::string out;
   AppendInt(out, mover);
   out += " ------------------ ";
@@ -29,5 +30,5 @@ std::string BoardPicture(const Board& board, int32_t numHoles, int32_t mover, in
 }
 
 void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
-  Emit(ref.log, BoardPicture(ref.board, ref.settings.NumHoles, mover, hole));
+  Emit(ref.log, BoardPicture(ref.board, mover, hole));
 }

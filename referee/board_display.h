@@ -9,7 +9,7 @@
 
 // The picture after mover (0 for a round's initial board) played hole,
 // each line ending in CR LF.
-std::string BoardPicture(const Board& board, int32_t numHoles, int32_t mover, int32_t hole);
+std::string BoardPicture(const Board& board, int32_t mover, int32_t hole);
 
 // Writes the picture to the log in one write.
 void PrintState(const Referee& ref, int32_t mover, int32_t hole);

@@ -5,6 +5,8 @@
 #include <cerrno>
 
 #include "board_display.h"
+#include "crash_guard.h"
+#include "player_calls.h"
 #include "command_line.h"
 #include "mytimer.h"
 #include "player_init.h"
@@ -17,6 +19,15 @@ namespace {
 void Announce(const Referee& ref, const char* line) {
   EmitLine(ref.console, line);
   if (LogsBasic(ref.settings)) EmitLine(ref.log, line);
+}
+
+// The files the log must never be: the referee and the bound players.
+std::vector<FileId> ProtectedFiles(const Referee& ref) {
+  std::vector<FileId> files;
+  if (auto id = IdentityOf("/proc/self/exe")) files.push_back(*id);
+  for (int n = 1; n <= 2; ++n)
+    if (auto id = IdentityOf(ref.sources[n].path)) files.push_back(*id);
+  return files;
 }
 
 void Pause100ms() {
@@ -32,21 +43,17 @@ void PlayRound(Referee& ref, long double PlayerTime[3]) {
   const Settings& s = ref.settings;
   std::string piece;  // one console piece at a time, its room kept
   do {
-    if (LogsDetail(s)) {
-      std::string marker = "\r\nTurn: ";
-      marker += std::to_string(board.TurnCount);
-      EmitLine(ref.log, std::move(marker));
-    }
+    if (LogsDetail(s)) Emit(ref.log, TurnMarker(board.TurnCount));
     const int32_t m = board.CurPlayer;
     piece.clear();
     AppendProgressBefore(piece, board.TurnCount, m);
     Emit(ref.console, piece);
-    const long double MoveStart = GetTimer_Q();
+    const long double MoveStart = ref.clock();
     if (m == 1)
       Turn(ref, board.Holes[1], board.Holes[2], board.Store[1], board.Store[2]);
     else
       Turn(ref, board.Holes[2], board.Holes[1], board.Store[2], board.Store[1]);
-    const long double MoveEnd = GetTimer_Q();
+    const long double MoveEnd = ref.clock();
     PlayerTime[m] += MoveEnd - MoveStart;
     piece.clear();
     AppendProgressAfter(piece, MoveEnd - MoveStart);
@@ -57,18 +64,17 @@ void PlayRound(Referee& ref, long double PlayerTime[3]) {
 }  // namespace
 
 int RunMatch(Referee& ref, const std::vector<std::string>& args) {
-  const long double StartTime = GetTimer_Q();
+  const long double StartTime = ref.clock();
   Settings& s = ref.settings;
   for (const std::string& line : ParseCommandString(args, s)) EmitLine(ref.console, line);
 
   if (LogsBasic(s)) {
     if (s.OutFile.empty()) {
       ref.log = ref.console;
-    } else {
-      std::string error;
-      ref.log = CreateFileStream(s.OutFile, error);
-      if (ref.log.fd < 0) FailIo(error);
+    } else if (const auto error = OpenLogFile(s.OutFile, ProtectedFiles(ref), ref.log)) {
+      FailIo(error->text);
     }
+    SetCrashLog(ref.log.fd, ref.log.fd == ref.console.fd);
     EmitLine(ref.log, DateTimeNow());
     Emit(ref.log, HeaderLines(s));
   }
@@ -88,12 +94,13 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   int32_t Wins1 = 0, Wins2 = 0, Draws = 0;
   long double PlayerTime[3] = {0, 0, 0};
   for (int32_t Round = 0; Round < s.NumRounds; ++Round) {
+    ref.Round = Round;
     ResetBoard(board, s.NumHoles, s.NumBones);
     if (LogsDetail(s)) PrintState(ref, 0, 0);
     PlayRound(ref, PlayerTime);
-    EndRound(board, s.NumHoles);
-    ref.players[1].EndRound(board.Store[1], board.Store[2], board.TurnCount);
-    ref.players[2].EndRound(board.Store[2], board.Store[1], board.TurnCount);
+    EndRound(board);
+    CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
+    CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
     if (board.Store[1] > board.Store[2])
       ++Wins1;
     else if (board.Store[2] > board.Store[1])
@@ -103,18 +110,16 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
     if (LogsBasic(s)) {
       const RoundReport report{Round, board.Store[1],  board.Store[2], Wins1,        Wins2,
                                Draws, board.TurnCount, PlayerTime[1],  PlayerTime[2]};
-      std::string text = LogsDetail(s) ? "\r\n         END " : "";
-      text += RoundLine(report);
-      text += LogsDetail(s) ? "\r\n\r\n" : "\r\n";
-      Emit(ref.log, text);
+      Emit(ref.log, RoundLines(report, LogsDetail(s)));
     }
   }
 
-  ref.players[1].Done();
-  ref.players[2].Done();
-  const long double EndTime = GetTimer_Q();
+  CallDone(ref, 1);
+  CallDone(ref, 2);
+  const long double EndTime = ref.clock();
   if (LogsBasic(s)) {
     EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
+    SetCrashLog(-1, false);
     if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
   }
   return kExitMatchComplete;

@@ -9,13 +9,13 @@
 
 OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 
-OutStream CreateFileStream(const std::string& path, std::string& error) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = "pitsow: cannot create log file '" + path + "': " + std::strerror(errno);
-    return {-1, "'" + path + "'"};
-  }
-  return {fd, "'" + path + "'"};
+std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
+                                 OutStream& out) {
+  int fd = -1;
+  if (const auto reason = ClaimFile(path, protectedFiles, fd))
+    return Error{"pitsow: " + *reason};
+  out = {fd, "'" + path + "'"};
+  return std::nullopt;
 }
 
 void CloseStream(OutStream& stream) {
@@ -41,9 +41,12 @@ void EmitLine(const OutStream& stream, std::string text) {
   Emit(stream, text);
 }
 
+void ReportToStderr(const std::string& line) {
+  const std::string text = line + "\n";
+  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text.data(), text.size());
+}
+
 void FailIo(const std::string& report) {
-  const std::string line = report + "\n";
-  // Best effort: stderr is the last channel left.
-  [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
+  ReportToStderr(report);
   std::exit(kExitIoError);
 }

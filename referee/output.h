@@ -5,7 +5,12 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <string_view>
+#include <vector>
+
+#include "claim_file.h"
+#include "error.h"
 
 #include "exit_status.h"
 
@@ -18,9 +23,11 @@ struct OutStream {
 
 OutStream ConsoleStream();
 
-// Creates (or empties) the file for writing. On failure returns a stream
-// with fd -1 and sets error to a one-line report.
-OutStream CreateFileStream(const std::string& path, std::string& error);
+// Takes the file at path for the log: created or replaced, but never while
+// another match holds it, and never when it is one of protectedFiles (the
+// referee, the players) or a program.
+std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
+                                 OutStream& out);
 
 void CloseStream(OutStream& stream);
 
@@ -30,6 +37,9 @@ void Emit(const OutStream& stream, std::string_view text);
 
 // Writes text and a line end.
 void EmitLine(const OutStream& stream, std::string text);
+
+// Writes one line to stderr, best effort: stderr is the last channel left.
+void ReportToStderr(const std::string& line);
 
 // Writes the report to stderr and exits with status 3.
 [[noreturn]] void FailIo(const std::string& report);

@@ -1,22 +1,30 @@
-// Binding the two player libraries, PsPlayer1.so and PsPlayer2.so, with
-// their five entry points each, as two separate instances even when both
-// names lead to one file.
+// Binding the two player libraries with their five entry points each, as
+// two separate instances even when both names lead to one file.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "error.h"
 #include "exit_status.h"
 #include "referee.h"
 
-
-// The library file name bound for player n.
+// The library file name bound for player n when none is named.
 std::string PlayerFileName(int n);
 
-// Binds players 1 and 2 into procs[1] and procs[2]. Each is looked for in
-// exeDir first, then on the loader's search path. Returns an empty string
-// on success, otherwise a one-line report naming the file, the symbol where
-// there is one, and the reason.
-std::string BindPlayers(const std::string& exeDir, PlayerProcs procs[3]);
+// Binds players 1 and 2 into ref.players and ref.sources. The file of
+// player n is ref.sources[n].file when it is not empty: a name with a
+// slash is that file, a bare name goes through the loader's search path.
+// Otherwise PsPlayerN.so beside the referee (in exeDir) is bound when it
+// is there, usable or not, and else the loader's search path is asked.
+// A failure names the file, the symbol where there is one, and what is
+// wrong; it means exit status 2.
+std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref);
+
+// What is wrong with a file the loader refused although it exists: not a
+// shared library, or one built for another machine. Empty when nothing
+// is found.
+std::string DiagnoseLibrary(const std::string& path);
 
 // The folder that holds the running executable.
 std::string ExecutableDir();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "number_format.h"
+#include "player_calls.h"
 
 namespace {
 
@@ -20,7 +21,13 @@ void AppendPlayerLine(std::string& out, int32_t n, const char* label, const std:
 }  // namespace
 
 std::string FieldText(const char* field, size_t capacity) {
-  return std::string(field, strnlen(field, capacity));
+  std::string text(field, strnlen(field, capacity));
+  // A player's text must not move the cursor, end a line or drive the
+  // terminal: control characters are shown as '?'. Bytes from 128 up
+  // stay, as the texts are 8-bit.
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return text;
 }
 
 std::string PlayerLines(int32_t n, const PsInfo& info) {
@@ -44,7 +51,7 @@ bool InitPlayer(Referee& ref, int32_t n) {
   info.LogLevel = ref.settings.LogLevel[n];
   info.Param = ref.settings.Params[n];
 
-  const bool ok = ref.players[n].Init(&info) != 0;
+  const bool ok = CallInit(ref, n);
 
   std::string text;
   if (ok) {

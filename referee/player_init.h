@@ -7,7 +7,7 @@
 #include "referee.h"
 
 // A text field as a reader takes it: up to the first 0 byte, never more
-// than the field's capacity.
+// than the field's capacity; control characters shown as '?'.
 std::string FieldText(const char* field, size_t capacity);
 
 // The five lines that show player n's answer, each ending in CR LF.

@@ -3,8 +3,11 @@
 // process; tests make their own with stub players.
 #pragma once
 
+#include <string>
+
 #include "PsComm.h"
 #include "board.h"
+#include "mytimer.h"
 #include "output.h"
 #include "settings.h"
 
@@ -17,11 +20,21 @@ struct PlayerProcs {
   PsDoneProc Done = nullptr;
 };
 
+// Where a player comes from.
+struct PlayerSource {
+  std::string file;   // as named on the command line; empty: the default name
+  std::string shown;  // the name reports use
+  std::string path;   // the path the loader bound
+};
+
 struct Referee {
   Settings settings;
   Board board;
-  PlayerProcs players[3];  // [1] PsPlayer1, [2] PsPlayer2
-  PsInfo Info[3] = {};     // each player's record, handed over once
+  int32_t Round = -1;      // the round in play, counted from 0
+  PlayerProcs players[3];  // [1] player 1, [2] player 2
+  PlayerSource sources[3];
+  PsInfo Info[3] = {};  // each player's record, handed over once
   OutStream console = ConsoleStream();
   OutStream log;  // open only when the referee's level is above 0
+  long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

@@ -89,6 +89,62 @@ std::string RoundLine(const RoundReport& r) {
   return line;
 }
 
+std::string RoundLines(const RoundReport& r, bool detail) {
+  std::string text = detail ? "\r\n         END " : "";
+  text += RoundLine(r);
+  text += detail ? "\r\n\r\n" : "\r\n";
+  return text;
+}
+
+std::string TurnMarker(int32_t turnCount) {
+  std::string text = "\r\nTurn: ";
+  AppendInt(text, turnCount);
+  text += "\r\n";
+  return text;
+}
+
+std::string RejectedLine(int32_t answer, int32_t numHoles, int32_t player) {
+  std::string line = "      ERROR!!!  PsGetTurn Wrong Result: ";
+  AppendInt(line, answer);
+  line += ", NumHoles= ";
+  AppendInt(line, numHoles);
+  line += " Player: ";
+  AppendInt(line, player);
+  line += "\r\n";
+  return line;
+}
+
+std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t answer,
+                           int32_t numHoles) {
+  std::string line = "pitsow: round ";
+  AppendInt(line, round);
+  line += ", turn ";
+  AppendInt(line, turn);
+  line += ": player ";
+  AppendInt(line, player);
+  line += " answered ";
+  AppendInt(line, answer);
+  line += ", not a hole from 1 to ";
+  AppendInt(line, numHoles);
+  line += "; the round ends";
+  return line;
+}
+
+void AppendMoveLines(std::string& out, int32_t mover, const SowResult& sown) {
+  if (sown.Captured != 0) {
+    out += "  Empty ";
+    AppendInt(out, mover);
+    out += " i: ";
+    AppendInt(out, sown.Captured);
+    out += "\r\n";
+  }
+  if (sown.ExtraMove) {
+    out += "  Pitsow ";
+    AppendInt(out, mover);
+    out += "\r\n";
+  }
+}
+
 std::string ElapsedLine(long double seconds) {
   std::string line = "Elapsed Time: ";
   AppendFixed(line, seconds, 5, 3);

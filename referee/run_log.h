@@ -1,11 +1,13 @@
-// The texts of the lines the match driver writes: the log's date line,
-// settings header, round line and elapsed-time line, and the console's
-// progress display around every turn.
+// The texts of the lines the referee writes: the log's date line, settings
+// header, turn markers, the lines of a move, round line and elapsed-time
+// line, the console's progress display around every turn, and the report
+// of a rejected answer.
 #pragma once
 
 #include <ctime>
 #include <string>
 
+#include "board.h"
 #include "settings.h"
 
 // "   hh:mm:ss.cc   dd-Mon-yyyy", fields filled with blanks, hundredths
@@ -28,6 +30,24 @@ struct RoundReport {
 
 // "ROUND    0   Player 1 : 40 ..." without line end.
 std::string RoundLine(const RoundReport& r);
+
+// The round line as the log takes it: at the detailed levels framed by an
+// empty line and "         END " before, an empty line after; CR LF ended.
+std::string RoundLines(const RoundReport& r, bool detail);
+
+// An empty line and "Turn: " n, before each Turn call at the detailed levels.
+std::string TurnMarker(int32_t turnCount);
+
+// The log line of an answer outside 1..numHoles, CR LF ended.
+std::string RejectedLine(int32_t answer, int32_t numHoles, int32_t player);
+
+// The same told on stderr: "pitsow: round 3, turn 17: player 1 answered 0,
+// not a hole from 1 to 6; the round ends", without line end.
+std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t answer,
+                           int32_t numHoles);
+
+// The capture and extra-move lines of a move, CR LF ended, appended.
+void AppendMoveLines(std::string& out, int32_t mover, const SowResult& sown);
 
 // "Elapsed Time: " seconds " s" without line end.
 std::string ElapsedLine(long double seconds);

@@ -134,13 +134,13 @@ Board SixBySix() {
 
 TEST(BoardPicture, InitialBoardAndAfterTheOpeningMove) {
   Board b = SixBySix();
-  EXPECT_EQ(BoardPicture(b, 6, 0, 0),
+  EXPECT_EQ(BoardPicture(b, 0, 0),
             "0 ------------------ 0 -----------------\r\n"
             "0 Player 2:  0    6  6  6  6  6  6\r\n"
             "0 Player 1:       6  6  6  6  6  6    0\r\n"
             "0 --------------------------------------\r\n");
   Sow(b.Holes[1], b.Holes[2], b.Store[1], 6, 1);
-  EXPECT_EQ(BoardPicture(b, 6, 1, 1),
+  EXPECT_EQ(BoardPicture(b, 1, 1),
             "1 ------------------ 1 -----------------\r\n"
             "1 Player 2:  0    6  6  6  6  6  6\r\n"
             "1 Player 1:       0  7  7  7  7  7    1\r\n"
@@ -156,7 +156,7 @@ TEST(BoardPicture, PlayerTwosRowIsReversedAndWideNumbersPush) {
   b.Holes[1][0] = 100;
   b.Store[2] = 100;
   b.Store[1] = 7;
-  EXPECT_EQ(BoardPicture(b, 3, 2, 3),
+  EXPECT_EQ(BoardPicture(b, 2, 3),
             "2 ------------------ 3 -----------------\r\n"
             "2 Player 2: 100  1234  2  1\r\n"
             "2 Player 1:     100  0  0    7\r\n"
@@ -166,7 +166,7 @@ TEST(BoardPicture, PlayerTwosRowIsReversedAndWideNumbersPush) {
 TEST(BoardPicture, OneHoleRows) {
   Board b;
   ResetBoard(b, 1, 4);
-  EXPECT_EQ(BoardPicture(b, 1, 0, 0),
+  EXPECT_EQ(BoardPicture(b, 0, 0),
             "0 ------------------ 0 -----------------\r\n"
             "0 Player 2:  0    4\r\n"
             "0 Player 1:       4    0\r\n"

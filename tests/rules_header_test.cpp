@@ -41,9 +41,9 @@ struct Walk {
       Board r = ref;
       const int p = r.CurPlayer;
       const SowResult sown = Sow(r.Holes[p], r.Holes[3 - p], r.Store[p], holes, moves[i]);
-      const bool over = CheckGame(r, holes, bones);
+      const bool over = CheckGame(r, bones);
       if (over)
-        EndRound(r, holes);
+        EndRound(r);
       else if (!sown.ExtraMove)
         r.CurPlayer = 3 - p;
       PsBoard x = rules;

@@ -162,6 +162,7 @@ TEST(Sow, AHugeHandCostsNoMoreThanASmallOneAndLosesNoBone) {
 
 Board BoardOf(const Row& p1, const Row& p2, int32_t s1, int32_t s2) {
   Board b;
+  b.NumHoles = static_cast<int32_t>(p1.size());
   for (size_t i = 0; i < p1.size(); ++i) {
     b.Holes[1][i] = p1[i];
     b.Holes[2][i] = p2[i];
@@ -173,42 +174,42 @@ Board BoardOf(const Row& p1, const Row& p2, int32_t s1, int32_t s2) {
 
 TEST(CheckGame, MajorityNeedsStrictlyMoreThanHalf) {
   // 6 holes of 6 bones: 72 in all, half is 36.
-  EXPECT_FALSE(CheckGame(BoardOf({1, 1, 1, 1, 1, 1}, {5, 5, 5, 5, 5, 1}, 36, 0), 6, 6));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 37, 0), 6, 6));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 0, 37), 6, 6));
+  EXPECT_FALSE(CheckGame(BoardOf({1, 1, 1, 1, 1, 1}, {5, 5, 5, 5, 5, 1}, 36, 0), 6));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 37, 0), 6));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 0, 37), 6));
 }
 
 TEST(CheckGame, EitherEmptyRowEndsTheRound) {
-  EXPECT_TRUE(CheckGame(BoardOf({0, 0, 0}, {1, 2, 3}, 5, 7), 3, 3));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 0}, 5, 7), 3, 3));
-  EXPECT_FALSE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 1}, 5, 7), 3, 3));
+  EXPECT_TRUE(CheckGame(BoardOf({0, 0, 0}, {1, 2, 3}, 5, 7), 3));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 0}, 5, 7), 3));
+  EXPECT_FALSE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 1}, 5, 7), 3));
   // Slots above the board do not count.
   Board b = BoardOf({0, 0, 0}, {1, 1, 1}, 0, 0);
   b.Holes[1][5] = 4;
-  EXPECT_TRUE(CheckGame(b, 3, 3));
+  EXPECT_TRUE(CheckGame(b, 3));
 }
 
 TEST(EndRound, TheRowThatStillHoldsBonesGoesToItsOwner) {
   Board b = BoardOf({0, 0, 0, 0, 0, 0}, {3, 0, 2, 0, 0, 1}, 40, 26);
-  EndRound(b, 6);
+  EndRound(b);
   EXPECT_EQ(b.Store[1], 40);
   EXPECT_EQ(b.Store[2], 32);
   Board c = BoardOf({1, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 30, 40);
-  EndRound(c, 6);
+  EndRound(c);
   EXPECT_EQ(c.Store[1], 32);
   EXPECT_EQ(c.Store[2], 40);
 }
 
 TEST(EndRound, BonesOnBothSidesCountForNobody) {
   Board b = BoardOf({1, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 2}, 37, 32);
-  EndRound(b, 6);
+  EndRound(b);
   EXPECT_EQ(b.Store[1], 37);
   EXPECT_EQ(b.Store[2], 32);
 }
 
 TEST(EndRound, BothRowsEmptyAddNothing) {
   Board b = BoardOf({0, 0}, {0, 0}, 0, 0);
-  EndRound(b, 2);
+  EndRound(b);
   EXPECT_EQ(b.Store[1], 0);
   EXPECT_EQ(b.Store[2], 0);
 }

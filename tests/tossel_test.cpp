@@ -193,7 +193,7 @@ TEST_F(TosselTest, ATraceThatCannotBeCreatedEndsTheProcess) {
         PsInfo info = Record(2, 1);
         TosselInit(t, &info, {});
       },
-      testing::ExitedWithCode(3), "Tossel: cannot write trace file 'Player2.out': ");
+      testing::ExitedWithCode(3), "Tossel: cannot create Player2.out: ");
 }
 
 }  // namespace

@@ -17,9 +17,8 @@ class TurnTest : public testing::Test {
  protected:
   void SetUp() override {
     BindStubs(ref);
-    std::string error;
-    ref.log = CreateFileStream((dir / "log.txt").string(), error);
-    ASSERT_GE(ref.log.fd, 0) << error;
+    const auto error = OpenLogFile((dir / "log.txt").string(), {}, ref.log);
+    ASSERT_FALSE(error) << error->text;
     ResetBoard(ref.board, 6, 6);
   }
   void TearDown() override { CloseStream(ref.log); }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "claim_file.h"
 #include "exit_status.h"
 
 namespace {
@@ -17,11 +18,17 @@ const char* TraceName(int32_t player) { return player == 1 ? "Player1.out" : "Pl
 
 // The trace is the player's record of the match: losing part of it is
 // fatal, as the referee's own output failures are.
-[[noreturn]] void TraceFailed(int32_t player, int err) {
-  const std::string line = std::string("Tossel: cannot write trace file '") + TraceName(player) +
-                           "': " + std::strerror(err) + "\n";
+// The process ends at once, with _exit: the referee's exit handlers would
+// take a normal exit inside a player call for a player fault.
+[[noreturn]] void TraceFatal(const std::string& reason) {
+  const std::string line = "Tossel: " + reason + "\n";
   [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
-  std::exit(kExitIoError);
+  _exit(kExitIoError);
+}
+
+[[noreturn]] void TraceFailed(int32_t player, int err) {
+  TraceFatal(std::string("cannot write trace file '") + TraceName(player) +
+             "': " + std::strerror(err));
 }
 
 // Writes one or more whole lines in one write, so each is on disk when the
@@ -83,8 +90,8 @@ PsBool TosselInit(Tossel& t, PsInfo* Info, const UtcTime& now) {
   }
   if (t.LogLevel > 0) {
     if (t.TraceFd >= 0) close(t.TraceFd);
-    t.TraceFd = open(TraceName(t.Player), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (t.TraceFd < 0) TraceFailed(t.Player, errno);
+    // Another match's trace, or a program, is never overwritten.
+    if (const auto error = ClaimFile(TraceName(t.Player), {}, t.TraceFd)) TraceFatal(*error);
     Trace(t, " CurrVer: " + Num(t.CurrVer) + "\r\n Player: " + Num(t.Player) +
                  "\r\n NumHoles: " + Num(t.NumHoles) + "\r\n NumBones: " + Num(t.NumBones) +
                  "\r\n LogLevel: " + Num(t.LogLevel) + "\r\n Param: " + Num(t.Param) +
