@@ -73,11 +73,7 @@ uint64_t WalkBoth(int32_t holes, int32_t bones, int depth) {
   return walk.leaves;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kDeep = 7;  // the instrumented build is ten times slower
-#else
 constexpr int kDeep = 8;
-#endif
 
 TEST(RulesHeader, SameAsReferee) {
   EXPECT_EQ(WalkBoth(6, 4, kDeep), Perft(
