@@ -198,8 +198,9 @@ PS_EXPORT void PsOppTurn(int32_t Hole);
  * first): My and Opp are the bones in the own and the opponent's store
  * after the end-of-round sweep, the round's final scores; Turns counts the
  * players' accepted moves of the round, extra moves and passes included,
- * the opening's moves and a rejected answer not. Within a round the PsGetTurn and PsOppTurn calls one player
- * receives add up to Turns, plus one when its own last answer was rejected.
+ * the opening's moves and a rejected answer not. Within a round the
+ * PsGetTurn and PsOppTurn calls one player receives add up to Turns, plus
+ * one when its own last answer was rejected.
  */
 PS_EXPORT void PsEndRound(int32_t My, int32_t Opp, int32_t Turns);
 
