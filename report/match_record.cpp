@@ -4,6 +4,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "render.h"
 
@@ -49,11 +50,7 @@ RoundView ReadRound(const json& line, const std::array<std::string, 2>& names) {
   const json& stores = line.at("stores");
   r.stores = {stores.at(0).get<int64_t>(), stores.at(1).get<int64_t>()};
   r.winner = line.value("winner", 0);
-  if (line.contains("rejected")) {
-    const json& rej = line["rejected"];
-    r.rejected = "player " + std::to_string(rej.value("player", 0)) + " answered " +
-                 std::to_string(rej.value("answer", 0));
-  }
+  if (line.contains("rejected")) r.rejected = "rejected";  // worded by the caller
   return r;
 }
 
@@ -155,10 +152,11 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         RoundView& r = data.rounds.back();
         if (!r.rejected.empty()) {
           const int who = line["rejected"].value("player", 1) == 2 ? 1 : 0;
-          r.rejected = names[who] + " (" + r.rejected + ")";
+          r.rejected = "player " + std::to_string(who + 1) + " (" + names[who] + ") answered " +
+                       std::to_string(line["rejected"].value("answer", 0));
           data.faults.push_back({names[who], "rejected",
                                  "round " + std::to_string(r.round) + ": " + r.rejected +
-                                     ", an answer outside the board",
+                                     ", not a hole from 1 to " + std::to_string(data.holes),
                                  r.id});
         }
       } else if (type == "fault") {

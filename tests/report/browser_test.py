@@ -7,7 +7,12 @@ DevTools protocol over a pipe, steps through rounds with the arrow keys and
 compares the board in the DOM after every step with the position the rules
 gave. Screenshots of the standings and of the viewer go to OUTDIR.
 
-usage: browser_test.py CHROMIUM MAKE_MATCH PITSOW_REPORT OUTDIR
+A second page, of a made-up 20,000-round tournament of three players,
+checks the sampled viewer: rounds are chosen by pairing, pair and seat and
+their last step shows the stores the rules gave; the load time is printed.
+A third, of two players, shows the course charts.
+
+usage: browser_test.py CHROMIUM MAKE_MATCH PITSOW_REPORT MAKE_TOURNAMENT OUTDIR
 """
 import base64
 import json
@@ -127,8 +132,56 @@ BOARD = """(() => {
 })()"""
 
 
+def tournament(browser, make_tournament, outdir, check):
+    big = os.path.join(outdir, "tournament.html")
+    made = subprocess.run([make_tournament, "3", "20000", big], check=True,
+                          capture_output=True, text=True)
+    print("generator:", made.stdout.strip())
+    start = time.monotonic()
+    browser.open("file://" + os.path.abspath(big))
+    browser.eval("document.getElementById('round-title').textContent")
+    print(f"20000-round page: {os.path.getsize(big)} bytes, loaded and drawn in "
+          f"{(time.monotonic() - start) * 1000:.0f} ms")
+    check(browser.eval("!!document.getElementById('sample-note')"), "the sampling is noted")
+    rounds = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
+                          ".rounds.map((r) => [r.g, r.p, r.s, r.st, !!r.f])")
+    check(len(rounds) == 3000, f"{len(rounds)} rounds kept of 20000")
+    faulty = [r for r in rounds if r[4]]
+    listed = browser.eval("document.querySelectorAll('#faults li a').length")
+    check(len(faulty) == listed and listed > 0, f"faulty rounds kept: {len(faulty)} of {listed}")
+    picks = faulty[:2] + rounds[::701]
+    for g, p, seat, stores, _ in picks:
+        took = browser.eval(f"""(() => {{
+            document.getElementById('pick-pairing').value = '{g}';
+            document.getElementById('pick-pair').value = '{p}';
+            document.getElementById('pick-seat').value = '{seat}';
+            const t = performance.now();
+            document.querySelector('#chooser button[type=submit]').click();
+            return performance.now() - t; }})()""")
+        title = browser.eval("document.getElementById('round-title').textContent")
+        check(title.startswith(f"Pairing {g}, pair {p}, seat {seat}:"), f"chosen {g}/{p}/{seat}: {title}")
+        browser.eval("document.getElementById('board-wrap').focus()")
+        browser.key("End")
+        shown = browser.eval("[Number(document.querySelector('#store1 .n').textContent),"
+                             " Number(document.querySelector('#store2 .n').textContent)]")
+        check(shown == stores, f"round {g}/{p}/{seat} ends {shown}, recorded {stores}")
+    print(f"choosing and drawing a round took {took:.1f} ms")
+    # A round left out by the sampling is said to be so.
+    browser.eval("""(() => { document.getElementById('pick-pair').value = '99999';
+        document.querySelector('#chooser button[type=submit]').click(); })()""")
+    check("sample" in browser.eval("document.getElementById('pick-message').textContent"),
+          "a round left out says so")
+
+    two = os.path.join(outdir, "course.html")
+    subprocess.run([make_tournament, "2", "2000", two], check=True, stdout=subprocess.DEVNULL)
+    browser.open("file://" + os.path.abspath(two))
+    check(browser.eval("document.querySelectorAll('#course svg').length") == 3,
+          "score, Elo and LLR charts")
+    browser.screenshot("#course", os.path.join(outdir, "course.png"))
+
+
 def main():
-    chromium, make_match, report, outdir = sys.argv[1:5]
+    chromium, make_match, report, make_tournament, outdir = sys.argv[1:6]
     os.makedirs(outdir, exist_ok=True)
     record = os.path.join(outdir, "match.jsonl")
     expected_file = os.path.join(outdir, "expected.json")
@@ -194,6 +247,7 @@ def main():
             browser.eval(f"document.querySelector('#faults a[href=\"{link}\"]').click()")
             title = browser.eval("document.getElementById('round-title').textContent")
             check(title.startswith("Round " + link.split("-")[-1] + ":"), f"fault link opens {title}")
+        browser.screenshot("#faults", os.path.join(outdir, "faults.png"))
 
         # The viewer in the middle of a round with a capture or an extra move.
         browser.eval("location.hash = '#round-1'")
@@ -204,6 +258,7 @@ def main():
         check(marks >= 1, "the played hole is marked")
         browser.screenshot("#viewer", os.path.join(outdir, "viewer.png"))
         print(f"{steps_checked} steps of {len(expected['rounds'])} rounds checked in the DOM")
+        tournament(browser, make_tournament, outdir, check)
     finally:
         browser.close()
     print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
