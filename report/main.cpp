@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   std::string record;
   std::string output;
   app.add_option("--match", record, "the match record, JSON Lines")->required();
-  app.add_option("--output", output, "the HTML file to write (default: the record's name with .html)");
+  app.add_option("--output", output,
+                 "the HTML file to write (default: the record's name with .html)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

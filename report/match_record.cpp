@@ -45,7 +45,8 @@ RoundView ReadRound(const json& line, const std::array<std::string, 2>& names) {
   r.player1 = names[0];
   r.player2 = names[1];
   r.opening = line.value("opening", std::vector<int>{});
-  for (const json& m : line.at("moves")) r.moves.push_back({m.at(0).get<int>(), m.at(1).get<int>()});
+  for (const json& m : line.at("moves"))
+    r.moves.push_back({m.at(0).get<int>(), m.at(1).get<int>()});
   r.end = line.value("end", "");
   const json& stores = line.at("stores");
   r.stores = {stores.at(0).get<int64_t>(), stores.at(1).get<int64_t>()};
@@ -64,9 +65,12 @@ void Score(ReportData& data, const std::array<std::string, 2>& names,
   course.playerB = names[1];
   course.unit = "rounds";
   for (const RoundView& r : data.rounds) {
-    if (r.winner == 1) ++tally[0];
-    else if (r.winner == 2) ++tally[1];
-    else ++tally[2];
+    if (r.winner == 1)
+      ++tally[0];
+    else if (r.winner == 2)
+      ++tally[1];
+    else
+      ++tally[2];
     CoursePoint p;
     p.played = tally[0] + tally[1] + tally[2];
     p.scorePercent = 100.0 * (static_cast<double>(tally[0]) + 0.5 * static_cast<double>(tally[2])) /
@@ -133,7 +137,8 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         const json& settings = line.at("settings");
         data.holes = settings.at("holes").get<int>();
         data.bones = settings.at("bones").get<int>();
-        for (const auto& [key, value] : settings.items()) data.settings.emplace_back(key, SettingText(value));
+        for (const auto& [key, value] : settings.items())
+          data.settings.emplace_back(key, SettingText(value));
         const json players = line.value("players", json::array());
         for (size_t i = 0; i < 2 && i < players.size(); ++i) {
           names[i] = PlayerLabel(players[i], static_cast<int>(i) + 1);
@@ -144,7 +149,8 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         }
         data.title = "Match: " + names[0] + " vs " + names[1];
         std::string program = line.value("program", "pitsow");
-        data.settings.insert(data.settings.begin(), {"program", program + " " + line.value("version", "")});
+        data.settings.insert(data.settings.begin(),
+                             {"program", program + " " + line.value("version", "")});
       } else if (!sawMatch) {
         return "line " + std::to_string(lineNo) + ": the record does not start with its match line";
       } else if (type == "round") {

@@ -89,14 +89,14 @@ std::string EloChart(const std::vector<StandingRow>& rows) {
   const int axisY = top + rowH * static_cast<int>(rows.size()) + 4;
   for (double t : ticks) {
     const std::string tx = Num(x(t));
-    s += "<line class=\"grid" + std::string(t == 0 ? " zero" : "") + "\" x1=\"" + tx +
-         "\" x2=\"" + tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" +
-         std::to_string(axisY) + "\"/>";
+    s += "<line class=\"grid" + std::string(t == 0 ? " zero" : "") + "\" x1=\"" + tx + "\" x2=\"" +
+         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axisY) + "\"/>";
     s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 16) +
          "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(axisY + 34) + "\" text-anchor=\"middle\">Elo (0 = the field's average)</text>";
+       std::to_string(axisY + 34) +
+       "\" text-anchor=\"middle\">Elo (0 = the field's average)</text>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const StandingRow& r = rows[i];
     const std::string y = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2);
@@ -167,15 +167,16 @@ std::string LineChart(const std::string& id, const std::string& title, const std
   for (double t : yt) {
     const std::string ty = Num(y(t));
     s += "<line class=\"grid\" x1=\"" + std::to_string(left) + "\" x2=\"" +
-         std::to_string(width - right) + "\" y1=\"" + ty + "\" y2=\"" + ty + "\"/><text class=\"tick\" x=\"" +
-         std::to_string(left - 6) + "\" y=\"" + ty + "\" dy=\"0.35em\" text-anchor=\"end\">" +
-         TickText(t, ystep) + "</text>";
+         std::to_string(width - right) + "\" y1=\"" + ty + "\" y2=\"" + ty +
+         "\"/><text class=\"tick\" x=\"" + std::to_string(left - 6) + "\" y=\"" + ty +
+         "\" dy=\"0.35em\" text-anchor=\"end\">" + TickText(t, ystep) + "</text>";
   }
   const std::vector<double> xt = Ticks(xlo, xhi, 8);
   const double xstep = xt.size() > 1 ? xt[1] - xt[0] : 1;
   for (double t : xt) {
-    s += "<text class=\"tick\" x=\"" + Num(x(t)) + "\" y=\"" + std::to_string(height - bottom + 16) +
-         "\" text-anchor=\"middle\">" + TickText(t, xstep) + "</text>";
+    s += "<text class=\"tick\" x=\"" + Num(x(t)) + "\" y=\"" +
+         std::to_string(height - bottom + 16) + "\" text-anchor=\"middle\">" + TickText(t, xstep) +
+         "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
        std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(xLabel) +
@@ -222,19 +223,21 @@ void Settings(std::string& h, const ReportData& d) {
 }
 
 void Standings(std::string& h, const ReportData& d) {
-  h += "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
-       "and ratings</h2><table class=\"num\"><caption>Standings; Elo with half the width of its 95 % "
-       "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
-       "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
-       "scope=\"col\">Losses</th><th scope=\"col\">Score %</th><th scope=\"col\">Elo ± 95 %</th><th "
-       "scope=\"col\">Faults</th></tr></thead><tbody>";
+  h +=
+      "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
+      "and ratings</h2><table class=\"num\"><caption>Standings; Elo with half the width of its 95 "
+      "% "
+      "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
+      "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
+      "scope=\"col\">Losses</th><th scope=\"col\">Score %</th><th scope=\"col\">Elo ± 95 %</th><th "
+      "scope=\"col\">Faults</th></tr></thead><tbody>";
   int place = 0;
   for (const StandingRow& r : d.standings) {
     h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
-         "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) + "</td><td>" +
-         std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) + "</td><td>" +
-         Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) + "</td><td>" +
-         std::to_string(r.faults) + "</td></tr>";
+         "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
+         "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
+         "</td><td>" + Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) +
+         "</td><td>" + std::to_string(r.faults) + "</td></tr>";
   }
   h += "</tbody></table>";
   if (!d.standings.empty()) h += "<figure>" + EloChart(d.standings) + "</figure>";
@@ -242,7 +245,8 @@ void Standings(std::string& h, const ReportData& d) {
   if (!d.cross.players.empty()) {
     h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
          "column player</caption><thead><tr><th></th>";
-    for (const std::string& p : d.cross.players) h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
+    for (const std::string& p : d.cross.players)
+      h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
     h += "</tr></thead><tbody>";
     for (size_t i = 0; i < d.cross.players.size(); ++i) {
       h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
@@ -277,7 +281,8 @@ void CourseSection(std::string& h, const ReportData& d) {
   const Course& c = *d.course;
   const std::string who = EscapeHtml(c.playerA) + " against " + EscapeHtml(c.playerB);
   h += "<section id=\"course\" aria-labelledby=\"course-h\"><h2 id=\"course-h\">Course of the "
-       "run</h2><p>" + who + ", after each of " + std::to_string(c.points.back().played) + " " +
+       "run</h2><p>" +
+       who + ", after each of " + std::to_string(c.points.back().played) + " " +
        EscapeHtml(c.unit) + ".</p>";
   Series score, elo, llr;
   for (const CoursePoint& p : c.points) {
@@ -297,21 +302,25 @@ void CourseSection(std::string& h, const ReportData& d) {
   h += "<figure>" +
        LineChart("course-score", "Score of " + c.playerA + " in percent over the run",
                  c.unit + " played", "score %", score, {{50, "50 %"}}) +
-       "<figcaption>Score of " + EscapeHtml(c.playerA) + " (line; dashed: 50 %). Last: " +
-       Fixed(c.points.back().scorePercent, 1) + " %.</figcaption></figure>";
+       "<figcaption>Score of " + EscapeHtml(c.playerA) +
+       " (line; dashed: 50 %). Last: " + Fixed(c.points.back().scorePercent, 1) +
+       " %.</figcaption></figure>";
   if (!elo.x.empty()) {
     h += "<figure>" +
          LineChart("course-elo", "Elo of " + c.playerA + " with its 95 % band over the run",
                    c.unit + " played", "Elo", elo, {{0, "0"}}) +
-         "<figcaption>Elo of " + EscapeHtml(c.playerA) + " (line) inside its 95 % band (shaded). "
-         "Last: " + EloText(c.points.back().elo, c.points.back().eloError) + ".</figcaption></figure>";
+         "<figcaption>Elo of " + EscapeHtml(c.playerA) +
+         " (line) inside its 95 % band (shaded). "
+         "Last: " +
+         EloText(c.points.back().elo, c.points.back().eloError) + ".</figcaption></figure>";
   }
   if (!llr.x.empty() && c.llrBounds) {
     const auto [lower, upper] = *c.llrBounds;
     h += "<figure>" +
          LineChart("course-llr", "Log-likelihood ratio of the sequential test against its bounds",
                    c.unit + " played", "LLR", llr,
-                   {{lower, "lower bound " + Fixed(lower, 3)}, {upper, "upper bound " + Fixed(upper, 3)}}) +
+                   {{lower, "lower bound " + Fixed(lower, 3)},
+                    {upper, "upper bound " + Fixed(upper, 3)}}) +
          "<figcaption>LLR of the sequential test (line) between its bounds (dashed). Last: " +
          Fixed(llr.y.back(), 3) + ".</figcaption></figure>";
   }
@@ -327,8 +336,8 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
   }
   h += "<ol class=\"faults\">";
   for (const FaultLine& f : d.faults) {
-    h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) +
-         ": <code>" + EscapeHtml(f.report) + "</code>";
+    h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) + ": <code>" +
+         EscapeHtml(f.report) + "</code>";
     if (f.roundId && viewable.count(*f.roundId)) {
       h += " — <a href=\"#round-" + std::to_string(*f.roundId) + "\">view the round</a>";
     }
@@ -339,7 +348,8 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
 
 void Viewer(std::string& h, const ReportData& d) {
   h += "<section id=\"viewer\" aria-labelledby=\"viewer-h\"><h2 id=\"viewer-h\">Round viewer</h2>";
-  if (!d.samplingNote.empty()) h += "<p class=\"note\" id=\"sample-note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  if (!d.samplingNote.empty())
+    h += "<p class=\"note\" id=\"sample-note\">" + EscapeHtml(d.samplingNote) + "</p>";
   h += std::string(kViewerMarkup) + "</section>";
 }
 
@@ -348,11 +358,10 @@ std::string DataJson(const ReportData& d) {
   std::map<int64_t, std::string> pairingNames;
   for (const RoundView& r : d.rounds) {
     const Replay replay = ReplayRound(d.holes, d.bones, r.opening, r.moves);
-    nlohmann::json j = {{"id", r.id},        {"r", r.round},    {"g", r.pairing},
-                        {"p", r.pair},       {"s", r.seat},     {"p1", r.player1},
-                        {"p2", r.player2},   {"end", r.end},    {"st", r.stores},
-                        {"w", r.winner},     {"o", r.opening.size()},
-                        {"x", EncodeSteps(replay)}};
+    nlohmann::json j = {{"id", r.id},      {"r", r.round},          {"g", r.pairing},
+                        {"p", r.pair},     {"s", r.seat},           {"p1", r.player1},
+                        {"p2", r.player2}, {"end", r.end},          {"st", r.stores},
+                        {"w", r.winner},   {"o", r.opening.size()}, {"x", EncodeSteps(replay)}};
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
     if (replay.error) j["err"] = *replay.error;
@@ -361,7 +370,9 @@ std::string DataJson(const ReportData& d) {
   }
   nlohmann::json pairings = nlohmann::json::array();
   for (const auto& [g, name] : pairingNames) pairings.push_back({g, name});
-  nlohmann::json data = {{"holes", d.holes}, {"bones", d.bones}, {"pairings", pairings},
+  nlohmann::json data = {{"holes", d.holes},
+                         {"bones", d.bones},
+                         {"pairings", pairings},
                          {"rounds", std::move(rounds)}};
   std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   // Inside a script element "</" could end it early.
@@ -385,12 +396,23 @@ std::string EscapeHtml(const std::string& text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -434,7 +456,8 @@ std::string RenderReport(ReportData d) {
        "</style></head><body><header><h1>" + EscapeHtml(d.title) +
        "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
   if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
-  h += " · <a href=\"#faults\">Faults</a> · <a href=\"#viewer\">Round viewer</a></nav></header><main>";
+  h += " · <a href=\"#faults\">Faults</a> · <a href=\"#viewer\">Round "
+       "viewer</a></nav></header><main>";
   Settings(h, d);
   Standings(h, d);
   CourseSection(h, d);

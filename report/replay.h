@@ -13,12 +13,12 @@ enum class StepKind : uint8_t { Start, Opening, Move, Sweep };
 
 struct ReplayStep {
   StepKind kind = StepKind::Start;
-  int player = 0;          // who moved (Opening, Move), else 0
-  int hole = 0;            // the hole played, on the mover's side
-  bool pass = false;       // the hole was empty: nothing was sown
-  bool extra = false;      // the last bone fell into the mover's store
-  int captured = 0;        // the mover's hole that captured, or 0
-  bool over = false;       // the round was decided after this step
+  int player = 0;      // who moved (Opening, Move), else 0
+  int hole = 0;        // the hole played, on the mover's side
+  bool pass = false;   // the hole was empty: nothing was sown
+  bool extra = false;  // the last bone fell into the mover's store
+  int captured = 0;    // the mover's hole that captured, or 0
+  bool over = false;   // the round was decided after this step
   // The board after the step: row[0] player 1's holes 1..n, row[1] player
   // 2's, store[0] and store[1] the two stores.
   std::array<std::vector<int64_t>, 2> row;
@@ -26,7 +26,7 @@ struct ReplayStep {
 };
 
 struct Replay {
-  std::vector<ReplayStep> steps;  // the start, then one per step
+  std::vector<ReplayStep> steps;     // the start, then one per step
   std::optional<std::string> error;  // where the record and the rules disagree
 };
 

@@ -14,7 +14,8 @@ bool Notable(const RoundView& r) {
 void SampleRounds(ReportData& data, size_t limit) {
   const size_t total = data.rounds.size();
   if (total <= limit) return;
-  if (data.totalRounds < static_cast<int64_t>(total)) data.totalRounds = static_cast<int64_t>(total);
+  if (data.totalRounds < static_cast<int64_t>(total))
+    data.totalRounds = static_cast<int64_t>(total);
 
   size_t notable = 0;
   for (const RoundView& r : data.rounds) notable += Notable(r) ? 1 : 0;
@@ -44,9 +45,8 @@ void SampleRounds(ReportData& data, size_t limit) {
   data.samplingNote = "This run played " + std::to_string(data.totalRounds) +
                       " rounds; the viewer keeps " + std::to_string(data.rounds.size()) +
                       " of them: all " + std::to_string(notable) +
-                      " that ended in a fault or a rejected answer and " +
-                      std::to_string(picked) + " of the other " + std::to_string(others) +
-                      ", evenly spaced over the run.";
+                      " that ended in a fault or a rejected answer and " + std::to_string(picked) +
+                      " of the other " + std::to_string(others) + ", evenly spaced over the run.";
 }
 
 std::optional<double> EloOfScore(double s) {
@@ -62,10 +62,10 @@ std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, 
   const std::optional<double> elo = EloOfScore(s);
   if (!elo) return {};
   // The spread of one round's score, then of the mean over n rounds.
-  const double var = (static_cast<double>(w) * (1 - s) * (1 - s) +
-                      static_cast<double>(d) * (0.5 - s) * (0.5 - s) +
-                      static_cast<double>(l) * s * s) /
-                     n;
+  const double var =
+      (static_cast<double>(w) * (1 - s) * (1 - s) + static_cast<double>(d) * (0.5 - s) * (0.5 - s) +
+       static_cast<double>(l) * s * s) /
+      n;
   const double margin = 1.959964 * std::sqrt(var / n);
   // An interval that reaches a score of 0 or 1 has no finite Elo width.
   const std::optional<double> lo = EloOfScore(s - margin);

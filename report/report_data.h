@@ -17,8 +17,8 @@ struct StandingRow {
   int64_t wins = 0;
   int64_t draws = 0;
   int64_t losses = 0;
-  double scorePercent = 0;      // (wins + draws / 2) / rounds, in percent
-  std::optional<double> elo;    // none when the score is 0 % or 100 %
+  double scorePercent = 0;         // (wins + draws / 2) / rounds, in percent
+  std::optional<double> elo;       // none when the score is 0 % or 100 %
   std::optional<double> eloError;  // half the width of the 95 % interval
   int64_t faults = 0;
 };
@@ -45,15 +45,15 @@ struct PairingLine {
 
 // The state of a two-player run after some of it was played.
 struct CoursePoint {
-  int64_t played = 0;        // pairs (a tournament) or rounds (a match)
-  double scorePercent = 0;   // the first player's score so far
+  int64_t played = 0;       // pairs (a tournament) or rounds (a match)
+  double scorePercent = 0;  // the first player's score so far
   std::optional<double> elo;
   std::optional<double> eloError;
   std::optional<double> llr;  // sequential test runs only
 };
 
 struct Course {
-  std::string playerA;        // whose score and Elo the points are
+  std::string playerA;  // whose score and Elo the points are
   std::string playerB;
   std::string unit = "pairs";  // what `played` counts
   std::vector<CoursePoint> points;
@@ -62,28 +62,28 @@ struct Course {
 
 struct FaultLine {
   std::string player;
-  std::string kind;    // crash, exit, timeout, memory, overrun, rejected ...
-  std::string report;  // the referee's report line
+  std::string kind;                // crash, exit, timeout, memory, overrun, rejected ...
+  std::string report;              // the referee's report line
   std::optional<int64_t> roundId;  // RoundView::id of the round, if viewable
 };
 
 // One round as recorded: enough to replay it by the rules.
 struct RoundView {
-  int64_t id = 0;              // unique within the report
-  int64_t round = -1;          // the round number of a match, or -1
-  int64_t pairing = -1;        // the tournament's pairing, pair and seat, or -1
+  int64_t id = 0;        // unique within the report
+  int64_t round = -1;    // the round number of a match, or -1
+  int64_t pairing = -1;  // the tournament's pairing, pair and seat, or -1
   int64_t pair = -1;
   int seat = -1;
-  std::string pairingName;     // "A vs B" for a tournament round
-  std::string player1;         // labels of the players seated 1 and 2
+  std::string pairingName;  // "A vs B" for a tournament round
+  std::string player1;      // labels of the players seated 1 and 2
   std::string player2;
-  std::vector<int> opening;    // holes of the opening, each on its mover's side
-  std::vector<std::array<int, 2>> moves;  // [player, hole], accepted moves
-  std::string end;             // majority, row-empty, rejected, turn-limit, fault ...
+  std::vector<int> opening;                // holes of the opening, each on its mover's side
+  std::vector<std::array<int, 2>> moves;   // [player, hole], accepted moves
+  std::string end;                         // majority, row-empty, rejected, turn-limit, fault ...
   std::array<int64_t, 2> stores = {0, 0};  // final stores of players 1 and 2
-  int winner = 0;              // 0 draw, 1 or 2
-  std::string fault;           // the fault report of this round, if any
-  std::string rejected;        // what was rejected, e.g. "player 1 answered 0"
+  int winner = 0;                          // 0 draw, 1 or 2
+  std::string fault;                       // the fault report of this round, if any
+  std::string rejected;                    // what was rejected, e.g. "player 1 answered 0"
 };
 
 struct ReportData {

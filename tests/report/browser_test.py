@@ -143,6 +143,7 @@ def tournament(browser, make_tournament, outdir, check):
     print(f"20000-round page: {os.path.getsize(big)} bytes, loaded and drawn in "
           f"{(time.monotonic() - start) * 1000:.0f} ms")
     check(browser.eval("!!document.getElementById('sample-note')"), "the sampling is noted")
+    browser.screenshot("#standings", os.path.join(outdir, "tournament-standings.png"))
     rounds = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
                           ".rounds.map((r) => [r.g, r.p, r.s, r.st, !!r.f])")
     check(len(rounds) == 3000, f"{len(rounds)} rounds kept of 20000")

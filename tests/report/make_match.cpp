@@ -56,8 +56,12 @@ int main(int argc, char** argv) {
                  {"program", "pitsow"},
                  {"version", "1.1.0"},
                  {"settings",
-                  {{"holes", kHoles}, {"bones", kBones}, {"rounds", kRounds},
-                   {"max_turns", kMaxTurns}, {"openings", "openings.txt"}, {"forfeit", false}}},
+                  {{"holes", kHoles},
+                   {"bones", kBones},
+                   {"rounds", kRounds},
+                   {"max_turns", kMaxTurns},
+                   {"openings", "openings.txt"},
+                   {"forfeit", false}}},
                  {"players",
                   {{{"player", 1}, {"file", "Alpha.so"}, {"name", "Alpha <1>"}},
                    {{"player", 2}, {"file", "Beta.so"}, {"name", "Beta & co"}}}}}
@@ -95,10 +99,10 @@ int main(int argc, char** argv) {
       positions.push_back(Position(b));
     }
     if (end.empty()) {
-      end = b.GameOver ? (b.Store[1] > kHoles * kBones || b.Store[2] > kHoles * kBones
-                              ? "majority"
-                              : "row-empty")
-                       : "turn-limit";
+      end = b.GameOver
+                ? (b.Store[1] > kHoles * kBones || b.Store[2] > kHoles * kBones ? "majority"
+                                                                                : "row-empty")
+                : "turn-limit";
     }
     const int32_t s1 = b.Store[1], s2 = b.Store[2];
     EndRound(b, kHoles);
@@ -111,8 +115,12 @@ int main(int argc, char** argv) {
     int winner = b.Store[1] > b.Store[2] ? 1 : b.Store[2] > b.Store[1] ? 2 : 0;
     if (end == "fault") {
       winner = 1;
-      record << json{{"type", "fault"}, {"round", round}, {"turn", b.TurnCount + 1},
-                     {"player", 2}, {"call", "PsGetTurn"}, {"kind", "crash"},
+      record << json{{"type", "fault"},
+                     {"round", round},
+                     {"turn", b.TurnCount + 1},
+                     {"player", 2},
+                     {"call", "PsGetTurn"},
+                     {"kind", "crash"},
                      {"detail", "Segmentation fault"},
                      {"report", "pitsow: player 2 (Beta.so) crashed in PsGetTurn, round " +
                                     std::to_string(round) + ", turn " +
@@ -121,16 +129,19 @@ int main(int argc, char** argv) {
              << "\n";
     }
     ++tally[winner == 0 ? 2 : winner - 1];
-    json line = {{"type", "round"}, {"round", round},  {"opening", opening},
-                 {"moves", moves},  {"end", end},      {"stores", {b.Store[1], b.Store[2]}},
+    json line = {{"type", "round"},  {"round", round},       {"opening", opening},
+                 {"moves", moves},   {"end", end},           {"stores", {b.Store[1], b.Store[2]}},
                  {"winner", winner}, {"turns", b.TurnCount}, {"time", {0.001, 0.002}}};
     if (!rejected.is_null()) line["rejected"] = rejected;
     record << line.dump() << "\n";
     expected["rounds"].push_back({{"round", round}, {"positions", positions}});
     if (end == "fault") break;
   }
-  record << json{{"type", "end"}, {"tally", {tally[0], tally[1], tally[2]}},
-                 {"rounds", kRounds}, {"elapsed", 0.5}, {"status", 4}}
+  record << json{{"type", "end"},
+                 {"tally", {tally[0], tally[1], tally[2]}},
+                 {"rounds", kRounds},
+                 {"elapsed", 0.5},
+                 {"status", 4}}
                 .dump()
          << "\n";
   std::ofstream(argv[2]) << expected.dump() << "\n";

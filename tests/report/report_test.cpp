@@ -12,7 +12,7 @@ namespace {
 
 using Row = std::vector<int64_t>;
 
-TEST(Replay, OpeningHoleOneEarnsAnExtraMoveAndKeepsTheMover) {
+TEST(Replay, OpeningExtraMove) {
   const Replay r = ReplayRound(6, 6, {1}, {{1, 2}, {2, 1}});
   ASSERT_FALSE(r.error) << *r.error;
   ASSERT_EQ(r.steps.size(), 4u);
@@ -27,7 +27,7 @@ TEST(Replay, OpeningHoleOneEarnsAnExtraMoveAndKeepsTheMover) {
   EXPECT_EQ(r.steps[3].player, 2);
 }
 
-TEST(Replay, MarksPassCaptureAndSweep) {
+TEST(Replay, PassCaptureSweep) {
   // 2 holes of 1 bone, worked out by hand:
   //   start      P1 [1,1] P2 [1,1]
   //   1 plays 2  its bone into the store: S1 1, extra move
@@ -60,7 +60,7 @@ TEST(Replay, MarksPassCaptureAndSweep) {
   EXPECT_EQ(c.steps[3].store[1], 3);
 }
 
-TEST(Replay, StopsWhereTheRecordBreaksTheRules) {
+TEST(Replay, StopsAtBrokenRule) {
   EXPECT_NE(ReplayRound(6, 6, {}, {{2, 1}}).error->find("player 1 is to move"), std::string::npos);
   EXPECT_NE(ReplayRound(6, 6, {}, {{1, 7}}).error->find("hole 7 of 6"), std::string::npos);
   const Replay after = ReplayRound(1, 1, {}, {{1, 1}, {1, 1}});
@@ -81,7 +81,7 @@ const char* kRecord =
     R"({"type":"end","tally":[2,0,0],"rounds":3,"elapsed":0.5,"status":4})"
     "\n";
 
-TEST(MatchRecord, StandingsFaultsAndRejectedAnswers) {
+TEST(MatchRecord, StandingsAndFaults) {
   auto read = ReadMatchRecord(kRecord);
   ASSERT_TRUE(std::holds_alternative<ReportData>(read)) << std::get<std::string>(read);
   const ReportData& d = std::get<ReportData>(read);
@@ -100,7 +100,7 @@ TEST(MatchRecord, StandingsFaultsAndRejectedAnswers) {
   EXPECT_EQ(d.course->points.size(), 2u);
 }
 
-TEST(MatchRecord, BadRecordsAreErrorsWithTheLine) {
+TEST(MatchRecord, BadLines) {
   auto notMatch = ReadMatchRecord(R"({"type":"round","round":0})");
   ASSERT_TRUE(std::holds_alternative<std::string>(notMatch));
   EXPECT_NE(std::get<std::string>(notMatch).find("line 1"), std::string::npos);
@@ -111,7 +111,7 @@ TEST(MatchRecord, BadRecordsAreErrorsWithTheLine) {
   ASSERT_TRUE(missing);
 }
 
-TEST(Page, EmbeddedTextCannotEndItsScript) {
+TEST(Page, ScriptSafe) {
   const ReportData d = std::get<ReportData>(ReadMatchRecord(kRecord));
   const std::string page = RenderReport(d);
   const size_t data = page.find("id=\"report-data\">");
@@ -123,7 +123,7 @@ TEST(Page, EmbeddedTextCannotEndItsScript) {
   EXPECT_NE(page.find("href=\"#round-1\""), std::string::npos);
 }
 
-TEST(Page, LongRunsKeepEveryFaultyRoundAndAnEvenSample) {
+TEST(Page, Sampling) {
   ReportData d;
   for (int i = 0; i < 10000; ++i) {
     RoundView r;
@@ -143,7 +143,7 @@ TEST(Page, LongRunsKeepEveryFaultyRoundAndAnEvenSample) {
   EXPECT_NE(d.samplingNote.find("10000"), std::string::npos);
 }
 
-TEST(Page, StepsEncodeLargeCountsWhole) {
+TEST(Page, LargeCounts) {
   Replay r;
   ReplayStep s;
   s.row = {Row{61, 62}, Row{0, 1000}};
@@ -152,7 +152,7 @@ TEST(Page, StepsEncodeLargeCountsWhole) {
   EXPECT_EQ(EncodeSteps(r), "00000Z~62~0~1000~5~70~");
 }
 
-TEST(Elo, ScoreAndInterval) {
+TEST(Elo, Interval) {
   EXPECT_NEAR(*EloOfScore(0.5), 0, 1e-9);
   const auto [elo, err] = EloWithError(60, 0, 40);
   EXPECT_NEAR(*elo, 70.4, 0.1);

@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <random>
-#include <tuple>
 #include <string>
+#include <tuple>
 
 #include "board.h"
 #include "report_data.h"
@@ -20,7 +20,10 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
   d.holes = kHoles;
   d.bones = kBones;
   d.title = "Tournament of " + std::to_string(numPlayers) + " players";
-  d.settings = {{"format", "round-robin"}, {"holes", "6"}, {"bones", "4"}, {"max_turns", "300"},
+  d.settings = {{"format", "round-robin"},
+                {"holes", "6"},
+                {"bones", "4"},
+                {"max_turns", "300"},
                 {"openings", "{\"random\":2,\"seed\":1}"}};
   std::vector<std::string> names;
   for (int i = 0; i < numPlayers; ++i) names.push_back(std::string(1, static_cast<char>('A' + i)));
@@ -90,10 +93,16 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       d.faults.push_back({"C", "crash", v.fault, r});
       ++faults[second];
     }
-    if (v.winner == 1) ++wins[first][second];
-    else if (v.winner == 2) ++wins[second][first];
-    else { ++draws[first][second]; ++draws[second][first]; }
-    if (numPlayers == 2) pairPoints += v.winner == 0 ? 0.5 : (v.winner == 1) == (first == 0) ? 1 : 0;
+    if (v.winner == 1)
+      ++wins[first][second];
+    else if (v.winner == 2)
+      ++wins[second][first];
+    else {
+      ++draws[first][second];
+      ++draws[second][first];
+    }
+    if (numPlayers == 2)
+      pairPoints += v.winner == 0 ? 0.5 : (v.winner == 1) == (first == 0) ? 1 : 0;
     d.rounds.push_back(std::move(v));
 
     if (numPlayers == 2 && r % 2 == 1) {
@@ -101,7 +110,8 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       const int64_t n = w + l + dr;
       CoursePoint p;
       p.played = (r + 1) / 2;
-      p.scorePercent = 100.0 * (static_cast<double>(w) + 0.5 * static_cast<double>(dr)) / static_cast<double>(n);
+      p.scorePercent =
+          100.0 * (static_cast<double>(w) + 0.5 * static_cast<double>(dr)) / static_cast<double>(n);
       std::tie(p.elo, p.eloError) = EloWithError(w, dr, l);
       // A normal approximation of the test of 0 against 20 Elo on pair scores.
       pairScoreSum += pairPoints;
@@ -125,9 +135,11 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       row.draws += draws[i][j];
     }
     row.rounds = row.wins + row.losses + row.draws;
-    row.scorePercent = row.rounds ? 100.0 * (static_cast<double>(row.wins) + 0.5 * static_cast<double>(row.draws)) /
-                                        static_cast<double>(row.rounds)
-                                  : 0;
+    row.scorePercent =
+        row.rounds
+            ? 100.0 * (static_cast<double>(row.wins) + 0.5 * static_cast<double>(row.draws)) /
+                  static_cast<double>(row.rounds)
+            : 0;
     std::tie(row.elo, row.eloError) = EloWithError(row.wins, row.draws, row.losses);
     row.faults = faults[i];
     d.standings.push_back(row);
@@ -139,8 +151,8 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       if (i == j) continue;
       const int64_t n = wins[i][j] + wins[j][i] + draws[i][j];
       const int64_t halves = 2 * wins[i][j] + draws[i][j];
-      d.cross.cells[i][j] = std::to_string(halves / 2) + (halves % 2 ? ".5" : "") + "/" +
-                            std::to_string(n);
+      d.cross.cells[i][j] =
+          std::to_string(halves / 2) + (halves % 2 ? ".5" : "") + "/" + std::to_string(n);
     }
   }
   for (const auto& [a, b] : pairings) {
@@ -151,9 +163,10 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
     p.winsB = wins[b][a];
     p.draws = draws[a][b];
     p.rounds = p.winsA + p.winsB + p.draws;
-    p.scorePercent = p.rounds ? 100.0 * (static_cast<double>(p.winsA) + 0.5 * static_cast<double>(p.draws)) /
-                                    static_cast<double>(p.rounds)
-                              : 0;
+    p.scorePercent =
+        p.rounds ? 100.0 * (static_cast<double>(p.winsA) + 0.5 * static_cast<double>(p.draws)) /
+                       static_cast<double>(p.rounds)
+                 : 0;
     std::tie(p.elo, p.eloError) = EloWithError(p.winsA, p.draws, p.winsB);
     d.pairings.push_back(p);
   }
