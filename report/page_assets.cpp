@@ -136,7 +136,8 @@ const char kPageScript[] = R"JS(
     const who = "player " + s.player + " (" + name(r, s.player) + ")";
     let t = (s.kind === "opening" ? "Opening move " + i : "Move " + moveNo) + ": " + who + " plays hole " + s.hole;
     if (s.pass) t += ", which is empty: a pass";
-    if (s.captured) t += "; the last bone lands in empty hole " + s.captured + ": capture";
+    if (s.captured) t += "; the last bone lands in empty hole " + s.captured + " and captures it with the opposite hole " +
+                         (n - s.captured + 1) + " of player " + (3 - s.player) + " (both marked ✕)";
     if (s.extra) t += "; the last bone falls into the store: extra move";
     if (s.over) t += ". The round is decided";
     return t + ".";
@@ -163,7 +164,7 @@ const char kPageScript[] = R"JS(
     // Player 2's row runs from hole n down to 1 above player 1's row.
     for (let h = n; h >= 1; h--) {
       const played = s.player === 2 && s.hole === h && s.kind !== "sweep";
-      const capt = s.player === 2 && s.captured === h;
+      const capt = s.captured && (s.player === 2 ? s.captured === h : n - s.captured + 1 === h);
       const td = cell("hole" + (played ? " played" : "") + (capt ? " captured" : ""), s.row2[h - 1], h,
                       capt ? "✕" : played ? "▼" : "", "player 2 hole " + h);
       td.dataset.player = "2"; td.dataset.hole = h; r2.appendChild(td);
@@ -173,7 +174,7 @@ const char kPageScript[] = R"JS(
     r1.appendChild(blank());
     for (let h = 1; h <= n; h++) {
       const played = s.player === 1 && s.hole === h && s.kind !== "sweep";
-      const capt = s.player === 1 && s.captured === h;
+      const capt = s.captured && (s.player === 1 ? s.captured === h : n - s.captured + 1 === h);
       const td = cell("hole" + (played ? " played" : "") + (capt ? " captured" : ""), s.row1[h - 1], h,
                       capt ? "✕" : played ? "▲" : "", "player 1 hole " + h);
       td.dataset.player = "1"; td.dataset.hole = h; r1.appendChild(td);
