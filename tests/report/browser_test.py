@@ -265,6 +265,17 @@ def main():
         marks = browser.eval("document.querySelector('#board').textContent")
         check("✕" in marks, "the capturing hole is marked")
         browser.screenshot("#viewer", os.path.join(outdir, "viewer.png"))
+        # Play at 10 steps a second, then pause.
+        before = int(browser.eval("document.getElementById('board').dataset.step"))
+        browser.eval("document.getElementById('speed').value = '10';"
+                     "document.getElementById('play').click()")
+        time.sleep(0.6)
+        browser.eval("document.getElementById('play').click()")
+        after = int(browser.eval("document.getElementById('board').dataset.step"))
+        check(after > before, f"playing moves on: step {before} -> {after}")
+        time.sleep(0.3)
+        check(int(browser.eval("document.getElementById('board').dataset.step")) == after,
+              "pause stops")
         print(f"{steps_checked} steps of {len(expected['rounds'])} rounds checked in the DOM")
         tournament(browser, make_tournament, outdir, check)
     finally:
