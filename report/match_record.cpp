@@ -203,10 +203,5 @@ std::optional<std::string> WriteMatchReport(const std::string& jsonl, const std:
   text << in.rdbuf();
   auto read = ReadMatchRecord(text.str());
   if (auto* error = std::get_if<std::string>(&read)) return jsonl + ": " + *error;
-  const std::string html = RenderReport(std::move(std::get<ReportData>(read)));
-  std::ofstream out(htmlOut, std::ios::binary | std::ios::trunc);
-  out << html;
-  out.flush();
-  if (!out) return "cannot write " + htmlOut;
-  return std::nullopt;
+  return WriteReportFile(std::move(std::get<ReportData>(read)), htmlOut);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -468,4 +469,13 @@ std::string RenderReport(ReportData d) {
        "<script type=\"application/json\" id=\"report-data\">" +
        DataJson(d) + "</script><script>" + std::string(kPageScript) + "</script></body></html>\n";
   return h;
+}
+
+std::optional<std::string> WriteReportFile(ReportData data, const std::string& htmlOut) {
+  const std::string html = RenderReport(std::move(data));
+  std::ofstream out(htmlOut, std::ios::binary | std::ios::trunc);
+  out << html;
+  out.flush();
+  if (!out) return "cannot write " + htmlOut;
+  return std::nullopt;
 }

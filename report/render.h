@@ -4,6 +4,7 @@
 // position ready to draw and no rules of its own.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "replay.h"
@@ -12,6 +13,9 @@
 // The page of data. Rounds beyond kMaxViewedRounds are sampled first
 // (SampleRounds).
 std::string RenderReport(ReportData data);
+
+// Writes the page of data to htmlOut; returns the error text on failure.
+std::optional<std::string> WriteReportFile(ReportData data, const std::string& htmlOut);
 
 // Text made safe for HTML element content and attribute values.
 std::string EscapeHtml(const std::string& text);
