@@ -34,7 +34,9 @@ void AddFault(ReportData& data, const json& line, const std::array<std::string, 
   f.player = player == 1 || player == 2 ? names[player - 1] : "?";
   f.kind = line.value("kind", "fault");
   f.report = line.value("report", "");
-  if (line.contains("round")) f.roundId = line["round"].get<int64_t>();
+  if (line.contains("round") && line["round"].is_number_integer()) {
+    f.roundId = line["round"].get<int64_t>();
+  }
   data.faults.push_back(std::move(f));
 }
 
