@@ -34,6 +34,7 @@ bench:
 	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
 	build-bench/bin/rules_bench --benchmark_min_time=1
 	build-bench/bin/host_bench build-bench/bin
+	build-bench/bin/report_bench build-bench/bin/report_floor
 
 # Fuzzes the command line for a minute with the sanitizers (clang).
 fuzz:
