@@ -143,7 +143,8 @@ TEST(LongOptions, ABadOneStopsEverythingWithStatus64) {
                                                {"--move-time=fast"},
                                                {"--move-time=-1"},
                                                {"--memory=0"},
-                                               {"--results="}}) {
+                                               {"--results="},
+                                               {"--move-time=1"}}) {
     Arena a;
     const Result r = a.Play(args);
     EXPECT_EQ(r.status, 64) << args[0];
