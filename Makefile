@@ -8,9 +8,15 @@ build:
 	cmake --preset default
 	cmake --build --preset default
 
+# The match's result follows the progress display: its round lines from the
+# log and the tally of the last one.
 play: build
 	mkdir -p build/match
-	cd build/match && ../bin/pitsow; status=$$?; echo; exit $$status
+	cd build/match && rm -f PsLog.txt && ../bin/pitsow; status=$$?; echo; \
+	  if [ -f PsLog.txt ]; then tr -d '\r' < PsLog.txt | grep '^ROUND'; \
+	  tr -d '\r' < PsLog.txt | grep '^ROUND' | tail -1 | sed -E \
+	    's/.*\( *([0-9]+): *([0-9]+)\) +([0-9]+).*/Tally: player 1 won \1, player 2 won \2, \3 drawn/'; fi; \
+	  exit $$status
 
 test: build
 	ctest --preset default
@@ -28,6 +34,7 @@ bench:
 	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
 	build-bench/bin/rules_bench --benchmark_min_time=1
 	build-bench/bin/host_bench build-bench/bin
+	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
 
 # Fuzzes the command line for a minute with the sanitizers (clang).

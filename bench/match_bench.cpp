@@ -1,6 +1,7 @@
 // Whole matches of the random player against itself, timed from outside:
-// rounds and Turn calls per second at several log levels, beside the
-// yardstick that does only what the console output requires.
+// rounds and Turn calls per second at several log levels and with each
+// player in a process of its own, beside the yardstick that does only what
+// the console output requires.
 //
 //   match_bench <folder with pitsow and the players> <yardstick>
 #include <fcntl.h>
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
       {"/L=00 /L=10 /L=20", 20000, {"/L=00", "/L=10", "/L=20"}},
       {"default levels (3, 3, 3)", 20000, {}},
       {"/L=05", 2000, {"/L=05"}},
+      {"--isolate /L=00 /L=10 /L=20", 2000, {"--isolate", "/L=00", "/L=10", "/L=20"}},
   };
 
   std::printf("| %-32s | %6s | %7s | %9s | %11s | %5s |\n", "match", "rounds", "s", "rounds/s",

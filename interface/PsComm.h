@@ -1,14 +1,73 @@
 /*
- * The player interface of the Pitsow referee.
+ * The player interface of the Pitsow referee: the whole contract between
+ * the referee and a player. The rules of the game, as code, are in
+ * <pitsow/rules.h>.
  *
  * A player is a shared library that exports the five functions declared
- * here, undecorated, with the platform's C calling convention. The referee
- * binds two such libraries as PsPlayer1.so and PsPlayer2.so. This header is
- * all a player author needs; it compiles as C99 and as C++.
+ * here, undecorated, with the platform's C calling convention; it should
+ * export nothing else. The referee binds player 1 and player 2 from
+ * --player1=FILE and --player2=FILE (by default PsPlayer1.so and
+ * PsPlayer2.so beside the referee). Every integer that crosses is a signed
+ * 32-bit integer, and PsInfo is packed with the exact layout asserted
+ * below, so players built with any toolchain (C, C++, Rust, Pascal, ...)
+ * can be exchanged. This header compiles as C99 and as C++.
  *
- * Every integer that crosses the interface is a signed 32-bit integer, and
- * PsInfo is packed with the exact layout asserted below, so players built
- * with any toolchain (C, C++, Rust, ...) can be exchanged.
+ * THE BOARD. Each player has a row of NumHoles holes (1 to 6) and a store.
+ * A player's holes are numbered 1 to NumHoles in the direction of sowing,
+ * so its hole NumHoles lies next to its own store, and hole i of one row
+ * faces hole NumHoles + 1 - i of the other. A move is named by the number
+ * of the hole on the mover's own side, to both players. Sowing runs along
+ * the mover's row upwards, into the mover's store, along the opponent's
+ * row from its hole 1 to its hole NumHoles, and round again; never into
+ * the opponent's store. A last bone in the mover's store earns another
+ * move; a last bone in an empty hole of the mover's row captures it with
+ * the facing hole, when that holds bones. A round ends after a move that
+ * leaves a store with more than NumHoles x NumBones bones or a row empty
+ * (the bones left in the other row then go to its owner's store), on a
+ * rejected answer, at the turn limit (tested after each turn, so a turn
+ * with extra moves may pass it), or on a fault; the larger store wins.
+ *
+ * THE ORDER OF CALLS in a match. Nothing else is ever called.
+ *   1. PsInit of player 1, a pause of 100 ms, PsInit of player 2. When
+ *      player 1's PsInit answers 0, player 2 is never initialised; when
+ *      either answers 0, nothing more is called on either player, not even
+ *      PsDone, and the referee ends with exit status 1.
+ *   2. Each round:
+ *      a. The board is filled: NumBones in each hole, empty stores. With
+ *         --openings the referee then plays the round's opening moves
+ *         itself, without telling the players (no PsOppTurn for them), so
+ *         a round may start from any position and with either player to
+ *         move. Without openings player 1 moves first.
+ *      b. PsGetTurn of the player to move. An accepted answer is played,
+ *         then the opponent gets PsOppTurn with that hole. After an extra
+ *         move the same player's PsGetTurn comes again (after the
+ *         opponent's PsOppTurn for the move before). A rejected answer gets
+ *         no PsOppTurn and ends the round. So between two of its own
+ *         PsGetTurn calls a player receives one PsOppTurn per move of the
+ *         opponent, possibly none.
+ *      c. However the round ended: PsEndRound of player 1, then of
+ *         player 2 (a player that has faulted gets no more calls).
+ *   3. After the last round: PsDone of player 1, then of player 2, once.
+ *
+ * THREADS. All calls to one player come from one thread of one process,
+ * one at a time, each returning before the next is made; a player needs no
+ * locking and never calls back into the referee. Each binding is an
+ * instance of its own: when one file is bound as both players, the two
+ * share no state (and each sees its own Player number). With --isolate
+ * each player runs alone in a host process of its own (pitsow-host).
+ *
+ * LIFETIMES. The PsInfo record is valid only during PsInit and the rows
+ * only during PsGetTurn: they are the referee's, lent for the call; copy
+ * what you need. The library stays loaded from before PsInit until after
+ * PsDone. Memory and files are the player's own; PsDone releases them.
+ *
+ * FAULTS. A player that crashes, ends its process, or (with --isolate)
+ * runs past a time limit (--move-time for PsGetTurn, --call-time for the
+ * other calls, 10 s by default) or its memory limit (--memory) loses the
+ * round in progress, and the match ends after that round with exit
+ * status 4; the other player still gets PsEndRound and PsDone. Without
+ * --isolate the player runs inside the referee's process, so a crash ends
+ * the referee too, and no call has a time limit.
  */
 #ifndef PSCOMM_H
 #define PSCOMM_H
@@ -34,8 +93,12 @@ extern "C" {
 #define PS_INTERFACE_VERSION 1
 
 /*
- * One side's holes: hole i (1 to 6) is element i - 1. Each holds the bones
- * in that hole; elements above NumHoles hold 0.
+ * One side's holes: hole i (1 to 6) is element i - 1, holding the bones in
+ * that hole (0 or more); the elements above NumHoles hold 0. A parameter
+ * of this type is a pointer to the first element (const int32_t *): in
+ * another language declare it as a pointer (Rust: *const i32, or
+ * &[i32; 6]; Free Pascal: a ^THoleRow, or a constref THoleRow parameter,
+ * with THoleRow = array[1..6] of Int32), never as an array by value.
  */
 typedef int32_t HoleRow[PS_MAX_HOLES];
 
@@ -43,13 +106,19 @@ typedef int32_t HoleRow[PS_MAX_HOLES];
 typedef uint8_t PsBool;
 
 /*
- * The record exchanged through PsInit. The referee fills the numbers it
- * writes; the player answers CurrVer and the three texts.
+ * The record exchanged through PsInit, 352 bytes, packed. The referee fills
+ * the numbers it writes; the player answers CurrVer and the three texts.
+ * Before the call CurrVer is 0 and the texts are empty; what the player
+ * leaves unwritten stays so.
  *
- * Growth rule: a player reads offsets 4 to 31 and writes CurrVer only when
- * Size >= 32, and writes the texts only when Size >= 352, so it never
- * touches a byte at or behind Size. Each text holds at most its capacity
- * less one characters followed by a 0 byte.
+ * Growth rule, so that records may grow or shrink in later versions: read
+ * the numbers at offsets 4 to 31 and write CurrVer only when Size >= 32;
+ * write the texts only when Size >= 352. A player so never touches a byte
+ * at or behind Size. CurrVer is never above MaxVer: a version-1 player
+ * answers 1 when MaxVer >= 1, otherwise MaxVer itself. Each text holds at
+ * most its capacity less one characters (31, 31, 255) followed by a 0
+ * byte; a longer text is cut, and nothing behind the 0 byte is written.
+ * Texts are 8-bit characters.
  */
 #pragma pack(push, 1)
 typedef struct PsInfo {
@@ -59,8 +128,8 @@ typedef struct PsInfo {
   int32_t Player;        /* referee: 1 for PsPlayer1, 2 for PsPlayer2 */
   int32_t NumHoles;      /* referee: holes per side, 1 to 6 */
   int32_t NumBones;      /* referee: bones per hole at the start of a round */
-  int32_t LogLevel;      /* referee: this player's log level; 0 = no trace */
-  int32_t Param;         /* referee: this player's parameter from /P */
+  int32_t LogLevel;      /* referee: this player's log level from /L; 0 = no trace */
+  int32_t Param;         /* referee: this player's parameter from /P; its meaning is the player's */
   char name[32];         /* player: its name */
   char creator[32];      /* player: who made it */
   char description[256]; /* player: how it plays */
@@ -90,27 +159,55 @@ PS_STATIC_ASSERT(offsetof(PsInfo, description) == 96, description_offset);
 PS_STATIC_ASSERT(sizeof(HoleRow) == 24, HoleRow_size);
 
 /*
- * Called once, before any other call. Take the settings from Info, answer
- * CurrVer and the texts by the growth rule, return nonzero when ready to
- * play. Info is valid only during the call.
+ * Called once, before any other call to this player. Take the settings
+ * from Info, answer CurrVer and the texts by the growth rule, and return
+ * nonzero when ready to play; 0 ends the match before its first round
+ * (see THE ORDER OF CALLS). Info is valid only during the call.
  */
 PS_EXPORT PsBool PsInit(PsInfo *Info);
 
 /*
- * The player to move chooses a hole of its own row, 1 to NumHoles (an empty
- * hole is a pass). Any other answer ends the round. The rows are valid only
- * during the call and are read, never written.
+ * Called each time this player is to move, again after each of its extra
+ * moves. MyHoles is its own row, OppHoles the opponent's (hole i at [i - 1],
+ * hole i facing the opponent's hole NumHoles + 1 - i); both are read-only
+ * copies valid during the call only. MyStore and OppStore are the bones in
+ * the two stores. Take the board from these arguments on every call rather
+ * than tracking it from the start of the round: with openings a round need
+ * not start from the filled board.
+ *
+ * Answer a hole of the own row, 1 to NumHoles. A non-empty hole is sown;
+ * an empty hole is accepted as a pass: nothing moves, the opponent is told
+ * the hole and moves next, and the move counts in Turns. Any other answer
+ * is rejected: the round ends at once, the opponent gets no PsOppTurn, and
+ * the round is scored by the stores as they stand, or with --forfeit lost
+ * by this player.
  */
 PS_EXPORT int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore,
                             int32_t OppStore);
 
-/* The opponent has just played its hole Hole, numbered on its own side. */
+/*
+ * Called after each accepted move of the opponent, once the move has been
+ * played: Hole is the hole it played, numbered on the opponent's own side
+ * (its answer, 1 to NumHoles; an empty hole there was a pass). A player
+ * that keeps its own board replays the opponent's sowing from that hole.
+ */
 PS_EXPORT void PsOppTurn(int32_t Hole);
 
-/* A round is over: own final score, the opponent's, moves of the round. */
+/*
+ * Called on both players after every round, however it ended (player 1
+ * first): My and Opp are the bones in the own and the opponent's store
+ * after the end-of-round sweep, the round's final scores; Turns counts the
+ * players' accepted moves of the round, extra moves and passes included,
+ * the opening's moves and a rejected answer not. Within a round the
+ * PsGetTurn and PsOppTurn calls one player receives add up to Turns, plus
+ * one when its own last answer was rejected.
+ */
 PS_EXPORT void PsEndRound(int32_t My, int32_t Opp, int32_t Turns);
 
-/* The match is over: release what the player holds. */
+/*
+ * Called once on each player after the last round (player 1 first): the
+ * match is over; close files and release what the player holds.
+ */
 PS_EXPORT void PsDone(void);
 
 typedef PsBool (*PsInitProc)(PsInfo *Info);

@@ -70,6 +70,10 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
     std::replace(text.begin(), text.end(), '\n', ' ');
     return Error{"pitsow: " + text};
   }
+  // Limits can only be kept on a player in a process of its own.
+  for (const char* limit : {"--move-time", "--call-time", "--memory"})
+    if (app.count(limit) > 0 && !options.isolate)
+      return Error{std::string("pitsow: ") + limit + " needs --isolate"};
   return std::nullopt;
 }
 

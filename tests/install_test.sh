@@ -1,58 +1,77 @@
 #!/usr/bin/env bash
-# Installs into a fresh prefix, builds the starter player against the
-# installed header alone (with cc, through pkg-config when there is one, and
-# through find_package), and plays it against the installed Tossel from both
-# seats: every match complete, no answer rejected, and the starter winning
-# clearly more than half of 200 rounds.
+# Follows the README's player section to the letter in a fresh home: installs
+# into ~/pitsow, sets the environment the README names and nothing else,
+# builds the installed starter and minimax players against the installed
+# headers alone (with cc through pkg-config, and through find_package), and
+# plays them: every match complete, no answer rejected, the starter beating
+# Tossel and the minimax player beating both.
 set -euo pipefail
 build=$(cd "$1" && pwd)
-source=$(cd "$2" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-prefix="$work/prefix"
-cmake --install "$build" --prefix "$prefix" >/dev/null
-cp "$source/examples/starter/starter.c" "$work/"
-cd "$work"
+# A fresh user: none of the caller's search paths leak in.
+export HOME="$work/home"
+mkdir -p "$HOME/player"
+unset PKG_CONFIG_PATH CMAKE_PREFIX_PATH LD_LIBRARY_PATH CPATH C_INCLUDE_PATH
 
-cflags="-I$prefix/include"
-if command -v pkg-config >/dev/null; then
-  cflags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags pitsow)
-fi
-cc -shared -fPIC -O2 -std=c99 -Wall -Wextra -pedantic -Werror $cflags -o Starter.so starter.c
+cmake --install "$build" --prefix ~/pitsow >/dev/null
+# The README's environment, as written there.
+export PATH="$HOME/pitsow/bin:$PATH"
+export PKG_CONFIG_PATH="$HOME/pitsow/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
+export CMAKE_PREFIX_PATH="$HOME/pitsow${CMAKE_PREFIX_PATH:+:$CMAKE_PREFIX_PATH}"
 
-# The same player built by a project that finds the installed package.
+cd "$HOME/player"
+cp ~/pitsow/share/pitsow/examples/starter.c ~/pitsow/share/pitsow/examples/minimax.c .
+strict="-std=c99 -Wall -Wextra -pedantic -Werror"
+cc -shared -fPIC -O2 $strict $(pkg-config --cflags pitsow) -o Starter.so starter.c
+cc -shared -fPIC -O2 $strict $(pkg-config --cflags pitsow) -o Minimax.so minimax.c
+
+# The same players built by a project that finds the installed package.
 mkdir package
 cat > package/CMakeLists.txt <<'CMAKE'
 cmake_minimum_required(VERSION 3.25)
-project(StarterPlayer C)
+project(MyPlayers C)
 find_package(Pitsow REQUIRED)
-add_library(Starter SHARED ../starter.c)
-target_link_libraries(Starter PRIVATE Pitsow::interface)
+foreach(player Starter Minimax)
+  string(TOLOWER ${player} source)
+  add_library(${player} MODULE ../${source}.c)
+  set_target_properties(${player} PROPERTIES PREFIX "")
+  target_link_libraries(${player} PRIVATE Pitsow::interface)
+endforeach()
 CMAKE
-cmake -S package -B package/build -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake -S package -B package/build >/dev/null
 cmake --build package/build >/dev/null
 
-# The tally of the last round line: "(" wins1 ":" wins2 ")".
-tally() { grep '^ROUND' "$1" | tail -1 | sed -E 's/.*\( *([0-9]+): *([0-9]+)\).*/\1 \2/'; }
-
-play() {  # seat of the starter, the library to play
-  local seat=$1 library=$2 other=$((3 - $1))
-  ln -sf "$library" "$prefix/bin/PsPlayer$seat.so"
-  ln -sf Tossel.so "$prefix/bin/PsPlayer$other.so"
-  "$prefix/bin/pitsow" /R=200 /L=01 /L=10 /L=20 /F=match.txt >/dev/null
+# Binds the two players by name, as the README shows.
+match() {  # player 1, player 2, rounds
+  pitsow --player1="$1" --player2="$2" /R="$3" /L=01 /L=10 /L=20 /F=match.txt >/dev/null
   if grep -q 'ERROR' match.txt; then
-    echo "the starter gave an answer the referee rejected"; exit 1
-  fi
-  read -r wins1 wins2 < <(tally match.txt)
-  local wins=$wins1
-  [ "$seat" = 2 ] && wins=$wins2
-  echo "starter as player $seat: $wins1 : $wins2 over 200 rounds"
-  if [ "$wins" -le 120 ]; then
-    echo "the starter won only $wins rounds"; exit 1
+    echo "$1 against $2: an answer was rejected"
+    exit 1
   fi
 }
 
-play 1 "$work/Starter.so"
-play 2 "$work/Starter.so"
-play 1 "$work/package/build/libStarter.so"
+# The tally of the last round line: "(" wins1 ":" wins2 ")".
+tally() { grep '^ROUND' match.txt | tail -1 | sed -E 's/.*\( *([0-9]+): *([0-9]+)\).*/\1 \2/'; }
+
+# Plays a from both seats against b; fails unless a wins more than least.
+wins() {  # a, b, rounds per seat, least
+  local a=$1 b=$2 rounds=$3 least=$4 w1 l1 w2 l2
+  match "$a" "$b" "$rounds"
+  read -r w1 l1 < <(tally)
+  match "$b" "$a" "$rounds"
+  read -r l2 w2 < <(tally)
+  echo "$(basename "$a") against $(basename "$b"): $w1 : $l1 as player 1, $w2 : $l2 as player 2"
+  if [ "$w1" -le "$least" ] || [ "$w2" -le "$least" ]; then
+    echo "$(basename "$a") won too few rounds"
+    exit 1
+  fi
+}
+
+tossel="$HOME/pitsow/bin/Tossel.so"
+wins "$PWD/Starter.so" "$tossel" 200 120
+wins "$PWD/package/build/Starter.so" "$tossel" 100 60
+wins "$PWD/Minimax.so" "$tossel" 40 37
+wins "$PWD/package/build/Minimax.so" "$PWD/Starter.so" 10 9
+wins ~/pitsow/bin/Minimax.so "$PWD/Starter.so" 10 9

@@ -5,10 +5,12 @@
  * (sowing, capture, extra move) and picks the move that earns another move,
  * or else the one that gains its store the most.
  *
- * Build it against the installed header, then put it under a binding name:
+ * Build it against the installed header and play it (for a prefix install,
+ * set PATH and PKG_CONFIG_PATH as the README's "Writing a player" shows):
  *   cc -shared -fPIC -O2 $(pkg-config --cflags pitsow) -o Starter.so starter.c
- *   ln -sf "$PWD/Starter.so" <prefix>/bin/PsPlayer1.so
+ *   pitsow --player1=./Starter.so --player2=<prefix>/bin/Tossel.so
  * (without pkg-config: -I<prefix>/include instead of $(pkg-config ...)).
+ * The calls and what they mean are told in PsComm.h.
  */
 #include <string.h>
 

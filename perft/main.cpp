@@ -1,0 +1,32 @@
+// pitsow-perft HOLES BONES DEPTH: prints the move-generator count of every
+// depth from 1 to DEPTH, from the filled board.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "exit_status.h"
+#include "perft.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Counts the lines of play of each depth from the filled board of HOLES x BONES."};
+  int32_t holes = 6, bones = 4;
+  int depth = 1;
+  app.add_option("HOLES", holes, "holes per side, 1 to 6")->required();
+  app.add_option("BONES", bones, "bones per hole")->required();
+  app.add_option("DEPTH", depth, "deepest depth to count")->required()->check(CLI::Range(0, 64));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "pitsow-perft: %s\n", e.what());
+    return kExitUsage;
+  }
+  const PerftCounts result = CountFromStart(holes, bones, depth);
+  if (result.error) {
+    std::fprintf(stderr, "pitsow-perft: %s\n", result.error->message.c_str());
+    return kExitUsage;
+  }
+  for (size_t d = 0; d < result.counts.size(); ++d)
+    std::printf("perft(%zu) = %llu\n", d + 1, static_cast<unsigned long long>(result.counts[d]));
+  return 0;
+}

@@ -1,0 +1,38 @@
+// pitsow-report: the HTML report of one referee match record.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "exit_status.h"
+#include "match_record.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Writes the HTML report of a referee match record (--results file)."};
+  std::string record;
+  std::string output;
+  app.add_option("--match", record, "the match record, JSON Lines")->required();
+  app.add_option("--output", output,
+                 "the HTML file to write (default: the record's name with .html)");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "pitsow-report: %s\n", e.what());
+    return kExitUsage;
+  }
+  if (output.empty()) {
+    const size_t dot = record.rfind('.');
+    const size_t slash = record.rfind('/');
+    output = (dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                  ? record.substr(0, dot)
+                  : record) +
+             ".html";
+  }
+  if (auto error = WriteMatchReport(record, output)) {
+    std::fprintf(stderr, "pitsow-report: %s\n", error->c_str());
+    return kExitIoError;
+  }
+  std::printf("%s\n", output.c_str());
+  return kExitMatchComplete;
+}

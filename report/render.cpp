@@ -1,0 +1,481 @@
+#include "render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "page_assets.h"
+
+namespace {
+
+std::string Fixed(double v, int decimals) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  return buf;
+}
+
+std::string SignedFixed(double v, int decimals) {
+  std::string s = Fixed(v, decimals);
+  return v >= 0 ? "+" + s : s;
+}
+
+std::string EloText(const std::optional<double>& elo, const std::optional<double>& err) {
+  if (!elo) return "—";
+  std::string s = SignedFixed(*elo, 1);
+  s += err ? " ± " + Fixed(*err, 1) : std::string(" ± ∞");
+  return s;
+}
+
+// ---- Charts: plain SVG, with text for every mark that matters. ----
+
+struct Axis {
+  double d0, d1, r0, r1;
+  double operator()(double v) const { return r0 + (v - d0) * (r1 - r0) / (d1 - d0); }
+};
+
+// About count round-numbered ticks covering lo..hi.
+std::vector<double> Ticks(double lo, double hi, int count) {
+  const double span = hi - lo;
+  const double raw = span / count;
+  const double mag = std::pow(10, std::floor(std::log10(raw)));
+  double step = mag;
+  for (double f : {1.0, 2.0, 5.0, 10.0}) {
+    step = f * mag;
+    if (step >= raw) break;
+  }
+  std::vector<double> out;
+  for (double t = std::ceil(lo / step) * step; t <= hi + step * 1e-9; t += step) {
+    out.push_back(std::abs(t) < step * 1e-9 ? 0 : t);
+  }
+  return out;
+}
+
+std::string TickText(double v, double step) {
+  return Fixed(v, step >= 1 ? 0 : (step >= 0.1 ? 1 : 2));
+}
+
+std::string Num(double v) { return Fixed(v, 1); }
+
+// The Elo of each player as a point with its 95 % interval.
+std::string EloChart(const std::vector<StandingRow>& rows) {
+  double lo = 0;
+  double hi = 0;
+  for (const StandingRow& r : rows) {
+    if (!r.elo) continue;
+    const double e = r.eloError.value_or(0);
+    lo = std::min(lo, *r.elo - e);
+    hi = std::max(hi, *r.elo + e);
+  }
+  if (hi - lo < 20) {
+    lo -= 10;
+    hi += 10;
+  }
+  const double pad = (hi - lo) * 0.05;
+  lo -= pad;
+  hi += pad;
+  const int left = 320, width = 860, rowH = 28, top = 30;
+  const int height = top + rowH * static_cast<int>(rows.size()) + 40;
+  const Axis x{lo, hi, static_cast<double>(left), static_cast<double>(width - 20)};
+  std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
+                  std::to_string(height) +
+                  "\" role=\"img\" aria-labelledby=\"elo-chart-title\">"
+                  "<title id=\"elo-chart-title\">Elo of each player with its 95 % interval "
+                  "(the same numbers are in the standings table; ± ∞: the interval reaches a "
+                  "score of 0 or 100 %)</title>";
+  const std::vector<double> ticks = Ticks(lo, hi, 8);
+  const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
+  const int axisY = top + rowH * static_cast<int>(rows.size()) + 4;
+  for (double t : ticks) {
+    const std::string tx = Num(x(t));
+    s += "<line class=\"grid" + std::string(t == 0 ? " zero" : "") + "\" x1=\"" + tx + "\" x2=\"" +
+         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axisY) + "\"/>";
+    s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 16) +
+         "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
+  }
+  s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
+       std::to_string(axisY + 34) +
+       "\" text-anchor=\"middle\">Elo (0 = the field's average)</text>";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const StandingRow& r = rows[i];
+    const std::string y = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2);
+    s += "<text class=\"label\" x=\"" + std::to_string(left - 10) + "\" y=\"" + y +
+         "\" dy=\"0.35em\" text-anchor=\"end\">" + EscapeHtml(r.player) + "  " +
+         EscapeHtml(EloText(r.elo, r.eloError)) + "</text>";
+    if (!r.elo) continue;
+    const std::string cx = Num(x(*r.elo));
+    if (r.eloError) {
+      const std::string a = Num(x(*r.elo - *r.eloError));
+      const std::string b = Num(x(*r.elo + *r.eloError));
+      const std::string y0 = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 - 7);
+      const std::string y1 = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 + 7);
+      s += "<line class=\"err\" x1=\"" + a + "\" x2=\"" + b + "\" y1=\"" + y + "\" y2=\"" + y +
+           "\"/><line class=\"err\" x1=\"" + a + "\" x2=\"" + a + "\" y1=\"" + y0 + "\" y2=\"" +
+           y1 + "\"/><line class=\"err\" x1=\"" + b + "\" x2=\"" + b + "\" y1=\"" + y0 +
+           "\" y2=\"" + y1 + "\"/>";
+    }
+    s += "<rect class=\"pt\" x=\"" + Num(x(*r.elo) - 5) + "\" y=\"" +
+         std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 - 5) +
+         "\" width=\"10\" height=\"10\"/>";
+  }
+  return s + "</svg>";
+}
+
+struct Series {
+  std::vector<double> x, y, lo, hi;  // lo/hi empty: no band
+};
+
+struct RefLine {
+  double y;
+  std::string label;
+};
+
+// A line over the course of the run, with an optional 95 % band and
+// dashed reference lines, downsampled to a few hundred points.
+std::string LineChart(const std::string& id, const std::string& title, const std::string& xLabel,
+                      const std::string& yLabel, const Series& series,
+                      const std::vector<RefLine>& refs) {
+  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
+  if (series.x.empty()) return "";
+  double ylo = series.y[0], yhi = series.y[0];
+  for (size_t i = 0; i < series.y.size(); ++i) {
+    ylo = std::min(ylo, series.lo.empty() ? series.y[i] : series.lo[i]);
+    yhi = std::max(yhi, series.hi.empty() ? series.y[i] : series.hi[i]);
+  }
+  for (const RefLine& r : refs) {
+    ylo = std::min(ylo, r.y);
+    yhi = std::max(yhi, r.y);
+  }
+  if (yhi - ylo < 1e-9) {
+    ylo -= 1;
+    yhi += 1;
+  }
+  const double pad = (yhi - ylo) * 0.05;
+  ylo -= pad;
+  yhi += pad;
+  const double xlo = series.x.front();
+  const double xhi = std::max(series.x.back(), xlo + 1);
+  const Axis x{xlo, xhi, static_cast<double>(left), static_cast<double>(width - right)};
+  const Axis y{ylo, yhi, static_cast<double>(height - bottom), static_cast<double>(top)};
+
+  std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
+                  std::to_string(height) + "\" role=\"img\" aria-labelledby=\"" + id +
+                  "-title\"><title id=\"" + id + "-title\">" + EscapeHtml(title) + "</title>";
+  const std::vector<double> yt = Ticks(ylo, yhi, 5);
+  const double ystep = yt.size() > 1 ? yt[1] - yt[0] : 1;
+  for (double t : yt) {
+    const std::string ty = Num(y(t));
+    s += "<line class=\"grid\" x1=\"" + std::to_string(left) + "\" x2=\"" +
+         std::to_string(width - right) + "\" y1=\"" + ty + "\" y2=\"" + ty +
+         "\"/><text class=\"tick\" x=\"" + std::to_string(left - 6) + "\" y=\"" + ty +
+         "\" dy=\"0.35em\" text-anchor=\"end\">" + TickText(t, ystep) + "</text>";
+  }
+  const std::vector<double> xt = Ticks(xlo, xhi, 8);
+  const double xstep = xt.size() > 1 ? xt[1] - xt[0] : 1;
+  for (double t : xt) {
+    s += "<text class=\"tick\" x=\"" + Num(x(t)) + "\" y=\"" +
+         std::to_string(height - bottom + 16) + "\" text-anchor=\"middle\">" + TickText(t, xstep) +
+         "</text>";
+  }
+  s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
+       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(xLabel) +
+       "</text><text class=\"axis-label\" transform=\"translate(14 " +
+       std::to_string((top + height - bottom) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" +
+       EscapeHtml(yLabel) + "</text>";
+
+  // At most ~600 points: every k-th, and always the last.
+  const size_t n = series.x.size();
+  const size_t k = std::max<size_t>(1, n / 600);
+  std::vector<size_t> idx;
+  for (size_t i = 0; i < n; i += k) idx.push_back(i);
+  if (idx.back() != n - 1) idx.push_back(n - 1);
+
+  if (!series.lo.empty()) {
+    std::string band;
+    for (size_t i : idx) band += Num(x(series.x[i])) + "," + Num(y(series.hi[i])) + " ";
+    for (auto it = idx.rbegin(); it != idx.rend(); ++it) {
+      band += Num(x(series.x[*it])) + "," + Num(y(series.lo[*it])) + " ";
+    }
+    s += "<polygon class=\"band\" points=\"" + band + "\"/>";
+  }
+  for (const RefLine& r : refs) {
+    const std::string ry = Num(y(r.y));
+    s += "<line class=\"ref\" x1=\"" + std::to_string(left) + "\" x2=\"" +
+         std::to_string(width - right) + "\" y1=\"" + ry + "\" y2=\"" + ry +
+         "\"/><text class=\"ref-label\" x=\"" + std::to_string(width - right - 4) + "\" y=\"" + ry +
+         "\" dy=\"-0.3em\" text-anchor=\"end\">" + EscapeHtml(r.label) + "</text>";
+  }
+  std::string line;
+  for (size_t i : idx) line += Num(x(series.x[i])) + "," + Num(y(series.y[i])) + " ";
+  s += "<polyline class=\"line\" points=\"" + line + "\"/>";
+  return s + "</svg>";
+}
+
+// ---- Sections ----
+
+void Settings(std::string& h, const ReportData& d) {
+  h += "<details open><summary>Settings</summary><dl class=\"settings\">";
+  for (const auto& [name, value] : d.settings) {
+    h += "<div><dt>" + EscapeHtml(name) + "</dt><dd>" + EscapeHtml(value) + "</dd></div>";
+  }
+  h += "</dl></details>";
+}
+
+void Standings(std::string& h, const ReportData& d) {
+  h +=
+      "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
+      "and ratings</h2><table class=\"num\"><caption>Standings; Elo with half the width of its 95 "
+      "% "
+      "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
+      "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
+      "scope=\"col\">Losses</th><th scope=\"col\">Score %</th><th scope=\"col\">Elo ± 95 %</th><th "
+      "scope=\"col\">Faults</th></tr></thead><tbody>";
+  int place = 0;
+  for (const StandingRow& r : d.standings) {
+    h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
+         "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
+         "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
+         "</td><td>" + Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) +
+         "</td><td>" + std::to_string(r.faults) + "</td></tr>";
+  }
+  h += "</tbody></table>";
+  if (!d.standings.empty()) h += "<figure>" + EloChart(d.standings) + "</figure>";
+
+  if (!d.cross.players.empty()) {
+    h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
+         "column player</caption><thead><tr><th></th>";
+    for (const std::string& p : d.cross.players)
+      h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
+    h += "</tr></thead><tbody>";
+    for (size_t i = 0; i < d.cross.players.size(); ++i) {
+      h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
+      for (size_t j = 0; j < d.cross.players.size(); ++j) {
+        const std::string cell =
+            i < d.cross.cells.size() && j < d.cross.cells[i].size() ? d.cross.cells[i][j] : "";
+        h += "<td>" + (i == j ? std::string("·") : EscapeHtml(cell)) + "</td>";
+      }
+      h += "</tr>";
+    }
+    h += "</tbody></table>";
+  }
+  if (!d.pairings.empty()) {
+    h += "<table class=\"num\"><caption>Pairings, from the first player's side</caption><thead><tr>"
+         "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
+         "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
+         "scope=\"col\">Elo ± 95 %</th></tr></thead><tbody>";
+    for (const PairingLine& p : d.pairings) {
+      h += "<tr><th scope=\"row\">" + EscapeHtml(p.playerA) + " vs " + EscapeHtml(p.playerB) +
+           "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.winsA) +
+           "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.winsB) +
+           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" + EloText(p.elo, p.eloError) +
+           "</td></tr>";
+    }
+    h += "</tbody></table>";
+  }
+  h += "</section>";
+}
+
+void CourseSection(std::string& h, const ReportData& d) {
+  if (!d.course || d.course->points.empty()) return;
+  const Course& c = *d.course;
+  const std::string who = EscapeHtml(c.playerA) + " against " + EscapeHtml(c.playerB);
+  h += "<section id=\"course\" aria-labelledby=\"course-h\"><h2 id=\"course-h\">Course of the "
+       "run</h2><p>" +
+       who + ", after each of " + std::to_string(c.points.back().played) + " " +
+       EscapeHtml(c.unit) + ".</p>";
+  Series score, elo, llr;
+  for (const CoursePoint& p : c.points) {
+    score.x.push_back(static_cast<double>(p.played));
+    score.y.push_back(p.scorePercent);
+    if (p.elo && p.eloError) {
+      elo.x.push_back(static_cast<double>(p.played));
+      elo.y.push_back(*p.elo);
+      elo.lo.push_back(*p.elo - *p.eloError);
+      elo.hi.push_back(*p.elo + *p.eloError);
+    }
+    if (p.llr) {
+      llr.x.push_back(static_cast<double>(p.played));
+      llr.y.push_back(*p.llr);
+    }
+  }
+  h += "<figure>" +
+       LineChart("course-score", "Score of " + c.playerA + " in percent over the run",
+                 c.unit + " played", "score %", score, {{50, "50 %"}}) +
+       "<figcaption>Score of " + EscapeHtml(c.playerA) +
+       " (line; dashed: 50 %). Last: " + Fixed(c.points.back().scorePercent, 1) +
+       " %.</figcaption></figure>";
+  if (!elo.x.empty()) {
+    h += "<figure>" +
+         LineChart("course-elo", "Elo of " + c.playerA + " with its 95 % band over the run",
+                   c.unit + " played", "Elo", elo, {{0, "0"}}) +
+         "<figcaption>Elo of " + EscapeHtml(c.playerA) +
+         " (line) inside its 95 % band (shaded). "
+         "Last: " +
+         EloText(c.points.back().elo, c.points.back().eloError) + ".</figcaption></figure>";
+  }
+  if (!llr.x.empty() && c.llrBounds) {
+    const auto [lower, upper] = *c.llrBounds;
+    h += "<figure>" +
+         LineChart("course-llr", "Log-likelihood ratio of the sequential test against its bounds",
+                   c.unit + " played", "LLR", llr,
+                   {{lower, "lower bound " + Fixed(lower, 3)},
+                    {upper, "upper bound " + Fixed(upper, 3)}}) +
+         "<figcaption>LLR of the sequential test (line) between its bounds (dashed). Last: " +
+         Fixed(llr.y.back(), 3) + ".</figcaption></figure>";
+  }
+  h += "</section>";
+}
+
+void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& viewable) {
+  h += "<section id=\"faults\" aria-labelledby=\"faults-h\"><h2 id=\"faults-h\">Faults (" +
+       std::to_string(d.faults.size()) + ")</h2>";
+  if (d.faults.empty()) {
+    h += "<p>No faults and no rejected answers.</p></section>";
+    return;
+  }
+  h += "<ol class=\"faults\">";
+  for (const FaultLine& f : d.faults) {
+    h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) + ": <code>" +
+         EscapeHtml(f.report) + "</code>";
+    if (f.roundId && viewable.count(*f.roundId)) {
+      h += " — <a href=\"#round-" + std::to_string(*f.roundId) + "\">view the round</a>";
+    }
+    h += "</li>";
+  }
+  h += "</ol></section>";
+}
+
+void Viewer(std::string& h, const ReportData& d) {
+  h += "<section id=\"viewer\" aria-labelledby=\"viewer-h\"><h2 id=\"viewer-h\">Round viewer</h2>";
+  if (!d.samplingNote.empty())
+    h += "<p class=\"note\" id=\"sample-note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  h += std::string(kViewerMarkup) + "</section>";
+}
+
+std::string DataJson(const ReportData& d) {
+  nlohmann::json rounds = nlohmann::json::array();
+  std::map<int64_t, std::string> pairingNames;
+  for (const RoundView& r : d.rounds) {
+    const Replay replay = ReplayRound(d.holes, d.bones, r.opening, r.moves);
+    nlohmann::json j = {{"id", r.id},      {"r", r.round},          {"g", r.pairing},
+                        {"p", r.pair},     {"s", r.seat},           {"p1", r.player1},
+                        {"p2", r.player2}, {"end", r.end},          {"st", r.stores},
+                        {"w", r.winner},   {"o", r.opening.size()}, {"x", EncodeSteps(replay)}};
+    if (!r.fault.empty()) j["f"] = r.fault;
+    if (!r.rejected.empty()) j["rej"] = r.rejected;
+    if (replay.error) j["err"] = *replay.error;
+    if (r.pairing >= 0) pairingNames.emplace(r.pairing, r.pairingName);
+    rounds.push_back(std::move(j));
+  }
+  nlohmann::json pairings = nlohmann::json::array();
+  for (const auto& [g, name] : pairingNames) pairings.push_back({g, name});
+  nlohmann::json data = {{"holes", d.holes},
+                         {"bones", d.bones},
+                         {"pairings", pairings},
+                         {"rounds", std::move(rounds)}};
+  std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  // Inside a script element "</" could end it early.
+  std::string safe;
+  safe.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '<' && i + 1 < text.size() && text[i + 1] == '/') {
+      safe += "<\\/";
+      ++i;
+    } else {
+      safe += text[i];
+    }
+  }
+  return safe;
+}
+
+}  // namespace
+
+std::string EscapeHtml(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string EncodeSteps(const Replay& replay) {
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  std::string out;
+  auto put = [&](int64_t v) {
+    if (v >= 0 && v < 62) {
+      out += kDigits[v];
+    } else {
+      out += '~' + std::to_string(v) + '~';
+    }
+  };
+  for (const ReplayStep& s : replay.steps) {
+    put(static_cast<int64_t>(s.kind));
+    put(s.player);
+    put(s.hole);
+    put((s.pass ? 1 : 0) | (s.extra ? 2 : 0) | (s.over ? 4 : 0));
+    put(s.captured);
+    for (const auto& row : s.row) {
+      for (int64_t v : row) put(v);
+    }
+    put(s.store[0]);
+    put(s.store[1]);
+  }
+  return out;
+}
+
+std::string RenderReport(ReportData d) {
+  SampleRounds(d);
+  std::map<int64_t, bool> viewable;
+  for (const RoundView& r : d.rounds) viewable[r.id] = true;
+
+  std::string h;
+  h.reserve(1 << 20);
+  h += "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" "
+       "content=\"width=device-width, initial-scale=1\"><title>" +
+       EscapeHtml(d.title) + "</title><style>" + std::string(kPageStyle) +
+       "</style></head><body><header><h1>" + EscapeHtml(d.title) +
+       "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
+  if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
+  h += " · <a href=\"#faults\">Faults</a> · <a href=\"#viewer\">Round "
+       "viewer</a></nav></header><main>";
+  Settings(h, d);
+  Standings(h, d);
+  CourseSection(h, d);
+  Faults(h, d, viewable);
+  Viewer(h, d);
+  h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
+       "viewer were worked out by the referee's rules when this page was made.</p></footer>"
+       "<script type=\"application/json\" id=\"report-data\">" +
+       DataJson(d) + "</script><script>" + std::string(kPageScript) + "</script></body></html>\n";
+  return h;
+}
+
+std::optional<std::string> WriteReportFile(ReportData data, const std::string& htmlOut) {
+  const std::string html = RenderReport(std::move(data));
+  std::ofstream out(htmlOut, std::ios::binary | std::ios::trunc);
+  out << html;
+  out.flush();
+  if (!out) return "cannot write " + htmlOut;
+  return std::nullopt;
+}

@@ -1,0 +1,118 @@
+// Everything a report page shows, already computed: the page generator
+// only lays it out. A tournament runner or the match-record reader fills
+// it; RenderReport turns it into one HTML file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One line of the standings table.
+struct StandingRow {
+  std::string player;
+  int64_t rounds = 0;
+  int64_t wins = 0;
+  int64_t draws = 0;
+  int64_t losses = 0;
+  double scorePercent = 0;         // (wins + draws / 2) / rounds, in percent
+  std::optional<double> elo;       // none when the score is 0 % or 100 %
+  std::optional<double> eloError;  // half the width of the 95 % interval
+  int64_t faults = 0;
+};
+
+// Scores of each player (row) against each other player (column), as text
+// such as "12.5/20"; empty for a pairing that was not played.
+struct CrossTable {
+  std::vector<std::string> players;
+  std::vector<std::vector<std::string>> cells;
+};
+
+// One pairing's result from its first player's side.
+struct PairingLine {
+  std::string playerA;
+  std::string playerB;
+  int64_t rounds = 0;
+  int64_t winsA = 0;
+  int64_t draws = 0;
+  int64_t winsB = 0;
+  double scorePercent = 0;  // A's score
+  std::optional<double> elo;
+  std::optional<double> eloError;
+};
+
+// The state of a two-player run after some of it was played.
+struct CoursePoint {
+  int64_t played = 0;       // pairs (a tournament) or rounds (a match)
+  double scorePercent = 0;  // the first player's score so far
+  std::optional<double> elo;
+  std::optional<double> eloError;
+  std::optional<double> llr;  // sequential test runs only
+};
+
+struct Course {
+  std::string playerA;  // whose score and Elo the points are
+  std::string playerB;
+  std::string unit = "pairs";  // what `played` counts
+  std::vector<CoursePoint> points;
+  std::optional<std::pair<double, double>> llrBounds;  // lower, upper
+};
+
+struct FaultLine {
+  std::string player;
+  std::string kind;                // crash, exit, timeout, memory, overrun, rejected ...
+  std::string report;              // the referee's report line
+  std::optional<int64_t> roundId;  // RoundView::id of the round, if viewable
+};
+
+// One round as recorded: enough to replay it by the rules.
+struct RoundView {
+  int64_t id = 0;        // unique within the report
+  int64_t round = -1;    // the round number of a match, or -1
+  int64_t pairing = -1;  // the tournament's pairing, pair and seat, or -1
+  int64_t pair = -1;
+  int seat = -1;
+  std::string pairingName;  // "A vs B" for a tournament round
+  std::string player1;      // labels of the players seated 1 and 2
+  std::string player2;
+  std::vector<int> opening;                // holes of the opening, each on its mover's side
+  std::vector<std::array<int, 2>> moves;   // [player, hole], accepted moves
+  std::string end;                         // majority, row-empty, rejected, turn-limit, fault ...
+  std::array<int64_t, 2> stores = {0, 0};  // final stores of players 1 and 2
+  int winner = 0;                          // 0 draw, 1 or 2
+  std::string fault;                       // the fault report of this round, if any
+  std::string rejected;                    // what was rejected, e.g. "player 1 answered 0"
+};
+
+struct ReportData {
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> settings;  // name, value
+  int holes = 6;
+  int bones = 6;
+  std::vector<StandingRow> standings;
+  CrossTable cross;
+  std::vector<PairingLine> pairings;
+  std::optional<Course> course;  // two-player runs only
+  std::vector<FaultLine> faults;
+  std::vector<RoundView> rounds;
+  int64_t totalRounds = 0;   // rounds played, when rounds holds fewer
+  std::string samplingNote;  // how rounds was chosen, when it was sampled
+};
+
+// The rounds a page keeps in full at most.
+inline constexpr size_t kMaxViewedRounds = 3000;
+
+// Keeps every round that ended in a fault or a rejected answer and an
+// evenly spaced, deterministic selection of the others, limit rounds in
+// all (more if the faulty ones alone are more), and says so in
+// samplingNote. Does nothing when rounds holds no more than limit.
+void SampleRounds(ReportData& data, size_t limit = kMaxViewedRounds);
+
+// The Elo difference of a score fraction s (0 < s < 1), and for w wins,
+// d draws and l losses the score's Elo with half the width of its 95 %
+// interval (none when the score is 0 or 1 or nothing was played).
+std::optional<double> EloOfScore(double s);
+std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,
+                                                                     int64_t l);

@@ -1,0 +1,288 @@
+#!/usr/bin/env python3
+"""Opens a match report in headless Chromium and checks the round viewer.
+
+Builds a match record played by the rules (make_match), renders its report
+(pitsow-report), opens the page in headless Chromium driven through the
+DevTools protocol over a pipe, steps through rounds with the arrow keys and
+compares the board in the DOM after every step with the position the rules
+gave. Screenshots of the standings and of the viewer go to OUTDIR.
+
+A second page, of a made-up 20,000-round tournament of three players,
+checks the sampled viewer: rounds are chosen by pairing, pair and seat and
+their last step shows the stores the rules gave; the load time is printed.
+A third, of two players, shows the course charts.
+
+usage: browser_test.py CHROMIUM MAKE_MATCH PITSOW_REPORT MAKE_TOURNAMENT OUTDIR
+"""
+import base64
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+
+class Browser:
+    """Chromium with --remote-debugging-pipe: requests on fd 3, answers on fd 4."""
+
+    def __init__(self, exe):
+        self.profile = tempfile.mkdtemp(prefix="pitsow-chromium-")
+        to_browser_r, self.to_browser = os.pipe()
+        self.from_browser, from_browser_w = os.pipe()
+
+        def wire():
+            a, b = os.dup(to_browser_r), os.dup(from_browser_w)
+            os.dup2(a, 3)
+            os.dup2(b, 4)
+
+        args = [exe, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                "--no-first-run", "--disable-background-networking",
+                "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+                "--user-data-dir=" + self.profile, "--remote-debugging-pipe", "about:blank"]
+        self.proc = subprocess.Popen(args, pass_fds=(3, 4), preexec_fn=wire,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_browser_r)
+        os.close(from_browser_w)
+        self.buf = b""
+        self.next_id = 0
+        self.session = None
+
+    def send(self, method, params=None, session=True):
+        self.next_id += 1
+        msg = {"id": self.next_id, "method": method, "params": params or {}}
+        if session and self.session:
+            msg["sessionId"] = self.session
+        os.write(self.to_browser, json.dumps(msg).encode() + b"\0")
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            while b"\0" not in self.buf:
+                chunk = os.read(self.from_browser, 1 << 20)
+                if not chunk:
+                    raise RuntimeError("chromium closed the pipe")
+                self.buf += chunk
+            raw, self.buf = self.buf.split(b"\0", 1)
+            reply = json.loads(raw)
+            if reply.get("id") == self.next_id:
+                if "error" in reply:
+                    raise RuntimeError(f"{method}: {reply['error']}")
+                return reply.get("result", {})
+        raise RuntimeError(f"{method}: no answer")
+
+    def open(self, url, width=1100, height=1000):
+        target = self.send("Target.createTarget", {"url": "about:blank"}, session=False)
+        self.session = self.send("Target.attachToTarget",
+                                 {"targetId": target["targetId"], "flatten": True},
+                                 session=False)["sessionId"]
+        self.send("Emulation.setDeviceMetricsOverride",
+                  {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        self.send("Page.enable")
+        self.send("Page.navigate", {"url": url})
+        for _ in range(200):
+            if self.eval("document.readyState") == "complete":
+                return
+            time.sleep(0.05)
+        raise RuntimeError("the page did not load")
+
+    def eval(self, expr):
+        r = self.send("Runtime.evaluate", {"expression": expr, "returnByValue": True})
+        if "exceptionDetails" in r:
+            raise RuntimeError(f"{expr}: {r['exceptionDetails']}")
+        return r["result"].get("value")
+
+    def key(self, name):
+        codes = {"ArrowRight": 39, "ArrowLeft": 37, "Home": 36, "End": 35}
+        for kind in ("keyDown", "keyUp"):
+            self.send("Input.dispatchKeyEvent",
+                      {"type": kind, "key": name, "code": name,
+                       "windowsVirtualKeyCode": codes[name], "nativeVirtualKeyCode": codes[name]})
+
+    def screenshot(self, selector, path):
+        box = self.eval(f"(() => {{ const e = document.querySelector('{selector}');"
+                        "e.scrollIntoView(); const r = e.getBoundingClientRect();"
+                        "return [r.x + scrollX, r.y + scrollY, r.width, r.height]; })()")
+        shot = self.send("Page.captureScreenshot",
+                         {"format": "png", "captureBeyondViewport": True,
+                          "clip": {"x": box[0], "y": box[1], "width": box[2],
+                                   "height": box[3], "scale": 1}})
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(shot["data"]))
+
+    def close(self):
+        try:
+            self.send("Browser.close", session=False)
+        except RuntimeError:
+            pass
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+# The board as the page shows it: player 1's holes, player 2's, the stores.
+BOARD = """(() => {
+  const v = (q) => Number(document.querySelector(q).querySelector('.n').textContent);
+  const row = (p) => [...Array(D_HOLES).keys()].map(
+      (i) => v(`td[data-player="${p}"][data-hole="${i + 1}"]`));
+  return [...row(1), ...row(2), v('#store1'), v('#store2')];
+})()"""
+
+
+def tournament(browser, make_tournament, outdir, check):
+    big = os.path.join(outdir, "tournament.html")
+    made = subprocess.run([make_tournament, "3", "20000", big], check=True,
+                          capture_output=True, text=True)
+    print("generator:", made.stdout.strip())
+    start = time.monotonic()
+    browser.open("file://" + os.path.abspath(big))
+    browser.eval("document.getElementById('round-title').textContent")
+    print(f"20000-round page: {os.path.getsize(big)} bytes, loaded and drawn in "
+          f"{(time.monotonic() - start) * 1000:.0f} ms")
+    check(browser.eval("!!document.getElementById('sample-note')"), "the sampling is noted")
+    browser.screenshot("#standings", os.path.join(outdir, "tournament-standings.png"))
+    rounds = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
+                          ".rounds.map((r) => [r.g, r.p, r.s, r.st, !!r.f])")
+    check(len(rounds) == 3000, f"{len(rounds)} rounds kept of 20000")
+    faulty = [r for r in rounds if r[4]]
+    listed = browser.eval("document.querySelectorAll('#faults li a').length")
+    check(len(faulty) == listed and listed > 0, f"faulty rounds kept: {len(faulty)} of {listed}")
+    picks = faulty[:2] + rounds[::701]
+    for g, p, seat, stores, _ in picks:
+        took = browser.eval(f"""(() => {{
+            document.getElementById('pick-pairing').value = '{g}';
+            document.getElementById('pick-pair').value = '{p}';
+            document.getElementById('pick-seat').value = '{seat}';
+            const t = performance.now();
+            document.querySelector('#chooser button[type=submit]').click();
+            return performance.now() - t; }})()""")
+        title = browser.eval("document.getElementById('round-title').textContent")
+        check(title.startswith(f"Pairing {g}, pair {p}, seat {seat}:"), f"chosen {g}/{p}/{seat}: {title}")
+        browser.eval("document.getElementById('board-wrap').focus()")
+        browser.key("End")
+        shown = browser.eval("[Number(document.querySelector('#store1 .n').textContent),"
+                             " Number(document.querySelector('#store2 .n').textContent)]")
+        check(shown == stores, f"round {g}/{p}/{seat} ends {shown}, recorded {stores}")
+    print(f"choosing and drawing a round took {took:.1f} ms")
+    # A round left out by the sampling is said to be so.
+    browser.eval("""(() => { document.getElementById('pick-pair').value = '99999';
+        document.querySelector('#chooser button[type=submit]').click(); })()""")
+    check("sample" in browser.eval("document.getElementById('pick-message').textContent"),
+          "a round left out says so")
+
+    two = os.path.join(outdir, "course.html")
+    subprocess.run([make_tournament, "2", "2000", two], check=True, stdout=subprocess.DEVNULL)
+    browser.open("file://" + os.path.abspath(two))
+    check(browser.eval("document.querySelectorAll('#course svg').length") == 3,
+          "score, Elo and LLR charts")
+    browser.screenshot("#course", os.path.join(outdir, "course.png"))
+
+
+def main():
+    chromium, make_match, report, make_tournament, outdir = sys.argv[1:6]
+    os.makedirs(outdir, exist_ok=True)
+    record = os.path.join(outdir, "match.jsonl")
+    expected_file = os.path.join(outdir, "expected.json")
+    html = os.path.join(outdir, "report.html")
+    subprocess.run([make_match, record, expected_file], check=True)
+    subprocess.run([report, "--match", record, "--output", html], check=True,
+                   stdout=subprocess.DEVNULL)
+    expected = json.load(open(expected_file))
+    holes = expected["holes"]
+    board_js = BOARD.replace("D_HOLES", str(holes))
+
+    page = open(html, encoding="utf-8").read()
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+            print("FAIL:", what)
+
+    # Self-contained: nothing is loaded from elsewhere.
+    check(not re.search(r"<(link|img|iframe)\b|\bsrc=|url\(", page), "the page loads a resource")
+    check("Beta &amp; co" in page and "Alpha &lt;1&gt;" in page, "player names are escaped")
+
+    browser = Browser(chromium)
+    try:
+        browser.open("file://" + os.path.abspath(html))
+        check(browser.eval("document.querySelectorAll('#standings tbody tr').length") >= 2,
+              "the standings table has the two players")
+        browser.screenshot("#standings", os.path.join(outdir, "standings.png"))
+
+        steps_checked = 0
+        for rnd in expected["rounds"]:
+            positions = rnd["positions"]
+            browser.eval(f"location.hash = '#round-{rnd['round']}'")
+            browser.eval("document.getElementById('board-wrap').focus()")
+            title = browser.eval("document.getElementById('round-title').textContent")
+            check(title.startswith(f"Round {rnd['round']}:"), f"round {rnd['round']} opens: {title}")
+            browser.key("Home")
+            got = browser.eval(board_js)
+            check(got == positions[0], f"round {rnd['round']} start: {got} != {positions[0]}")
+            # Forward through the whole round, one arrow key per step.
+            for i in range(1, len(positions)):
+                browser.key("ArrowRight")
+                got = browser.eval(board_js)
+                check(got == positions[i],
+                      f"round {rnd['round']} step {i}: {got} != {positions[i]}")
+                steps_checked += 1
+            browser.key("ArrowRight")  # past the end: stays on the last step
+            check(browser.eval(board_js) == positions[-1], f"round {rnd['round']}: past the end")
+            # And back a few steps.
+            for i in range(len(positions) - 2, max(len(positions) - 5, -1), -1):
+                browser.key("ArrowLeft")
+                got = browser.eval(board_js)
+                check(got == positions[i], f"round {rnd['round']} back to {i}: {got}")
+            browser.key("End")
+            check(browser.eval(board_js) == positions[-1], f"round {rnd['round']}: End")
+
+        # The fault list links to its round.
+        link = browser.eval("document.querySelector('#faults a') && "
+                            "document.querySelector('#faults a').getAttribute('href')")
+        check(link is not None, "a fault links to its round")
+        if link:
+            browser.eval(f"document.querySelector('#faults a[href=\"{link}\"]').click()")
+            title = browser.eval("document.getElementById('round-title').textContent")
+            check(title.startswith("Round " + link.split("-")[-1] + ":"), f"fault link opens {title}")
+        browser.screenshot("#faults", os.path.join(outdir, "faults.png"))
+
+        # The viewer on the first capture of the match, marked on the board.
+        for rnd in expected["rounds"]:
+            browser.eval(f"location.hash = '#round-{rnd['round']}'")
+            at = browser.eval("[...document.querySelectorAll('#step-list li')]"
+                              ".findIndex((li) => li.textContent.includes('capture'))")
+            if at >= 0:
+                break
+        check(at >= 0, "some step captures")
+        browser.eval("document.getElementById('board-wrap').focus()")
+        browser.key("Home")
+        for _ in range(at):
+            browser.key("ArrowRight")
+        marks = browser.eval("document.querySelector('#board').textContent")
+        check("✕" in marks, "the capturing hole is marked")
+        browser.screenshot("#viewer", os.path.join(outdir, "viewer.png"))
+        # Play at 10 steps a second, then pause.
+        before = int(browser.eval("document.getElementById('board').dataset.step"))
+        browser.eval("document.getElementById('speed').value = '10';"
+                     "document.getElementById('play').click()")
+        time.sleep(0.6)
+        browser.eval("document.getElementById('play').click()")
+        after = int(browser.eval("document.getElementById('board').dataset.step"))
+        check(after > before, f"playing moves on: step {before} -> {after}")
+        time.sleep(0.3)
+        check(int(browser.eval("document.getElementById('board').dataset.step")) == after,
+              "pause stops")
+        print(f"{steps_checked} steps of {len(expected['rounds'])} rounds checked in the DOM")
+        tournament(browser, make_tournament, outdir, check)
+    finally:
+        browser.close()
+    print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

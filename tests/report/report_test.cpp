@@ -1,0 +1,164 @@
+// The report: rounds replayed by the rules, match records read back,
+// sampling of long runs and the page's escaping.
+#include <gtest/gtest.h>
+
+#include <variant>
+
+#include "match_record.h"
+#include "render.h"
+#include "replay.h"
+
+namespace {
+
+using Row = std::vector<int64_t>;
+
+TEST(Replay, OpeningExtraMove) {
+  const Replay r = ReplayRound(6, 6, {1}, {{1, 2}, {2, 1}});
+  ASSERT_FALSE(r.error) << *r.error;
+  ASSERT_EQ(r.steps.size(), 4u);
+  EXPECT_EQ(r.steps[0].kind, StepKind::Start);
+  EXPECT_EQ(r.steps[0].row[0], Row(6, 6));
+  const ReplayStep& open = r.steps[1];
+  EXPECT_EQ(open.kind, StepKind::Opening);
+  EXPECT_TRUE(open.extra);
+  EXPECT_EQ(open.row[0], (Row{0, 7, 7, 7, 7, 7}));
+  EXPECT_EQ(open.store[0], 1);
+  EXPECT_EQ(r.steps[2].player, 1);  // the extra move is player 1's
+  EXPECT_EQ(r.steps[3].player, 2);
+}
+
+TEST(Replay, PassCaptureSweep) {
+  // 2 holes of 1 bone, worked out by hand:
+  //   start      P1 [1,1] P2 [1,1]
+  //   1 plays 2  its bone into the store: S1 1, extra move
+  //   1 plays 2  empty: a pass, player 2 to move
+  //   2 plays 1  P2 [0,2]
+  //   1 plays 1  last bone in empty P1 hole 2, opposite P2 hole 1 empty:
+  //              no capture, P1 [0,1]
+  //   2 plays 2  S2 1, P1 [1,1], P2 [0,0]: decided; the sweep gives P1's
+  //              two bones to S1.
+  const Replay r = ReplayRound(2, 1, {}, {{1, 2}, {1, 2}, {2, 1}, {1, 1}, {2, 2}});
+  ASSERT_FALSE(r.error) << *r.error;
+  ASSERT_EQ(r.steps.size(), 7u);
+  EXPECT_TRUE(r.steps[1].extra);
+  EXPECT_TRUE(r.steps[2].pass);
+  EXPECT_EQ(r.steps[2].row, r.steps[1].row);
+  EXPECT_EQ(r.steps[4].captured, 0);
+  EXPECT_TRUE(r.steps[5].over);
+  EXPECT_EQ(r.steps[6].kind, StepKind::Sweep);
+  EXPECT_EQ(r.steps[6].store, (std::array<int64_t, 2>{3, 1}));
+  EXPECT_EQ(r.steps[6].row[0], Row(2, 0));
+
+  // A capture, 3 holes of 1: 1 plays 2 -> P1 [1,0,2]; 2 plays 3 -> S2 1,
+  // extra move; 2 plays 2 -> its last bone in empty P2 hole 3, opposite P1
+  // hole 1 holds 1: both go to S2.
+  const Replay c = ReplayRound(3, 1, {}, {{1, 2}, {2, 3}, {2, 2}});
+  ASSERT_FALSE(c.error) << *c.error;
+  EXPECT_EQ(c.steps[3].captured, 3);
+  EXPECT_EQ(c.steps[3].row[0], (Row{0, 0, 2}));
+  EXPECT_EQ(c.steps[3].row[1], (Row{1, 0, 0}));
+  EXPECT_EQ(c.steps[3].store[1], 3);
+}
+
+TEST(Replay, StopsAtBrokenRule) {
+  EXPECT_NE(ReplayRound(6, 6, {}, {{2, 1}}).error->find("player 1 is to move"), std::string::npos);
+  EXPECT_NE(ReplayRound(6, 6, {}, {{1, 7}}).error->find("hole 7 of 6"), std::string::npos);
+  const Replay after = ReplayRound(1, 1, {}, {{1, 1}, {1, 1}});
+  ASSERT_TRUE(after.error);
+  EXPECT_NE(after.error->find("after the round was decided"), std::string::npos);
+  EXPECT_EQ(after.steps.size(), 2u);  // the start and the one legal move
+}
+
+const char* kRecord =
+    R"({"type":"match","settings":{"holes":6,"bones":6,"rounds":3},"players":[{"player":1,"name":"Ann"},{"player":2,"name":"Bob</script>"}]})"
+    "\n"
+    R"({"type":"round","round":0,"opening":[],"moves":[[1,3],[2,1]],"end":"rejected","rejected":{"player":1,"answer":0},"stores":[1,0],"winner":1,"turns":2})"
+    "\r\n"
+    R"({"type":"fault","round":1,"turn":1,"player":2,"kind":"crash","report":"pitsow: player 2 crashed"})"
+    "\n"
+    R"({"type":"round","round":1,"opening":[],"moves":[[1,3]],"end":"fault","stores":[1,0],"winner":1,"turns":1})"
+    "\n"
+    R"({"type":"end","tally":[2,0,0],"rounds":3,"elapsed":0.5,"status":4})"
+    "\n";
+
+TEST(MatchRecord, StandingsAndFaults) {
+  auto read = ReadMatchRecord(kRecord);
+  ASSERT_TRUE(std::holds_alternative<ReportData>(read)) << std::get<std::string>(read);
+  const ReportData& d = std::get<ReportData>(read);
+  ASSERT_EQ(d.standings.size(), 2u);
+  EXPECT_EQ(d.standings[0].player, "Ann");
+  EXPECT_EQ(d.standings[0].wins, 2);
+  EXPECT_EQ(d.standings[1].losses, 2);
+  EXPECT_EQ(d.standings[1].faults, 1);
+  EXPECT_FALSE(d.standings[0].elo);  // 100 %: no finite Elo
+  ASSERT_EQ(d.faults.size(), 2u);
+  EXPECT_EQ(d.faults[0].kind, "rejected");
+  EXPECT_EQ(d.faults[0].roundId, 0);
+  EXPECT_EQ(d.faults[1].player, "Bob</script>");
+  EXPECT_EQ(d.rounds[1].fault, "pitsow: player 2 crashed");
+  ASSERT_TRUE(d.course);
+  EXPECT_EQ(d.course->points.size(), 2u);
+}
+
+TEST(MatchRecord, BadLines) {
+  auto notMatch = ReadMatchRecord(R"({"type":"round","round":0})");
+  ASSERT_TRUE(std::holds_alternative<std::string>(notMatch));
+  EXPECT_NE(std::get<std::string>(notMatch).find("line 1"), std::string::npos);
+  auto broken = ReadMatchRecord(std::string(kRecord) + "{\"type\":\"round\",\n");
+  ASSERT_TRUE(std::holds_alternative<std::string>(broken));
+  EXPECT_NE(std::get<std::string>(broken).find("line 6"), std::string::npos);
+  auto missing = WriteMatchReport("/nonexistent/record.jsonl", "/nonexistent/out.html");
+  ASSERT_TRUE(missing);
+}
+
+TEST(Page, ScriptSafe) {
+  const ReportData d = std::get<ReportData>(ReadMatchRecord(kRecord));
+  const std::string page = RenderReport(d);
+  const size_t data = page.find("id=\"report-data\">");
+  ASSERT_NE(data, std::string::npos);
+  // The first "</script" after the data's start closes the data itself.
+  const size_t close = page.find("</script", data);
+  EXPECT_EQ(page.substr(close - 1, 1), "}");
+  EXPECT_NE(page.find("Bob&lt;/script&gt;"), std::string::npos);
+  EXPECT_NE(page.find("href=\"#round-1\""), std::string::npos);
+}
+
+TEST(Page, Sampling) {
+  ReportData d;
+  for (int i = 0; i < 10000; ++i) {
+    RoundView r;
+    r.id = i;
+    if (i % 2000 == 7) r.fault = "crash";
+    if (i == 9999) r.end = "rejected";
+    d.rounds.push_back(r);
+  }
+  SampleRounds(d, 3000);
+  EXPECT_EQ(d.rounds.size(), 3000u);
+  EXPECT_EQ(d.totalRounds, 10000);
+  int notable = 0;
+  for (const RoundView& r : d.rounds) notable += !r.fault.empty() || r.end == "rejected";
+  EXPECT_EQ(notable, 6);
+  EXPECT_EQ(d.rounds.front().id, 0);
+  EXPECT_GT(d.rounds[d.rounds.size() - 2].id, 9900);  // spread to the end
+  EXPECT_NE(d.samplingNote.find("10000"), std::string::npos);
+}
+
+TEST(Page, LargeCounts) {
+  Replay r;
+  ReplayStep s;
+  s.row = {Row{61, 62}, Row{0, 1000}};
+  s.store = {5, 70};
+  r.steps.push_back(s);
+  EXPECT_EQ(EncodeSteps(r), "00000Z~62~0~1000~5~70~");
+}
+
+TEST(Elo, Interval) {
+  EXPECT_NEAR(*EloOfScore(0.5), 0, 1e-9);
+  const auto [elo, err] = EloWithError(60, 0, 40);
+  EXPECT_NEAR(*elo, 70.4, 0.1);
+  ASSERT_TRUE(err);
+  EXPECT_GT(*err, 60);
+  EXPECT_LT(*err, 80);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// A tournament's report data made up on the spot: rounds played by the
+// rules between random players (the first one now and then greedy, so the
+// ratings differ), with standings, cross-table, pairings, faults and, for
+// two players, the course with a sequential test. The browser test and the
+// benchmark use it in place of a real run.
+#pragma once
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "board.h"
+#include "report_data.h"
+
+inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_t seed = 7) {
+  constexpr int kHoles = 6, kBones = 4, kMaxTurns = 300;
+  std::mt19937 rng(seed);
+  ReportData d;
+  d.holes = kHoles;
+  d.bones = kBones;
+  d.title = "Tournament of " + std::to_string(numPlayers) + " players";
+  d.settings = {{"format", "round-robin"},
+                {"holes", "6"},
+                {"bones", "4"},
+                {"max_turns", "300"},
+                {"openings", "{\"random\":2,\"seed\":1}"}};
+  std::vector<std::string> names;
+  for (int i = 0; i < numPlayers; ++i) names.push_back(std::string(1, static_cast<char>('A' + i)));
+  std::vector<std::array<int, 2>> pairings;
+  for (int i = 0; i < numPlayers; ++i) {
+    for (int j = i + 1; j < numPlayers; ++j) pairings.push_back({i, j});
+  }
+  // wins[i][j]: rounds i won against j; draws symmetric.
+  std::vector<std::vector<int64_t>> wins(numPlayers, std::vector<int64_t>(numPlayers, 0));
+  std::vector<std::vector<int64_t>> draws = wins;
+  std::vector<int64_t> faults(numPlayers, 0);
+  Course course;
+  if (numPlayers == 2) {
+    course.playerA = names[0];
+    course.playerB = names[1];
+    course.llrBounds = std::make_pair(-2.944, 2.944);
+  }
+  double pairScoreSum = 0, pairScoreSq = 0, pairPoints = 0;  // of player A
+  for (int64_t r = 0; r < numRounds; ++r) {
+    RoundView v;
+    v.id = r;
+    v.pairing = (r / 2) % static_cast<int64_t>(pairings.size());
+    v.pair = (r / 2) / static_cast<int64_t>(pairings.size());
+    v.seat = static_cast<int>(r % 2);
+    const auto [a, b] = pairings[v.pairing];
+    const int first = v.seat == 0 ? a : b, second = v.seat == 0 ? b : a;
+    v.pairingName = names[a] + " vs " + names[b];
+    v.player1 = names[first];
+    v.player2 = names[second];
+    Board board;
+    ResetBoard(board, kHoles, kBones);
+    // The pair's shared opening: two random holes from the filled board.
+    std::mt19937 openRng(static_cast<uint32_t>(v.pairing * 100003 + v.pair));
+    for (int k = 0; k < 2; ++k) {
+      const int hole = std::uniform_int_distribution<int>(1, kHoles)(openRng);
+      v.opening.push_back(hole);
+      const int me = board.CurPlayer;
+      const SowResult s = Sow(board.Holes[me], board.Holes[3 - me], board.Store[me], kHoles, hole);
+      if (!s.ExtraMove) board.CurPlayer = 3 - me;
+    }
+    const bool crash = names[second] == "C" && r % 997 == 5;
+    int turnsOfSecond = 0;
+    while (!CheckGame(board, kBones) && board.TurnCount < kMaxTurns) {
+      const int me = board.CurPlayer;
+      if (crash && me == 2 && ++turnsOfSecond == 5) break;
+      int hole = std::uniform_int_distribution<int>(1, kHoles)(rng);
+      while (board.Holes[me][hole - 1] == 0) hole = hole % kHoles + 1;
+      if ((me == 1 ? first : second) == 0 && rng() % 16 == 0) {
+        for (int h = 1; h <= kHoles; ++h) {
+          if (board.Holes[me][h - 1] == kHoles - h + 1) hole = h;  // lands in the store
+        }
+      }
+      v.moves.push_back({me, hole});
+      const SowResult s = Sow(board.Holes[me], board.Holes[3 - me], board.Store[me], kHoles, hole);
+      ++board.TurnCount;
+      if (!s.ExtraMove) board.CurPlayer = 3 - me;
+    }
+    EndRound(board);
+    v.stores = {board.Store[1], board.Store[2]};
+    v.winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
+    v.end = board.TurnCount >= kMaxTurns ? "turn-limit" : "row-empty";
+    if (crash) {
+      v.end = "fault";
+      v.winner = 1;
+      v.fault = "pitsow: player 2 (C.so) crashed in PsGetTurn, round " + std::to_string(r) +
+                ", turn " + std::to_string(board.TurnCount + 1) + ": Segmentation fault";
+      d.faults.push_back({"C", "crash", v.fault, r});
+      ++faults[second];
+    }
+    if (v.winner == 1)
+      ++wins[first][second];
+    else if (v.winner == 2)
+      ++wins[second][first];
+    else {
+      ++draws[first][second];
+      ++draws[second][first];
+    }
+    if (numPlayers == 2)
+      pairPoints += v.winner == 0 ? 0.5 : (v.winner == 1) == (first == 0) ? 1 : 0;
+    d.rounds.push_back(std::move(v));
+
+    if (numPlayers == 2 && r % 2 == 1) {
+      const int64_t w = wins[0][1], l = wins[1][0], dr = draws[0][1];
+      const int64_t n = w + l + dr;
+      CoursePoint p;
+      p.played = (r + 1) / 2;
+      p.scorePercent =
+          100.0 * (static_cast<double>(w) + 0.5 * static_cast<double>(dr)) / static_cast<double>(n);
+      std::tie(p.elo, p.eloError) = EloWithError(w, dr, l);
+      // A normal approximation of the test of 0 against 20 Elo on pair scores.
+      pairScoreSum += pairPoints;
+      pairScoreSq += pairPoints * pairPoints;
+      pairPoints = 0;
+      const double m = pairScoreSum / static_cast<double>(p.played);
+      const double var = std::max(pairScoreSq / static_cast<double>(p.played) - m * m, 0.1);
+      const double s0 = 1.0, s1 = 2.0 / (1.0 + std::pow(10.0, -20.0 / 400.0));
+      p.llr = static_cast<double>(p.played) * (s1 - s0) * (2 * m - s0 - s1) / (2 * var);
+      course.points.push_back(p);
+      // A sequential test ends the run at a bound.
+      if (*p.llr <= course.llrBounds->first || *p.llr >= course.llrBounds->second) break;
+    }
+  }
+  for (int i = 0; i < numPlayers; ++i) {
+    StandingRow row;
+    row.player = names[i];
+    for (int j = 0; j < numPlayers; ++j) {
+      row.wins += wins[i][j];
+      row.losses += wins[j][i];
+      row.draws += draws[i][j];
+    }
+    row.rounds = row.wins + row.losses + row.draws;
+    row.scorePercent =
+        row.rounds
+            ? 100.0 * (static_cast<double>(row.wins) + 0.5 * static_cast<double>(row.draws)) /
+                  static_cast<double>(row.rounds)
+            : 0;
+    std::tie(row.elo, row.eloError) = EloWithError(row.wins, row.draws, row.losses);
+    row.faults = faults[i];
+    d.standings.push_back(row);
+  }
+  d.cross.players = names;
+  d.cross.cells.assign(numPlayers, std::vector<std::string>(numPlayers));
+  for (int i = 0; i < numPlayers; ++i) {
+    for (int j = 0; j < numPlayers; ++j) {
+      if (i == j) continue;
+      const int64_t n = wins[i][j] + wins[j][i] + draws[i][j];
+      const int64_t halves = 2 * wins[i][j] + draws[i][j];
+      d.cross.cells[i][j] =
+          std::to_string(halves / 2) + (halves % 2 ? ".5" : "") + "/" + std::to_string(n);
+    }
+  }
+  for (const auto& [a, b] : pairings) {
+    PairingLine p;
+    p.playerA = names[a];
+    p.playerB = names[b];
+    p.winsA = wins[a][b];
+    p.winsB = wins[b][a];
+    p.draws = draws[a][b];
+    p.rounds = p.winsA + p.winsB + p.draws;
+    p.scorePercent =
+        p.rounds ? 100.0 * (static_cast<double>(p.winsA) + 0.5 * static_cast<double>(p.draws)) /
+                       static_cast<double>(p.rounds)
+                 : 0;
+    std::tie(p.elo, p.eloError) = EloWithError(p.winsA, p.draws, p.winsB);
+    d.pairings.push_back(p);
+  }
+  if (numPlayers == 2) d.course = std::move(course);
+  d.totalRounds = static_cast<int64_t>(d.rounds.size());
+  return d;
+}
