@@ -208,10 +208,17 @@ std::string VerdictText(const Settings& s, const Ledger& ledger, const Summary& 
 
   if (!ledger.faults.empty()) {
     out += "\nFaults (" + std::to_string(ledger.faults.size()) + ")\n";
-    for (const FaultRecord& f : ledger.faults)
-      out += "  " + f.player + " " + f.kind + ", pairing " + std::to_string(f.slot.pairing) +
-             " pair " + std::to_string(f.slot.pair) + " seat " + std::to_string(f.slot.seat) +
-             " (" + f.match + "): " + f.report + "\n";
+    for (const FaultRecord& f : ledger.faults) {
+      std::string pairing = "pairing " + std::to_string(f.slot.pairing);
+      if (static_cast<size_t>(f.slot.pairing) < sum.pairings.size()) {
+        const PairingCounts& pc = sum.pairings[static_cast<size_t>(f.slot.pairing)];
+        pairing = s.players[static_cast<size_t>(pc.a)].label + " vs " +
+                  s.players[static_cast<size_t>(pc.b)].label;
+      }
+      out += "  " + f.player + " (" + f.kind + "): " + pairing + ", pair " +
+             std::to_string(f.slot.pair) + ", seat " + std::to_string(f.slot.seat) + ", " +
+             f.match + "\n    " + f.report + "\n";
+    }
   }
   for (const auto& [label, faults] : ledger.retired)
     out += "Retired: " + label + " after " + std::to_string(faults) +
