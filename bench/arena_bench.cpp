@@ -97,9 +97,8 @@ int main(int argc, char** argv) {
   const double shell = Median(shells), one = Median(ones), two = Median(twos);
 
   const double rounds = 2.0 * pairs;
-  std::printf(
-      "\n| arena: busy players, %d rounds          | s       | rounds/s | vs shell loop |\n",
-      2 * pairs);
+  const std::string title = "arena: busy players, " + std::to_string(2 * pairs) + " rounds";
+  std::printf("\n| %-41s | s       | rounds/s | vs shell loop |\n", title.c_str());
   std::printf(
       "|-------------------------------------------|---------|----------|---------------|\n");
   std::printf("| shell loop of the same referee runs       | %7.3f | %8.2f |               |\n",
