@@ -61,13 +61,15 @@
  * what you need. The library stays loaded from before PsInit until after
  * PsDone. Memory and files are the player's own; PsDone releases them.
  *
- * FAULTS. A player that crashes, ends its process, or (with --isolate)
- * runs past a time limit (--move-time for PsGetTurn, --call-time for the
- * other calls, 10 s by default) or its memory limit (--memory) loses the
- * round in progress, and the match ends after that round with exit
- * status 4; the other player still gets PsEndRound and PsDone. Without
- * --isolate the player runs inside the referee's process, so a crash ends
- * the referee too, and no call has a time limit.
+ * FAULTS. With --isolate, a player that crashes, ends its process, writes
+ * past the record or the rows, or runs past a time limit (--move-time for
+ * PsGetTurn, --call-time for the other calls, 10 s by default) or its
+ * memory limit (--memory) loses the round in progress, and the match ends
+ * after that round with exit status 4; the other player still gets
+ * PsEndRound and PsDone. Without --isolate the player runs inside the
+ * referee's process: a crash ends the referee with the player's signal
+ * (after a report naming the player, the call, the round and the turn),
+ * exit() inside a call ends it with status 4, and no call has a limit.
  */
 #ifndef PSCOMM_H
 #define PSCOMM_H
