@@ -112,6 +112,10 @@ int Tournament(int argc, char** argv) {
       "a sequential test, faults counted, resumable, sharded.\n"
       "Also: pitsow-arena stats --help, pitsow-arena merge --help.",
       "pitsow-arena"};
+  app.footer(
+      "Exit status: 0 played to the end or decided by --sprt, 2 a player library or the\n"
+      "referee missing, 3 an I/O failure or a referee run that failed, 64 usage,\n"
+      "130 interrupted (continue with --resume).");
   RunOptions o;
   Settings& s = o.settings;
   std::vector<std::string> players;
