@@ -136,6 +136,36 @@ TEST(ArenaRun, ResumeAfterKill) {
   EXPECT_EQ(Standings(resumed.out), Standings(whole.out));
 }
 
+// Ctrl-C: what was played is reported and recorded, the run ends with
+// 130 and --resume finishes it.
+TEST(ArenaRun, InterruptAndResume) {
+  TestDir dir;
+  const std::vector<std::string> args = {
+      "--out",   (dir / "t").string(), "--pairs",        "40", "--batch", "4",
+      "--quiet", "S=" STARTER_SO,      "L=" LAST_HOLE_SO};
+  const auto file = dir / "t/results.jsonl";
+  const pid_t pid = Spawn(args, (dir / "o1").string(), (dir / "e1").string());
+  for (int i = 0; i < 2000; ++i) {
+    usleep(10000);
+    if (fs::exists(file) && Load(file).winners.size() >= 10) break;
+  }
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const Results cut = Load(file);
+  EXPECT_EQ(cut.end, "interrupted");
+  EXPECT_NE(ReadFile(dir / "o1").find("(interrupted)"), std::string::npos);
+  std::vector<std::string> again = args;
+  again.push_back("--resume");
+  ASSERT_EQ(Arena(dir, again).status, 0);
+  const Results res = Load(file);
+  EXPECT_EQ(res.end, "complete");
+  EXPECT_EQ(res.repeats, 0);
+  EXPECT_EQ(res.winners.size(), 80u);
+}
+
 TEST(ArenaRun, ShardsMerge) {
   TestDir dir;
   const std::vector<std::string> common = {
