@@ -91,10 +91,12 @@ int Merge(int argc, char** argv) {
   CLI::App app{"Combines the output folders of a sharded tournament into one report.",
                "pitsow-arena merge"};
   std::vector<std::string> dirs;
+  std::string out;
   app.add_option("DIR", dirs, "output folders of the shards")->required();
+  app.add_option("--out", out, "also write the merged results.jsonl and report.txt here");
   int status = 0;
   if (Parse(app, argc, argv, status)) return status;
-  const RunResult r = MergeShards(dirs);
+  const RunResult r = MergeShards(dirs, out);
   std::fputs(r.verdict.c_str(), stdout);
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
   return r.status;

@@ -519,7 +519,44 @@ RunResult RunTournament(const RunOptions& options) {
   return result;
 }
 
-RunResult MergeShards(const std::vector<std::string>& dirs) {
+namespace {
+
+// The merged tournament as one results file: the shards' round, fault and
+// retirement lines under one tournament line, match folders named from
+// the new file's reader's place.
+std::string WriteMerged(const std::vector<std::string>& dirs, const Json& settings,
+                        const std::string& end, const std::string& out_dir) {
+  std::error_code ec;
+  fs::create_directories(out_dir, ec);
+  const std::string path = out_dir + "/results.jsonl";
+  if (fs::exists(path)) return path + " exists";
+  ResultsFile f;
+  std::string e = OpenResults(path, -1, f);
+  if (e.empty())
+    e = AppendLine(f, {{"type", "tournament"},
+                       {"program", "pitsow-arena"},
+                       {"version", PITSOW_VERSION},
+                       {"settings", settings}});
+  for (const std::string& dir : dirs) {
+    std::ifstream in(dir + "/results.jsonl", std::ios::binary);
+    for (std::string line; e.empty() && std::getline(in, line);) {
+      Json j = Json::parse(line, nullptr, false);
+      if (j.is_discarded() || in.eof()) break;  // a torn last line
+      const std::string type = j.value("type", "");
+      if (type != "round" && type != "fault" && type != "retired") continue;
+      if (j.contains("match") && j["match"].is_string())
+        j["match"] = (fs::path(dir) / j["match"].get<std::string>()).string();
+      e = AppendLine(f, j);
+    }
+  }
+  if (e.empty()) e = AppendLine(f, {{"type", "end"}, {"reason", end}});
+  CloseResults(f);
+  return e;
+}
+
+}  // namespace
+
+RunResult MergeShards(const std::vector<std::string>& dirs, const std::string& out_dir) {
   Ledger merged;
   Settings s;
   Json base;
@@ -563,5 +600,10 @@ RunResult MergeShards(const std::vector<std::string>& dirs) {
     return {kExitUsage,
             std::to_string(merged.duplicates) + " rounds appear in more than one folder",
             result.verdict};
+  if (!out_dir.empty()) {
+    const std::string e = WriteMerged(dirs, base, merged.end, out_dir);
+    if (!e.empty()) return {kExitIoError, e, result.verdict};
+    std::ofstream(out_dir + "/report.txt") << result.verdict;
+  }
   return result;
 }

@@ -28,5 +28,6 @@ struct RunResult {
 
 RunResult RunTournament(const RunOptions& options);
 
-// Combines shard folders into one verdict; status 0, or an error line.
-RunResult MergeShards(const std::vector<std::string>& dirs);
+// Combines shard folders into one verdict, and into one results file in
+// out_dir when given; status 0, or an error line.
+RunResult MergeShards(const std::vector<std::string>& dirs, const std::string& out_dir);

@@ -182,9 +182,15 @@ TEST(ArenaRun, ShardsMerge) {
     ASSERT_EQ(Arena(dir, args).status, 0);
     merge.push_back(args[1]);
   }
+  merge.insert(merge.begin() + 1, {"--out", (dir / "merged").string()});
   const Outcome merged = Arena(dir, merge);
   ASSERT_EQ(merged.status, 0) << merged.err;
   EXPECT_EQ(Standings(merged.out), Standings(whole.out));
+  // The merged results file holds the unsharded run's rounds.
+  const Results one = Load(dir / "merged/results.jsonl");
+  EXPECT_EQ(one.winners, Load(dir / "all/results.jsonl").winners);
+  EXPECT_EQ(one.end, "complete");
+  merge.erase(merge.begin() + 1, merge.begin() + 3);
   merge.push_back(merge[1]);  // a shard twice
   EXPECT_EQ(Arena(dir, merge).status, 64);
 }
