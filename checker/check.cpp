@@ -316,7 +316,11 @@ double Median(std::vector<double> v) {
   return *mid;
 }
 
-std::string Ms(double seconds) { return Fixed(seconds * 1e3, seconds < 0.01 ? 3 : 1) + " ms"; }
+// Microseconds below a millisecond, else milliseconds.
+std::string Duration(double seconds) {
+  if (seconds < 1e-3) return Fixed(seconds * 1e6, 1) + " us";
+  return Fixed(seconds * 1e3, seconds < 0.01 ? 2 : 1) + " ms";
+}
 
 std::string MiB(long kb) { return Fixed(static_cast<double>(kb) / 1024.0, 1) + " MiB"; }
 
