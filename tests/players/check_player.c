@@ -8,6 +8,7 @@
  *   4 crashes on its 50th move
  *   5 hangs on its 50th move
  *   6 keeps a MiB more after every round
+ *   7 fills its name to the last byte, with no 0 byte
  */
 #include <stdlib.h>
 #include <string.h>
@@ -27,6 +28,7 @@ PsBool PsInit(PsInfo *Info) {
     strcpy(Info->creator, "tests");
     strcpy(Info->description, "breaks one rule on demand");
   }
+  if (Mode == 7 && Info->Size >= PS_INFO_SIZE) memset(Info->name, 'x', sizeof Info->name);
   return 1;
 }
 
