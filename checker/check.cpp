@@ -22,6 +22,10 @@ constexpr int32_t kMaxTurns = 300;
 constexpr int32_t kHoles = 6;
 constexpr int32_t kBones = 6;
 
+// The most positions remembered for the same-answer check, so that a very
+// long match does not grow the checker without bound.
+constexpr size_t kMaxRemembered = 200000;
+
 struct BoardSize {
   int32_t holes;
   int32_t bones;
@@ -234,8 +238,13 @@ void NoteAnswer(Answers& a, const MatchPlan& plan, const PsBoard& b, int32_t ans
                   PositionText(b, me) + ")";
   std::string key =
       std::to_string(plan.seat) + "/" + std::to_string(plan.bones) + ":" + PositionText(b, me);
-  auto [it, fresh] = a.seen.try_emplace(std::move(key), Answers::Seen{answer, where});
-  if (!fresh && it->second.answer != answer && a.differing++ == 0)
+  auto it = a.seen.find(key);
+  if (it == a.seen.end()) {
+    if (a.seen.size() < kMaxRemembered)
+      a.seen.emplace(std::move(key), Answers::Seen{answer, where});
+    return;
+  }
+  if (it->second.answer != answer && a.differing++ == 0)
     a.firstDiffering = "hole " + std::to_string(it->second.answer) + " on " + it->second.where +
                        ", hole " + std::to_string(answer) + " on " + where + " (" +
                        PositionText(b, me) + ")";

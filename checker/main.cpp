@@ -34,10 +34,10 @@ int main(int argc, char** argv) {
   app.add_option("FILE", o.library, "the player library (.so)")->required();
   app.add_option("--move-time", o.moveSeconds, "seconds each PsGetTurn may take")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--call-time", o.callSeconds, "seconds each other call may take")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--memory", o.memoryMb, "the player's address space in MiB (default: no limit)")
       ->check(CLI::Range(1L, 1L << 30));
   app.add_option("--growth", o.growthMb, "MiB the long match may grow the player's memory")
