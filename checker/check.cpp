@@ -333,21 +333,18 @@ std::string Duration(double seconds) {
 
 std::string MiB(long kb) { return Fixed(static_cast<double>(kb) / 1024.0, 1) + " MiB"; }
 
-}  // namespace
+using Add = std::function<void(Mark, const std::string&)>;
 
-CheckResult RunChecks(const CheckOptions& o, const std::function<void(const CheckLine&)>& onLine) {
-  CheckResult result;
-  const auto add = [&](Mark mark, const std::string& text) {
-    result.lines.push_back({mark, text});
-    if (onLine) onLine(result.lines.back());
-  };
-
+// The PsInit record: the entry points (bound by the first host), Size 352,
+// 32 and 16, the versions and the texts. Answers false when nothing more
+// can be checked; loaded tells whether the library could be bound at all.
+bool CheckInit(const CheckOptions& o, const Add& add, bool& loaded) {
   // The entry points, bound by the first host, and the full record.
   const InitRun full = RunInit(o, MakeInfo(1, kHoles, kBones, o.param));
   if (full.startError) {
     add(Mark::Fail, "entry points: " + *full.startError);
-    result.loaded = false;
-    return result;
+    loaded = false;
+    return false;
   }
   add(Mark::Ok, "entry points: PsInit PsGetTurn PsOppTurn PsEndRound PsDone");
 
@@ -364,7 +361,7 @@ CheckResult RunChecks(const CheckOptions& o, const std::function<void(const Chec
   // A PsInit that hangs would hang every host after it too.
   if (full.fault && full.fault->fault.kind == HostFault::Kind::Timeout) {
     add(Mark::Warn, "other checks: not run, as PsInit does not return");
-    return result;
+    return false;
   }
 
   for (int32_t size : {32, 16}) {
@@ -433,6 +430,12 @@ CheckResult RunChecks(const CheckOptions& o, const std::function<void(const Chec
       add(Mark::Fail, "texts end within their room: " + failure);
   }
 
+  return true;
+}
+
+// Whole matches: the positions on every board, seats alternating, then
+// the long match; the answers, faults, memory and time they showed.
+void CheckMatches(const CheckOptions& o, const Add& add) {
   // Positions on every board, seats alternating, then the long match.
   std::mt19937_64 rng(o.seed);
   Answers answers;
@@ -469,7 +472,9 @@ CheckResult RunChecks(const CheckOptions& o, const std::function<void(const Chec
   answers.inLongMatch = static_cast<long>(answers.seconds.size() - before);
   ++matches;
   rounds += longMatch.rounds;
-  if (!firstFault && longMatch.fault) firstFault = Describe(*longMatch.fault);
+  // Running out of memory in the long match is told by the memory check.
+  if (!firstFault && longMatch.fault && longMatch.fault->fault.kind != HostFault::Kind::OutOfMemory)
+    firstFault = Describe(*longMatch.fault);
   if (!firstFault && longMatch.startError) firstFault = *longMatch.startError;
 
   {
@@ -536,6 +541,17 @@ CheckResult RunChecks(const CheckOptions& o, const std::function<void(const Chec
                       Duration(*std::max_element(answers.seconds.begin(), answers.seconds.end())) +
                       " over " + std::to_string(answers.seconds.size()) + " calls (limit " +
                       Fixed(o.moveSeconds, 3) + " s)");
+}
+
+}  // namespace
+
+CheckResult RunChecks(const CheckOptions& o, const std::function<void(const CheckLine&)>& onLine) {
+  CheckResult result;
+  const Add add = [&](Mark mark, const std::string& text) {
+    result.lines.push_back({mark, text});
+    if (onLine) onLine(result.lines.back());
+  };
+  if (CheckInit(o, add, result.loaded)) CheckMatches(o, add);
   return result;
 }
 
