@@ -53,39 +53,23 @@ struct FaultAt {
   std::string where;  // the match it happened in, or empty
 };
 
+// "crashed (SIGSEGV at address 0x0) in PsGetTurn, round 1, turn 13 (6x6
+// as player 1)": the host's own line says what happened, but for a hang.
 std::string Describe(const FaultAt& f) {
-  std::string what;
-  switch (f.fault.kind) {
-    case HostFault::Kind::Timeout:
-      what = "hung (over its " + Fixed(f.fault.limit_seconds, 3) + " s limit)";
-      break;
-    case HostFault::Kind::Crashed:
-      what = "crashed";
-      break;
-    case HostFault::Kind::Exited:
-      what = "ended the process";
-      break;
-    case HostFault::Kind::OutOfMemory:
-      what = "ran out of memory";
-      break;
-    case HostFault::Kind::WrotePastRecord:
-      what = "wrote past the record";
-      break;
-    case HostFault::Kind::WrotePastRows:
-      what = "wrote past the rows";
-      break;
-  }
+  std::string what = f.fault.detail;
+  const std::string tail = " in " + f.call;  // the host's line names the call; said below
+  if (what.size() >= tail.size() && what.compare(what.size() - tail.size(), tail.size(), tail) == 0)
+    what.resize(what.size() - tail.size());
+  if (f.fault.kind == HostFault::Kind::Timeout)
+    what = "hung (over its " + Fixed(f.fault.limit_seconds, 3) + " s limit)";
+  else if (f.fault.kind == HostFault::Kind::Exited)
+    what = "ended the process with status " + std::to_string(f.fault.status);
+  else if (what.empty())
+    what = std::string("failed (") + HostFaultName(f.fault.kind) + ")";
   std::string text = what + " in " + f.call;
   if (f.round >= 0) text += ", round " + std::to_string(f.round);
   if (f.turn >= 0) text += ", turn " + std::to_string(f.turn);
   if (!f.where.empty()) text += " (" + f.where + ")";
-  // The host's own line ends with " in CALL", said already.
-  std::string detail = f.fault.detail;
-  const std::string tail = " in " + f.call;
-  if (detail.size() >= tail.size() &&
-      detail.compare(detail.size() - tail.size(), tail.size(), tail) == 0)
-    detail.resize(detail.size() - tail.size());
-  if (!detail.empty()) text += ": " + detail;
   return text;
 }
 
@@ -391,6 +375,7 @@ bool CheckInit(const CheckOptions& o, const Add& add, bool& loaded) {
         info.MaxVer = maxVer;
         run = RunInit(o, info);
       }
+      if (maxVer == 1 && full.fault) continue;  // told on the Size 352 line
       if (run.startError || run.fault) {
         if (failure.empty())
           failure = "MaxVer " + std::to_string(maxVer) + ": " +
@@ -423,7 +408,7 @@ bool CheckInit(const CheckOptions& o, const Add& add, bool& loaded) {
         failure =
             std::string(t.name) + " has no 0 byte within its " + std::to_string(t.room) + " bytes";
     if (full.fault)
-      add(Mark::Fail, "texts end within their room: not seen, PsInit faulted");
+      add(Mark::Warn, "texts end within their room: not seen, PsInit faulted");
     else if (failure.empty())
       add(Mark::Ok, "texts end within their room");
     else
@@ -515,7 +500,7 @@ void CheckMatches(const CheckOptions& o, const Add& add) {
   if (longMatch.fault && longMatch.fault->fault.kind == HostFault::Kind::OutOfMemory)
     add(Mark::Fail, memory + "grows memory without bound: " + Describe(*longMatch.fault));
   else if (longMatch.fault)
-    add(Mark::Warn, memory + "not measured, the long match " + Describe(*longMatch.fault));
+    add(Mark::Warn, memory + "not measured, as the player " + Describe(*longMatch.fault));
   else if (longMatch.startError)
     add(Mark::Warn, memory + "not measured: " + *longMatch.startError);
   else if (longMatch.refused)

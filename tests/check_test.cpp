@@ -55,7 +55,7 @@ TEST(Check, BreakingOneRule) {
       {1, "", "PsInit, Size 32:", "wrote byte 32 (name), behind Size 32"},
       {2, "", "answers:", "out of range, first answered 7 on 6x6 as player 1, round 0, turn 17"},
       {4, "", "whole matches",
-       "crashed in PsGetTurn, round 1, turn 13 (6x6 as player 1): crashed (SIGSEGV"},
+       "crashed (SIGSEGV at address 0x0) in PsGetTurn, round 1, turn 13 (6x6 as player 1)"},
       {5, "--move-time 0.2", "whole matches", "hung (over its 0.200 s limit) in PsGetTurn"},
       {6, "--growth 32", "memory over 60 rounds:", "grows memory without bound"},
       {7, "", "texts end within their room:", "name has no 0 byte within its 32 bytes"},
