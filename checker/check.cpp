@@ -208,7 +208,8 @@ std::string PositionText(const PsBoard& b, int me) {
 void NoteAnswer(Answers& a, const MatchPlan& plan, const PsBoard& b, int32_t answer, long round,
                 long turn) {
   const int me = plan.seat - 1;
-  const std::string where = BoardName(plan.holes, plan.bones) + " as player " +
+  const std::string where = (plan.longMatch ? "long match, " : "") +
+                            BoardName(plan.holes, plan.bones) + " as player " +
                             std::to_string(plan.seat) + ", round " + std::to_string(round) +
                             ", turn " + std::to_string(turn);
   if (answer < 1 || answer > plan.holes) {
