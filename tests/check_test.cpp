@@ -72,14 +72,24 @@ TEST(Check, BreakingOneRule) {
   }
 }
 
-// A different answer to the same position is worth a warning only.
-TEST(Check, Unsteady) {
-  const Outcome r = Check(std::string(CHECK_PLAYER_SO) + kQuick + "--param 3");
-  EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(r.Line("[FAIL]"), "") << r.out;
-  EXPECT_NE(r.Line("[warn] same answer to the same position:").find("hole 1 on 6x6"),
-            std::string::npos)
-      << r.out;
+// A different answer to the same position and a pass are worth a warning
+// only.
+TEST(Check, Warnings) {
+  const struct {
+    int param;
+    std::string line, reason;
+  } cases[] = {
+      {3, "same answer to the same position:", "differ, first hole 1 on 6x6 as player 1"},
+      {8, "sowing moves only:", "passes, first played empty hole 1 (a pass) on"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("param " + std::to_string(c.param));
+    const Outcome r =
+        Check(std::string(CHECK_PLAYER_SO) + kQuick + "--param " + std::to_string(c.param));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.Line("[FAIL]"), "") << r.out;
+    EXPECT_NE(r.Line("[warn] " + c.line).find(c.reason), std::string::npos) << r.out;
+  }
 }
 
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizers' host takes no memory limit

@@ -9,6 +9,7 @@
  *   5 hangs on its 50th move
  *   6 keeps a MiB more after every round
  *   7 fills its name to the last byte, with no 0 byte
+ *   8 plays an empty hole (a pass) when it has one
  */
 #include <stdlib.h>
 #include <string.h>
@@ -42,6 +43,9 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
   for (int h = 1; h <= Holes; ++h)
     if (MyHoles[h - 1] > 0) last = h;
   if (Mode == 2 && Moves == 10) return Holes + 1;
+  if (Mode == 8)
+    for (int h = 1; h <= Holes; ++h)
+      if (MyHoles[h - 1] == 0) return h;
   if (Mode == 3 && Rounds % 2 == 1) return last;
   if (Mode == 4 && Moves == 50) *Nowhere = 1;
   if (Mode == 5 && Moves == 50)
