@@ -16,6 +16,7 @@ install(FILES interface/PsComm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES interface/pitsow/rules.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pitsow)
 install(TARGETS Minimax LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-perft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitsow-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples)
 install(FILES doc/pitsow.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

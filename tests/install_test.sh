@@ -75,3 +75,6 @@ wins "$PWD/package/build/Starter.so" "$tossel" 100 60
 wins "$PWD/Minimax.so" "$tossel" 40 37
 wins "$PWD/package/build/Minimax.so" "$PWD/Starter.so" 10 9
 wins ~/pitsow/bin/Minimax.so "$PWD/Starter.so" 10 9
+
+# The installed checker finds its host and passes the starter.
+pitsow-check "$PWD/Starter.so" --rounds 100 --positions 500 >/dev/null

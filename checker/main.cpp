@@ -1,0 +1,94 @@
+// pitsow-check FILE.so: checks a player library before a tournament does,
+// running it isolated in pitsow-host (found beside this program), and
+// prints a checklist. Exit status 0 when every hard check passes, 1 when
+// one fails, 2 when the library cannot be loaded, 64 for a bad option.
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "check.h"
+#include "exit_status.h"
+
+namespace {
+
+std::string ExeDir() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string exe(path, static_cast<size_t>(n));
+  const size_t slash = exe.rfind('/');
+  return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Checks a Pitsow player library: runs it isolated in pitsow-host and prints a checklist."};
+  CheckOptions o;
+  app.add_option("FILE", o.library, "the player library (.so)")->required();
+  app.add_option("--move-time", o.moveSeconds, "seconds each PsGetTurn may take")
+      ->capture_default_str()
+      ->check(CLI::Range(0.001, 86400.0));
+  app.add_option("--call-time", o.callSeconds, "seconds each other call may take")
+      ->capture_default_str()
+      ->check(CLI::Range(0.001, 86400.0));
+  app.add_option("--memory", o.memoryMb, "the player's address space in MiB (default: no limit)")
+      ->check(CLI::Range(1L, 1L << 30));
+  app.add_option("--growth", o.growthMb, "MiB the long match may grow the player's memory")
+      ->capture_default_str()
+      ->check(CLI::Range(0L, 1L << 30));
+  app.add_option("--positions", o.positions, "positions asked over the board sizes")
+      ->capture_default_str()
+      ->check(CLI::Range(0L, 100000000L));
+  app.add_option("--rounds", o.rounds, "rounds of the long match")
+      ->capture_default_str()
+      ->check(CLI::Range(1L, 100000000L));
+  app.add_option("--seed", o.seed, "seed of the random games")->capture_default_str();
+  app.add_option("--param", o.param, "the player's parameter (PsInfo's Param)")
+      ->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "pitsow-check: %s\n", e.what());
+    return kExitUsage;
+  }
+
+  o.hostExe = ExeDir() + "/pitsow-host";
+  if (access(o.hostExe.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "pitsow-check: cannot run the player host %s: %s\n", o.hostExe.c_str(),
+                 std::strerror(errno));
+    return kExitPlayerMissing;
+  }
+  // A bare name is the file in the current folder, not one the loader
+  // would search for.
+  struct stat st {};
+  if (o.library.find('/') == std::string::npos && stat(o.library.c_str(), &st) == 0)
+    o.library = "./" + o.library;
+
+  std::printf("pitsow-check %s: move time %g s, seed %llu\n", o.library.c_str(), o.moveSeconds,
+              static_cast<unsigned long long>(o.seed));
+  std::fflush(stdout);
+  const CheckResult result = RunChecks(o, [](const CheckLine& line) {
+    std::printf("%s\n", FormatLine(line).c_str());
+    std::fflush(stdout);
+  });
+  const int status = CheckExitStatus(result);
+  long failed = 0, warned = 0;
+  for (const CheckLine& line : result.lines) {
+    failed += line.mark == Mark::Fail;
+    warned += line.mark == Mark::Warn;
+  }
+  if (status == 0)
+    std::printf("every hard check passed (%ld warning%s)\n", warned, warned == 1 ? "" : "s");
+  else
+    std::printf("%ld check%s failed\n", failed, failed == 1 ? "" : "s");
+  return status;
+}
