@@ -9,6 +9,9 @@
 #include <thread>
 
 #include "exit_status.h"
+#include "record_reader.h"
+#include "render.h"
+#include "report_adapter.h"
 #include "runner.h"
 #include "verdict.h"
 
@@ -119,7 +122,7 @@ int Tournament(int argc, char** argv) {
       "referee missing, 3 an I/O failure or a referee run that failed, 64 usage,\n"
       "130 interrupted (continue with --resume).");
   RunOptions o;
-  Settings& s = o.settings;
+  TournamentSettings& s = o.settings;
   std::vector<std::string> players;
   std::string sprt, shard;
   app.add_option("PLAYER", players, "player libraries, FILE or LABEL=FILE (two or more)")
@@ -226,8 +229,44 @@ int Tournament(int argc, char** argv) {
 
 }  // namespace
 
+int Report(int argc, char** argv) {
+  CLI::App app{
+      "Writes one self-contained HTML page of a tournament (DIR/report.html) or of one "
+      "referee match record.",
+      "pitsow-arena report"};
+  std::string dir, match, output;
+  auto* d = app.add_option("DIR", dir, "a tournament's output folder");
+  auto* m = app.add_option("--match", match, "a referee match record (pitsow --results=FILE)");
+  app.add_option("--output", output, "the page to write (default: report.html beside the input)");
+  d->excludes(m);
+  int status = 0;
+  if (Parse(app, argc, argv, status)) return status;
+  if (dir.empty() && match.empty()) return Usage("report: give DIR or --match FILE");
+  std::optional<std::string> error;
+  std::string page;
+  if (!match.empty()) {
+    page = output.empty() ? (fs::path(match).parent_path() / "report.html").string() : output;
+    error = WriteMatchReport(match, page);
+  } else if (output.empty()) {
+    page = dir + "/report.html";
+    error = WriteTournamentReport(dir);
+  } else {
+    page = output;
+    ReportData data;
+    error = TournamentReportData(dir, data);
+    if (!error) error = WriteReportFile(std::move(data), output);
+  }
+  if (error) {
+    std::fprintf(stderr, "pitsow-arena: report: %s\n", error->c_str());
+    return kExitIoError;
+  }
+  std::printf("%s\n", page.c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "stats") return Stats(argc - 1, argv + 1);
+  if (argc > 1 && std::string(argv[1]) == "report") return Report(argc - 1, argv + 1);
   if (argc > 1 && std::string(argv[1]) == "merge") return Merge(argc - 1, argv + 1);
   return Tournament(argc, argv);
 }

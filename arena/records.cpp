@@ -17,7 +17,7 @@ double Now() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-Json SlotFields(const Settings& s, const Slot& slot) {
+Json SlotFields(const TournamentSettings& s, const Slot& slot) {
   const auto pairings = Pairings(s);
   const auto [a, b] = pairings[static_cast<size_t>(slot.pairing)];
   const std::string& la = s.players[static_cast<size_t>(a)].label;
@@ -33,7 +33,7 @@ Json SlotFields(const Settings& s, const Slot& slot) {
 
 }  // namespace
 
-Json SettingsToJson(const Settings& s) {
+Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
   for (const PlayerSpec& p : s.players) players.push_back({{"label", p.label}, {"file", p.file}});
   Json openings = s.openings_file.empty()
@@ -55,7 +55,7 @@ Json SettingsToJson(const Settings& s) {
           {"memory_mb", s.memory_mb}, {"max_faults", s.max_faults}};
 }
 
-std::string SettingsFromJson(const Json& j, Settings& s) {
+std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
   try {
     s.players.clear();
     for (const Json& p : j.at("players"))
@@ -91,7 +91,8 @@ std::string SettingsFromJson(const Json& j, Settings& s) {
   return "";
 }
 
-Json RoundToJson(const Settings& s, const Slot& slot, const Json& r, const std::string& match) {
+Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& r,
+                 const std::string& match) {
   Json j = SlotFields(s, slot);
   j["opening"] = r.value("opening", Json::array());
   j["moves"] = r.value("moves", Json::array());
@@ -99,11 +100,12 @@ Json RoundToJson(const Settings& s, const Slot& slot, const Json& r, const std::
   j["winner"] = r.value("winner", 0);
   j["end"] = r.value("end", "");
   j["turns"] = r.value("turns", 0);
+  if (r.contains("rejected")) j["rejected"] = r["rejected"];
   j["match"] = match;
   return j;
 }
 
-Json RetiredRoundToJson(const Settings& s, const Slot& slot, int winner) {
+Json RetiredRoundToJson(const TournamentSettings& s, const Slot& slot, int winner) {
   Json j = SlotFields(s, slot);
   j["opening"] = OpeningOf(s, slot.pair);
   j["moves"] = Json::array();

@@ -37,15 +37,15 @@ struct Ledger {
   int duplicates = 0;                  // rounds seen twice (merge)
 };
 
-Json SettingsToJson(const Settings& s);
+Json SettingsToJson(const TournamentSettings& s);
 // The settings of a tournament line; an error text when it is not one.
-std::string SettingsFromJson(const Json& j, Settings& s);
+std::string SettingsFromJson(const Json& j, TournamentSettings& s);
 
-Json RoundToJson(const Settings& s, const Slot& slot, const Json& referee_round,
+Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& referee_round,
                  const std::string& match);
 // A round not played because a player was retired: the retired player
 // loses (both retired: a draw).
-Json RetiredRoundToJson(const Settings& s, const Slot& slot, int winner);
+Json RetiredRoundToJson(const TournamentSettings& s, const Slot& slot, int winner);
 
 // Adds one results line to the ledger.
 void Absorb(Ledger& ledger, const Json& line);

@@ -82,7 +82,7 @@ struct Running {
 
 struct Arena {
   RunOptions opt;
-  Settings& s;
+  TournamentSettings& s;
   std::vector<std::pair<int, int>> pairings;
   Ledger ledger;
   ResultsFile file;
@@ -452,7 +452,7 @@ void Catch(int sig, void (*handler)(int), struct sigaction* old) {
 RunResult RunTournament(const RunOptions& options) {
   RunResult result;
   Arena arena(options);
-  Settings& s = arena.s;
+  TournamentSettings& s = arena.s;
   const std::string path = options.out_dir + "/results.jsonl";
   std::error_code ec;
   fs::create_directories(options.out_dir, ec);
@@ -558,7 +558,7 @@ std::string WriteMerged(const std::vector<std::string>& dirs, const Json& settin
 
 RunResult MergeShards(const std::vector<std::string>& dirs, const std::string& out_dir) {
   Ledger merged;
-  Settings s;
+  TournamentSettings s;
   Json base;
   std::set<int> shards;
   int shard_count = 0;

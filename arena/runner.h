@@ -11,7 +11,7 @@
 #include "schedule.h"
 
 struct RunOptions {
-  Settings settings;
+  TournamentSettings settings;
   std::string out_dir = "arena-out";
   std::string referee;  // the pitsow program
   int concurrency = 1;

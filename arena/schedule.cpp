@@ -5,7 +5,7 @@
 
 #include "board.h"
 
-std::vector<std::pair<int, int>> Pairings(const Settings& s) {
+std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s) {
   std::vector<std::pair<int, int>> out;
   const int n = static_cast<int>(s.players.size());
   const int firsts = s.format == "gauntlet" ? 1 : n;
@@ -103,14 +103,14 @@ std::string ReadOpenings(const std::string& path, std::vector<std::vector<int>>&
   return "";
 }
 
-std::vector<int> OpeningOf(const Settings& s, int pair) {
+std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {
   if (!s.opening_lines.empty())
     return s.opening_lines[static_cast<size_t>(pair) % s.opening_lines.size()];
   return RandomOpening(s.holes, s.bones, s.random_openings, s.seed, pair)
       .value_or(std::vector<int>{});
 }
 
-bool InShard(const Settings& s, int pairing, int pair) {
+bool InShard(const TournamentSettings& s, int pairing, int pair) {
   const int64_t index = int64_t{pairing} * s.pairs + pair;
   return index % s.shards == s.shard - 1;
 }

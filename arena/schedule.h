@@ -17,7 +17,7 @@ struct PlayerSpec {
   std::string file;  // absolute
 };
 
-struct Settings {
+struct TournamentSettings {
   std::vector<PlayerSpec> players;
   std::string format = "round-robin";  // or "gauntlet"
   int pairs = 100;                     // per pairing
@@ -35,7 +35,7 @@ struct Settings {
 
 // Player indexes [A, B] of each pairing: round robin (0,1),(0,2),...,(1,2)...
 // or gauntlet (0,1),(0,2),...
-std::vector<std::pair<int, int>> Pairings(const Settings& s);
+std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s);
 
 // One step of splitmix64.
 uint64_t SplitMix64(uint64_t& state);
@@ -55,10 +55,10 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening);
 std::string ReadOpenings(const std::string& path, std::vector<std::vector<int>>& lines);
 
 // The opening of pair `pair`, the same in every pairing.
-std::vector<int> OpeningOf(const Settings& s, int pair);
+std::vector<int> OpeningOf(const TournamentSettings& s, int pair);
 
 // Whether pair `pair` of pairing `pairing` is in this run's shard.
-bool InShard(const Settings& s, int pairing, int pair);
+bool InShard(const TournamentSettings& s, int pairing, int pair);
 
 // One round of the schedule: pairing, pair, seat (0: A is player 1).
 struct Slot {

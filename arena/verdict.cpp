@@ -44,7 +44,7 @@ std::string EloPm(const Estimate& e) {
 
 }  // namespace
 
-long PlannedRounds(const Settings& s, bool all_shards) {
+long PlannedRounds(const TournamentSettings& s, bool all_shards) {
   long n = 0;
   const int pairings = static_cast<int>(Pairings(s).size());
   for (int p = 0; p < pairings; ++p)
@@ -53,7 +53,7 @@ long PlannedRounds(const Settings& s, bool all_shards) {
   return n;
 }
 
-Summary Summarise(const Settings& s, const Ledger& ledger, bool all_shards) {
+Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_shards) {
   Summary sum;
   const auto pairings = Pairings(s);
   const size_t n = s.players.size();
@@ -97,13 +97,13 @@ Summary Summarise(const Settings& s, const Ledger& ledger, bool all_shards) {
   return sum;
 }
 
-SprtState SprtOf(const Settings& s, const Summary& sum) {
+SprtState SprtOf(const TournamentSettings& s, const Summary& sum) {
   Penta p{};
   if (!sum.pairings.empty()) p = sum.pairings[0].penta;
   return Sprt(s.sprt.value_or(SprtSpec{}), p);
 }
 
-std::vector<std::string> StandingsLines(const Settings& s, const Summary& sum) {
+std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summary& sum) {
   std::vector<size_t> order(s.players.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
@@ -127,7 +127,7 @@ std::vector<std::string> StandingsLines(const Settings& s, const Summary& sum) {
   return lines;
 }
 
-std::string VerdictText(const Settings& s, const Ledger& ledger, const Summary& sum) {
+std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
   std::string out;
   const size_t n = s.players.size();
   char buf[256];

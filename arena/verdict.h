@@ -32,15 +32,15 @@ struct Summary {
 };
 
 // Rounds and pairs this run (or this set of shards) is to play.
-long PlannedRounds(const Settings& s, bool all_shards);
+long PlannedRounds(const TournamentSettings& s, bool all_shards);
 
-Summary Summarise(const Settings& s, const Ledger& ledger, bool all_shards);
+Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_shards);
 
 // The sequential test over the finished pairs of the only pairing.
-SprtState SprtOf(const Settings& s, const Summary& sum);
+SprtState SprtOf(const TournamentSettings& s, const Summary& sum);
 
 // The final report.
-std::string VerdictText(const Settings& s, const Ledger& ledger, const Summary& sum);
+std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);
 
 // The lines of `pitsow-arena stats`.
 std::string WdlText(const Wdl& w);
@@ -48,4 +48,4 @@ std::string PentaText(const Penta& p);
 std::string SprtText(const SprtSpec& spec, const SprtState& t);
 
 // The short standings for the live display: one line per player.
-std::vector<std::string> StandingsLines(const Settings& s, const Summary& sum);
+std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summary& sum);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "exit_status.h"
-#include "match_record.h"
+#include "record_reader.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Writes the HTML report of a referee match record (--results file)."};

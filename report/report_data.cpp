@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "stats.h"
+
 namespace {
 
 bool Notable(const RoundView& r) {
@@ -49,27 +51,12 @@ void SampleRounds(ReportData& data, size_t limit) {
                       " of the other " + std::to_string(others) + ", evenly spaced over the run.";
 }
 
-std::optional<double> EloOfScore(double s) {
-  if (!(s > 0 && s < 1)) return std::nullopt;
-  return -400.0 * std::log10(1.0 / s - 1.0);
-}
-
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,
                                                                      int64_t l) {
-  const double n = static_cast<double>(w + d + l);
-  if (n <= 0) return {};
-  const double s = (static_cast<double>(w) + 0.5 * static_cast<double>(d)) / n;
-  const std::optional<double> elo = EloOfScore(s);
-  if (!elo) return {};
-  // The spread of one round's score, then of the mean over n rounds.
-  const double var =
-      (static_cast<double>(w) * (1 - s) * (1 - s) + static_cast<double>(d) * (0.5 - s) * (0.5 - s) +
-       static_cast<double>(l) * s * s) /
-      n;
-  const double margin = 1.959964 * std::sqrt(var / n);
-  // An interval that reaches a score of 0 or 1 has no finite Elo width.
-  const std::optional<double> lo = EloOfScore(s - margin);
-  const std::optional<double> hi = EloOfScore(s + margin);
-  if (!lo || !hi) return {elo, std::nullopt};
-  return {elo, (*hi - *lo) / 2};
+  // The tournament's own statistics; a score of 0 or 1, or an interval
+  // that reaches one, has no finite Elo.
+  const Estimate e = FromWdl({w, d, l});
+  if (e.samples == 0 || !std::isfinite(e.elo)) return {};
+  if (!std::isfinite(e.elo_error)) return {e.elo, std::nullopt};
+  return {e.elo, e.elo_error};
 }

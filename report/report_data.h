@@ -110,9 +110,7 @@ inline constexpr size_t kMaxViewedRounds = 3000;
 // samplingNote. Does nothing when rounds holds no more than limit.
 void SampleRounds(ReportData& data, size_t limit = kMaxViewedRounds);
 
-// The Elo difference of a score fraction s (0 < s < 1), and for w wins,
-// d draws and l losses the score's Elo with half the width of its 95 %
-// interval (none when the score is 0 or 1 or nothing was played).
-std::optional<double> EloOfScore(double s);
+// For w wins, d draws and l losses the score's Elo with half the width of
+// its 95 % interval (none when the score is 0 or 1 or nothing was played).
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,
                                                                      int64_t l);

@@ -99,6 +99,11 @@ TEST(ArenaRun, RoundRobinWithCrasher) {
   EXPECT_LT(table.find("starter"), table.find("Tossel")) << table;
   EXPECT_NE(table.find("pairs 20:"), std::string::npos);
   EXPECT_NE(r.out.find("Rounds 120 of 120, pairs 60 of 60"), std::string::npos);
+  // The page of the same run: the faults are on it.
+  const Outcome page = Arena(dir, {"report", out});
+  ASSERT_EQ(page.status, 0) << page.err;
+  const std::string html = ReadFile(dir / "t/report.html");
+  EXPECT_NE(html.find("crashed in PsGetTurn"), std::string::npos);
 }
 
 TEST(ArenaRun, ResumeAfterKill) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "records.h"
+#include "report_adapter.h"
 #include "stats.h"
 #include "test_dir.h"
 #include "verdict.h"
@@ -71,7 +72,7 @@ TEST(ArenaStats, BradleyTerry) {
 }
 
 TEST(ArenaSchedule, PairingsAndShards) {
-  Settings s;
+  TournamentSettings s;
   s.players = {{"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}};
   EXPECT_EQ(Pairings(s).size(), 6u);
   s.format = "gauntlet";
@@ -121,7 +122,7 @@ TEST(ArenaSchedule, RandomOpenings) {
 // read back: the torn line is dropped, the counts and pairs come out.
 TEST(ArenaRecords, ResultsReadBack) {
   TestDir dir;
-  Settings s;
+  TournamentSettings s;
   s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
@@ -153,7 +154,7 @@ TEST(ArenaRecords, ResultsReadBack) {
   ASSERT_EQ(LoadResults(path, ledger, valid), "");
   EXPECT_EQ(valid, static_cast<long>(whole.size()));
   EXPECT_EQ(ledger.settings, SettingsToJson(s));
-  Settings back;
+  TournamentSettings back;
   ASSERT_EQ(SettingsFromJson(ledger.settings, back), "");
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
 
@@ -170,6 +171,19 @@ TEST(ArenaRecords, ResultsReadBack) {
   const std::string text = VerdictText(s, ledger, sum);
   EXPECT_NE(text.find("LL 1, LD 0, DD+WL 0, WD 1, WW 0"), std::string::npos) << text;
   EXPECT_NE(text.find("crashed"), std::string::npos);
+
+  // The page's data from the same file, a torn last line and all.
+  ReportData data;
+  ASSERT_FALSE(TournamentReportData(dir.path.string(), data));
+  ASSERT_EQ(data.standings.size(), 2u);
+  EXPECT_EQ(data.standings[0].player, "B");  // 2.5 of 4
+  EXPECT_EQ(data.cross.cells[0][1], "1.5/4");
+  ASSERT_EQ(data.rounds.size(), 4u);
+  ASSERT_EQ(data.faults.size(), 1u);
+  EXPECT_EQ(data.faults[0].roundId, 3);
+  EXPECT_EQ(data.rounds[3].fault, "crashed");
+  ASSERT_TRUE(data.course);
+  EXPECT_EQ(data.course->points.size(), 2u);
 
   // Reopening cuts the torn tail before appending.
   ASSERT_EQ(OpenResults(path, valid, f), "");

@@ -1,4 +1,4 @@
-#include "match_record.h"
+#include "record_reader.h"
 
 #include <fstream>
 #include <map>

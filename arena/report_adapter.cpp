@@ -1,0 +1,191 @@
+#include "report_adapter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+
+#include "records.h"
+#include "render.h"
+#include "verdict.h"
+
+namespace {
+
+void SetElo(const Estimate& e, std::optional<double>& elo, std::optional<double>& error) {
+  if (e.samples == 0 || !std::isfinite(e.elo)) return;
+  elo = e.elo;
+  if (std::isfinite(e.elo_error)) error = e.elo_error;
+}
+
+double Percent(const Wdl& w) {
+  return w.Total() == 0
+             ? 0
+             : 100.0 * (static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws)) /
+                   static_cast<double>(w.Total());
+}
+
+std::string Score(const Wdl& w) {
+  const double points = static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws);
+  char text[64];
+  snprintf(text, sizeof text, "%g/%lld", points, static_cast<long long>(w.Total()));
+  return text;
+}
+
+// The course of the only pairing, pair by pair in the order of the pairs.
+Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
+  Course c;
+  c.playerA = s.players[0].label;
+  c.playerB = s.players[1].label;
+  c.unit = "pairs";
+  Penta penta{};
+  std::vector<std::pair<int, int>> pairs;  // pair, quarters won by A
+  for (const auto& [slot, r] : ledger.rounds) {
+    if (slot.pairing != 0 || slot.seat != 0) continue;
+    const auto other = ledger.rounds.find({0, slot.pair, 1});
+    if (other == ledger.rounds.end()) continue;
+    const auto outcome = [](int seat, int winner) {
+      return winner == 0 ? 0 : (winner == (seat == 0 ? 1 : 2) ? 1 : -1);
+    };
+    pairs.push_back({slot.pair, 2 + outcome(0, r.winner) + outcome(1, other->second.winner)});
+  }
+  // At most a few hundred points: the chart shows the course, not each pair.
+  const size_t step = std::max<size_t>(1, pairs.size() / 400);
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    ++penta[static_cast<size_t>(pairs[i].second)];
+    if ((i + 1) % step != 0 && i + 1 != pairs.size()) continue;
+    CoursePoint p;
+    p.played = static_cast<int64_t>(i + 1);
+    const Estimate e = FromPenta(penta);
+    p.scorePercent = 100 * e.score;
+    SetElo(e, p.elo, p.eloError);
+    if (s.sprt) p.llr = Sprt(*s.sprt, penta).llr;
+    c.points.push_back(p);
+  }
+  if (s.sprt) {
+    const SprtState t = Sprt(*s.sprt, penta);
+    c.llrBounds = std::make_pair(t.lower, t.upper);
+  }
+  return c;
+}
+
+}  // namespace
+
+std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data) {
+  const std::string path = dir + "/results.jsonl";
+  Ledger ledger;
+  long valid = 0;
+  if (std::string e = LoadResults(path, ledger, valid); !e.empty()) return e;
+  TournamentSettings s;
+  if (std::string e = SettingsFromJson(ledger.settings, s); !e.empty()) return path + ": " + e;
+  const Summary sum = Summarise(s, ledger, s.shards <= 1);
+
+  data = ReportData{};
+  data.holes = s.holes;
+  data.bones = s.bones;
+  data.title = "Tournament of ";
+  for (size_t i = 0; i < s.players.size(); ++i)
+    data.title += (i == 0 ? "" : i + 1 == s.players.size() ? " and " : ", ") + s.players[i].label;
+  data.settings = {
+      {"format", s.format},
+      {"pairs per pairing", std::to_string(s.pairs)},
+      {"board", std::to_string(s.holes) + " holes of " + std::to_string(s.bones) +
+                    " bones, turn limit " + std::to_string(s.max_turns)},
+      {"rounds played", std::to_string(sum.rounds) + " of " + std::to_string(sum.planned)}};
+  if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
+
+  for (size_t i = 0; i < s.players.size(); ++i) {
+    const PlayerCounts& pc = sum.players[i];
+    StandingRow row;
+    row.player = s.players[i].label;
+    row.rounds = pc.wdl.Total();
+    row.wins = pc.wdl.wins;
+    row.draws = pc.wdl.draws;
+    row.losses = pc.wdl.losses;
+    row.scorePercent = Percent(pc.wdl);
+    SetElo(FromWdl(pc.wdl), row.elo, row.eloError);
+    row.faults = pc.faults;
+    data.standings.push_back(row);
+  }
+  std::stable_sort(
+      data.standings.begin(), data.standings.end(),
+      [](const StandingRow& x, const StandingRow& y) { return x.scorePercent > y.scorePercent; });
+  for (const PlayerSpec& p : s.players) data.cross.players.push_back(p.label);
+  for (size_t i = 0; i < s.players.size(); ++i) {
+    data.cross.cells.emplace_back();
+    for (size_t j = 0; j < s.players.size(); ++j)
+      data.cross.cells.back().push_back(
+          i == j || sum.cross[i][j].Total() == 0 ? "" : Score(sum.cross[i][j]));
+  }
+  for (const PairingCounts& pc : sum.pairings) {
+    PairingLine line;
+    line.playerA = s.players[static_cast<size_t>(pc.a)].label;
+    line.playerB = s.players[static_cast<size_t>(pc.b)].label;
+    line.rounds = pc.wdl.Total();
+    line.winsA = pc.wdl.wins;
+    line.draws = pc.wdl.draws;
+    line.winsB = pc.wdl.losses;
+    line.scorePercent = Percent(pc.wdl);
+    // Pairs over the same opening carry the fairer error bar.
+    SetElo(pc.penta == Penta{} ? FromWdl(pc.wdl) : FromPenta(pc.penta), line.elo, line.eloError);
+    data.pairings.push_back(line);
+  }
+  if (s.players.size() == 2) data.course = CourseOf(s, ledger);
+
+  // The rounds, with their moves, read again from the file: the ledger
+  // keeps only results.
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  std::map<Slot, int64_t> ids;
+  std::vector<Json> faults;
+  for (long read = 0; std::getline(in, text) && read + static_cast<long>(text.size()) < valid;
+       read += static_cast<long>(text.size()) + 1) {
+    const Json line = Json::parse(text, nullptr, false);
+    if (line.is_discarded()) continue;
+    const std::string type = line.value("type", "");
+    if (type == "fault") faults.push_back(line);
+    if (type != "round") continue;
+    RoundView r;
+    r.id = static_cast<int64_t>(data.rounds.size());
+    r.pairing = line.value("pairing", 0);
+    r.pair = line.value("pair", 0);
+    r.seat = line.value("seat", 0);
+    const Json players = line.value("players", Json::array());
+    if (players.size() == 2)
+      r.pairingName = players[0].get<std::string>() + " vs " + players[1].get<std::string>();
+    r.player1 = line.value("player1", "");
+    r.player2 = line.value("player2", "");
+    for (const Json& h : line.value("opening", Json::array())) r.opening.push_back(h.get<int>());
+    for (const Json& m : line.value("moves", Json::array()))
+      r.moves.push_back({m[0].get<int>(), m[1].get<int>()});
+    r.end = line.value("end", "");
+    const Json stores = line.value("stores", Json::array());
+    if (stores.size() == 2) r.stores = {stores[0].get<int64_t>(), stores[1].get<int64_t>()};
+    r.winner = line.value("winner", 0);
+    if (line.contains("rejected"))
+      r.rejected = "player " + std::to_string(line["rejected"].value("player", 0)) + " answered " +
+                   std::to_string(line["rejected"].value("answer", 0));
+    if (ids.emplace(Slot{static_cast<int>(r.pairing), static_cast<int>(r.pair), r.seat}, r.id)
+            .second)
+      data.rounds.push_back(r);
+  }
+  for (const Json& f : faults) {
+    FaultLine line;
+    line.player = f.value("player", "");
+    line.kind = f.value("kind", "");
+    line.report = f.value("report", "");
+    const auto id = ids.find({f.value("pairing", 0), f.value("pair", 0), f.value("seat", 0)});
+    if (id != ids.end()) {
+      line.roundId = id->second;
+      data.rounds[static_cast<size_t>(id->second)].fault = line.report;
+    }
+    data.faults.push_back(line);
+  }
+  data.totalRounds = static_cast<int64_t>(data.rounds.size());
+  return std::nullopt;
+}
+
+std::optional<std::string> WriteTournamentReport(const std::string& dir) {
+  ReportData data;
+  if (auto error = TournamentReportData(dir, data)) return error;
+  return WriteReportFile(std::move(data), dir + "/report.html");
+}

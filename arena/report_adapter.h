@@ -1,0 +1,17 @@
+// The page of a tournament: the arena's results.jsonl turned into the
+// report's data (standings, cross-table, pairings, the course of a
+// two-player run with its sequential test, faults, and the rounds to
+// replay), computed with the same statistics as the text verdict.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "report_data.h"
+
+// The report data of the output folder dir (its results.jsonl), or the
+// reason it cannot be read.
+std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data);
+
+// Writes dir/report.html; the error text on failure.
+std::optional<std::string> WriteTournamentReport(const std::string& dir);
