@@ -197,9 +197,15 @@ struct MatchOutcome {
 
 std::string PositionText(const PsBoard& b, int me) {
   std::string s;
-  for (int k = 0; k < b.NumHoles; ++k) s += (k ? " " : "") + std::to_string(b.Holes[me][k]);
+  for (int k = 0; k < b.NumHoles; ++k) {
+    if (k > 0) s += ' ';
+    s += std::to_string(b.Holes[me][k]);
+  }
   s += " | ";
-  for (int k = 0; k < b.NumHoles; ++k) s += (k ? " " : "") + std::to_string(b.Holes[1 - me][k]);
+  for (int k = 0; k < b.NumHoles; ++k) {
+    if (k > 0) s += ' ';
+    s += std::to_string(b.Holes[1 - me][k]);
+  }
   return s + ", stores " + std::to_string(b.Stores[me]) + ":" + std::to_string(b.Stores[1 - me]);
 }
 

@@ -38,6 +38,7 @@ std::string Latin1ToUtf8(const std::string& bytes) {
 }
 
 void RecordMatch(const Referee& ref) {
+  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   const Settings& s = ref.settings;
   const LongOptions& o = ref.options;
   json settings = {{"holes", s.NumHoles},
@@ -73,6 +74,7 @@ void RecordMatch(const Referee& ref) {
 }
 
 void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
+  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   const RoundTrack& t = ref.track;
   json line = {{"type", "round"},
                {"round", ref.Round},
@@ -89,6 +91,7 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
 }
 
 void RecordFault(const Referee& ref, const Fault& fault) {
+  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   json line = {{"type", "fault"},
                {"round", fault.round >= 0 ? json(fault.round) : json()},
                {"turn", fault.hasPosition ? json(fault.turn) : json()},
@@ -101,6 +104,7 @@ void RecordFault(const Referee& ref, const Fault& fault) {
 }
 
 void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status) {
+  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   Write(ref, {{"type", "end"},
               {"tally", {tally[1], tally[2], tally[0]}},
               {"rounds", tally[0] + tally[1] + tally[2]},
