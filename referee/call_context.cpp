@@ -1,16 +1,9 @@
 #include "call_context.h"
 
-#include <signal.h>
-
 #include <cstring>
 
 namespace {
 
-// Plain words, read by the signal handlers of a single-threaded process.
-volatile sig_atomic_t Player = 0;
-volatile sig_atomic_t CurrentEntryValue = 0;
-volatile sig_atomic_t Round = -1;
-volatile sig_atomic_t TurnValue = -1;
 char Files[3][512];
 
 }  // namespace
@@ -41,18 +34,11 @@ void SetPlayerFile(int player, std::string_view file) {
 
 const char* PlayerFile(int player) { return Files[player]; }
 
-void EnterCall(int player, Entry entry, int32_t round, int32_t turn) {
-  Round = round;
-  TurnValue = turn;
-  CurrentEntryValue = static_cast<int>(entry);
-  Player = player;
-}
+CallNote TheCall;
 
-void LeaveCall() { Player = 0; }
+int CurrentPlayer() { return TheCall.player; }
 
-int CurrentPlayer() { return Player; }
-
-Entry CurrentEntry() { return static_cast<Entry>(CurrentEntryValue); }
+Entry CurrentEntry() { return static_cast<Entry>(TheCall.entry); }
 
 void LineBuffer::Add(std::string_view s) {
   const size_t room = sizeof text - size;
@@ -75,7 +61,7 @@ void LineBuffer::AddInt(int64_t v) {
 }
 
 void AppendCallReport(LineBuffer& line, const char* what) {
-  const int player = Player;
+  const int player = TheCall.player;
   line.Add("pitsow: player ");
   line.AddInt(player);
   line.Add(" (");
@@ -84,12 +70,12 @@ void AppendCallReport(LineBuffer& line, const char* what) {
   line.Add(what);
   line.Add(" in ");
   line.Add(EntryName(CurrentEntry()));
-  if (Round >= 0) {
+  if (TheCall.round >= 0) {
     line.Add(", round ");
-    line.AddInt(Round);
+    line.AddInt(TheCall.round);
   }
-  if (TurnValue >= 0) {
+  if (TheCall.turn >= 0) {
     line.Add(", turn ");
-    line.AddInt(TurnValue);
+    line.AddInt(TheCall.turn);
   }
 }

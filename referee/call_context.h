@@ -5,6 +5,8 @@
 // to format: fixed buffers, no allocation.
 #pragma once
 
+#include <signal.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -17,10 +19,25 @@ const char* EntryName(Entry entry);
 void SetPlayerFile(int player, std::string_view file);
 const char* PlayerFile(int player);
 
+// The call in progress: plain words, read by the signal handlers of a
+// single-threaded process. Set and cleared around every call, so inline.
+struct CallNote {
+  volatile sig_atomic_t player = 0;  // 0 between calls
+  volatile sig_atomic_t entry = 0;
+  volatile sig_atomic_t round = -1;
+  volatile sig_atomic_t turn = -1;
+};
+extern CallNote TheCall;
+
 // round and turn are the log's numbers (both counted from 0); -1 where
 // they do not apply (PsInit, PsDone; the turn of PsEndRound).
-void EnterCall(int player, Entry entry, int32_t round, int32_t turn);
-void LeaveCall();
+inline void EnterCall(int player, Entry entry, int32_t round, int32_t turn) {
+  TheCall.round = round;
+  TheCall.turn = turn;
+  TheCall.entry = static_cast<int>(entry);
+  TheCall.player = player;
+}
+inline void LeaveCall() { TheCall.player = 0; }
 
 // The player inside a call (1 or 2), or 0 between calls.
 int CurrentPlayer();
