@@ -1,6 +1,6 @@
 # Installation: the referee with Tossel beside it under both binding names,
 # the interface header, a CMake package and a pkg-config file for player
-# builds, and the manual page.
+# builds, and the manual pages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -19,7 +19,8 @@ install(TARGETS pitsow-perft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples)
-install(FILES doc/pitsow.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES doc/pitsow.1 doc/pitsow-arena.1 doc/pitsow-check.1 doc/pitsow-perft.1
+  doc/pitsow-report.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 add_library(Pitsow::interface ALIAS pitsow_interface)
 set_target_properties(pitsow_interface PROPERTIES EXPORT_NAME interface)
