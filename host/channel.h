@@ -9,10 +9,10 @@
  * dies in a call (signal, exit()) writes what happened into the fault fields
  * and sets PS_CH_HOST_DEAD before it goes.
  *
- * Waiting spins briefly and then sleeps on the state word with FUTEX_WAIT;
- * each side raises its "sleeping" flag before it sleeps, and the other side
- * issues FUTEX_WAKE only when that flag is up. A quick round trip so makes
- * no system call at all.
+ * Waiting spins and yields briefly, then sleeps on the state word with
+ * FUTEX_WAIT; each side raises its "sleeping" flag before it sleeps, and
+ * the other side issues FUTEX_WAKE only when that flag is up. A quick round
+ * trip so makes no futex call at all.
  *
  * Plain C, shared by the host, the client and the C benchmark.
  */
@@ -20,6 +20,7 @@
 #define PITSOW_HOST_CHANNEL_H
 
 #include <linux/futex.h>
+#include <sched.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <sys/syscall.h>
@@ -58,23 +59,23 @@ enum {
 
 #define PS_CHANNEL_TEXT 1024
 
-/* One waiter's spinning history, in the words only that waiter writes
- * (see PsSpinAdaptive); all zero is a fresh start. */
-typedef struct PsSpinner {
-  int32_t countdown; /* waits left to spin short; 0: spin long */
-  int32_t interval;  /* waits between two long spins while spinning short */
-  int32_t streak;    /* long spins in a row that ended the wait */
-} PsSpinner;
+/* One waiter's history, in words only that waiter writes; all zero is a
+ * fresh start. */
+typedef struct PsWaiter {
+  int32_t countdown; /* waits left without yielding */
+  int32_t interval;  /* waits without yielding after the last failure */
+  int32_t streak;    /* yield phases in a row that ended the wait */
+} PsWaiter;
 
 typedef struct PsChannel {
   /* Synchronisation: each word on a cache line of its own. */
   uint32_t state; /* the futex word */
   uint8_t pad0[60];
   uint32_t host_sleeping; /* host is in, or about to enter, FUTEX_WAIT */
-  PsSpinner host_spin;    /* how the host spins (PsSpinAdaptive) */
+  PsWaiter host_waiter;   /* how the host's waits went (PsWaitBriefly) */
   uint8_t pad1[48];
   uint32_t client_sleeping; /* client is in, or about to enter, FUTEX_WAIT */
-  PsSpinner client_spin;    /* how the client spins */
+  PsWaiter client_waiter;   /* how the client's waits went */
   uint8_t pad2[48];
 
   /* Request. */
@@ -103,21 +104,26 @@ PS_STATIC_ASSERT(offsetof(PsChannel, text) == 628, channel_text);
 PS_STATIC_ASSERT(sizeof(PsChannel) == 1652, channel_size);
 PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
 
-/* Spin budgets of a waiter, in rounds of one pause and one load (about
- * 25 ns here). Spinning pays only while the other side is on a CPU: then
- * a round trip takes a microsecond or two, against tens for a futex sleep
- * and the wake-up of an idle CPU; on a loaded machine a long spinner keeps
- * the other side from running and costs far more than it saves. So a side
- * spins long while long spins end its waits; after one that did not, it
- * spins short and tries a long spin again after an interval that doubles
- * with each failure (up to PS_CHANNEL_PROBE_MAX waits) and falls back to
- * PS_CHANNEL_PROBE_MIN after a streak of successes. A long spin outlasts
- * the other side's wake-up, so two sides that both went to sleep find
- * their way back. bench/shm_floor measures the choices. */
-#ifndef PS_CHANNEL_SPINS_LONG
-#define PS_CHANNEL_SPINS_LONG 1000
+/* How a waiter waits before it sleeps. A match is three processes (the
+ * referee and two hosts) on as few as two CPUs, of which only one has work
+ * at any moment. Sleeping on the futex costs tens of microseconds, mostly
+ * the wake-up of an idle CPU; spinning costs nothing while the other side
+ * has a CPU of its own, but with three processes on two CPUs a spinner may
+ * hold the CPU that the side it waits for needs. So a waiter spins a few
+ * rounds (a pause and a load, about 25 ns each), then yields its CPU in a
+ * loop for up to PS_CHANNEL_YIELD_NS: the CPU never goes idle, and any
+ * process queued on it runs at once. Only then does it sleep. Yielding
+ * still takes CPU time from other work on the machine (another match's
+ * player thinking), so a waiter whose yields did not end its wait skips
+ * them for its next PS_CHANNEL_PROBE_MIN waits, an interval that doubles
+ * with each further failure up to PS_CHANNEL_PROBE_MAX, and falls back to
+ * the minimum after PS_CHANNEL_STREAK successes: a fast match keeps
+ * yielding, a match of slow movers soon sleeps at once. bench/shm_floor
+ * measures the choices, with two processes and with three. */
+#define PS_CHANNEL_SPINS 16
+#ifndef PS_CHANNEL_YIELD_NS
+#define PS_CHANNEL_YIELD_NS 50000
 #endif
-#define PS_CHANNEL_SPINS_SHORT 16
 #define PS_CHANNEL_PROBE_MIN 16
 #define PS_CHANNEL_PROBE_MAX 1024
 #define PS_CHANNEL_STREAK 64
@@ -166,19 +172,44 @@ static inline uint32_t PsSpinWhile(PsChannel *ch, uint32_t old, long spins) {
   return s;
 }
 
-/* Spins while the state word holds old, long or short as the waiter's
- * waits went before (sp); returns the state seen last. */
-static inline uint32_t PsSpinAdaptive(PsChannel *ch, uint32_t old, PsSpinner *sp) {
-  if (sp->interval < PS_CHANNEL_PROBE_MIN || sp->interval > PS_CHANNEL_PROBE_MAX)
-    sp->interval = PS_CHANNEL_PROBE_MIN;
-  if (sp->countdown > 0 && --sp->countdown > 0) return PsSpinWhile(ch, old, PS_CHANNEL_SPINS_SHORT);
-  const uint32_t s = PsSpinWhile(ch, old, PS_CHANNEL_SPINS_LONG);
+static inline double PsSeconds(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+}
+
+/* Yields the CPU in a loop while the state word holds old, for up to ns
+ * nanoseconds; returns the state seen last. */
+static inline uint32_t PsYieldWhile(PsChannel *ch, uint32_t old, long ns) {
+  uint32_t s = PsLoad(&ch->state);
+  if (s != old) return s;
+  const double end = PsSeconds() + (double)ns * 1e-9;
+  for (unsigned i = 1; (s = PsLoad(&ch->state)) == old; ++i) {
+    sched_yield();
+    if (i % 16 == 0 && PsSeconds() > end) break;
+  }
+  return s;
+}
+
+/* Waits while the state word holds old without sleeping: a short spin,
+ * then yields unless the waiter's history says they do not pay (see
+ * PS_CHANNEL_YIELD_NS); returns the state seen last. */
+static inline uint32_t PsWaitBriefly(PsChannel *ch, uint32_t old, PsWaiter *w) {
+  uint32_t s = PsSpinWhile(ch, old, PS_CHANNEL_SPINS);
+  if (s != old) return s;
+  if (w->interval < PS_CHANNEL_PROBE_MIN || w->interval > PS_CHANNEL_PROBE_MAX)
+    w->interval = PS_CHANNEL_PROBE_MIN;
+  if (w->countdown > 0) {
+    --w->countdown;
+    return s;
+  }
+  s = PsYieldWhile(ch, old, PS_CHANNEL_YIELD_NS);
   if (s != old) {
-    if (++sp->streak >= PS_CHANNEL_STREAK) sp->interval = PS_CHANNEL_PROBE_MIN;
+    if (++w->streak >= PS_CHANNEL_STREAK) w->interval = PS_CHANNEL_PROBE_MIN;
   } else {
-    sp->streak = 0;
-    if (sp->interval < PS_CHANNEL_PROBE_MAX) sp->interval *= 2;
-    sp->countdown = sp->interval;
+    w->streak = 0;
+    w->countdown = w->interval;
+    if (w->interval < PS_CHANNEL_PROBE_MAX) w->interval *= 2;
   }
   return s;
 }

@@ -139,7 +139,7 @@ std::optional<HostFault> Fail(HostedPlayer& hp, HostFault f) {
 // limit (seconds, 0 or less: none).
 std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit) {
   PsChannel* ch = hp.channel;
-  uint32_t s = PsSpinAdaptive(ch, PS_CH_REQUEST, &ch->client_spin);
+  uint32_t s = PsWaitBriefly(ch, PS_CH_REQUEST, &ch->client_waiter);
   const double deadline = Now() + limit;
   while (s == PS_CH_REQUEST) {
     double slice = kLifeCheckSeconds;

@@ -265,7 +265,7 @@ uint32_t WaitForWork(PsChannel* ch) {
   for (;;) {
     uint32_t s = PsLoad(&ch->state);
     if (s == PS_CH_REQUEST || s == PS_CH_QUIT) return s;
-    s = PsSpinAdaptive(ch, s, &ch->host_spin);
+    s = PsWaitBriefly(ch, s, &ch->host_waiter);
     if (s == PS_CH_REQUEST || s == PS_CH_QUIT) return s;
     PsSleepWhile(ch, s, &ch->host_sleeping, nullptr);
   }
