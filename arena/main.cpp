@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "exit_status.h"
+#include "parse_command_line.h"
 #include "record_reader.h"
 #include "render.h"
 #include "report_adapter.h"
@@ -22,21 +23,6 @@ namespace {
 int Usage(const std::string& what) {
   std::fprintf(stderr, "pitsow-arena: %s\n", what.c_str());
   return kExitUsage;
-}
-
-// Parses; 0 to go on, or the exit status (help printed, or the error line).
-int Parse(CLI::App& app, int argc, char** argv, int& status) {
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::fputs(app.help().c_str(), stdout);
-    status = 0;
-    return 1;
-  } catch (const CLI::ParseError& e) {
-    status = Usage(e.what());
-    return 1;
-  }
-  return 0;
 }
 
 template <size_t N>
@@ -67,8 +53,7 @@ int Stats(int argc, char** argv) {
                            "pair counts (pair scores 0, 1/4, 1/2, 3/4, 1): LL,LD,DD+WL,WD,WW");
   w->excludes(p);
   app.add_option("--sprt", sprt, "sequential test: elo0=0,elo1=5,alpha=0.05,beta=0.05");
-  int status = 0;
-  if (Parse(app, argc, argv, status)) return status;
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (wdl.empty() && penta.empty()) return Usage("stats: give --wdl or --penta");
   SprtSpec spec;
   if (!sprt.empty()) {
@@ -97,8 +82,7 @@ int Merge(int argc, char** argv) {
   std::string out;
   app.add_option("DIR", dirs, "output folders of the shards")->required();
   app.add_option("--out", out, "also write the merged results.jsonl and report.txt here");
-  int status = 0;
-  if (Parse(app, argc, argv, status)) return status;
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   const RunResult r = MergeShards(dirs, out);
   std::fputs(r.verdict.c_str(), stdout);
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
@@ -170,8 +154,7 @@ int Tournament(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--quiet", o.quiet, "no live display");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
-  int status = 0;
-  if (Parse(app, argc, argv, status)) return status;
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
   if (players.size() < 2) return Usage("give two or more players");
   for (const std::string& spec : players) {
@@ -239,8 +222,7 @@ int Report(int argc, char** argv) {
   auto* m = app.add_option("--match", match, "a referee match record (pitsow --results=FILE)");
   app.add_option("--output", output, "the page to write (default: report.html beside the input)");
   d->excludes(m);
-  int status = 0;
-  if (Parse(app, argc, argv, status)) return status;
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (dir.empty() && match.empty()) return Usage("report: give DIR or --match FILE");
   std::optional<std::string> error;
   std::string page;

@@ -13,6 +13,7 @@
 
 #include "check.h"
 #include "exit_status.h"
+#include "parse_command_line.h"
 
 namespace {
 
@@ -52,14 +53,7 @@ int main(int argc, char** argv) {
   app.add_option("--seed", o.seed, "seed of the random games")->capture_default_str();
   app.add_option("--param", o.param, "the player's parameter (PsInfo's Param)")
       ->capture_default_str();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "pitsow-check: %s\n", e.what());
-    return kExitUsage;
-  }
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-check")) return *end;
 
   o.hostExe = ExeDir() + "/pitsow-host";
   if (access(o.hostExe.c_str(), X_OK) != 0) {

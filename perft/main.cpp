@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "exit_status.h"
+#include "parse_command_line.h"
 #include "perft.h"
 
 int main(int argc, char** argv) {
@@ -13,14 +14,7 @@ int main(int argc, char** argv) {
   app.add_option("HOLES", holes, "holes per side, 1 to 6")->required();
   app.add_option("BONES", bones, "bones per hole")->required();
   app.add_option("DEPTH", depth, "deepest depth to count")->required()->check(CLI::Range(0, 64));
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "pitsow-perft: %s\n", e.what());
-    return kExitUsage;
-  }
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-perft")) return *end;
   const PerftCounts result = CountFromStart(holes, bones, depth);
   if (result.error) {
     std::fprintf(stderr, "pitsow-perft: %s\n", result.error->message.c_str());

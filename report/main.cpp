@@ -4,6 +4,7 @@
 #include <string>
 
 #include "exit_status.h"
+#include "parse_command_line.h"
 #include "record_reader.h"
 
 int main(int argc, char** argv) {
@@ -13,14 +14,7 @@ int main(int argc, char** argv) {
   app.add_option("--match", record, "the match record, JSON Lines")->required();
   app.add_option("--output", output,
                  "the HTML file to write (default: the record's name with .html)");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "pitsow-report: %s\n", e.what());
-    return kExitUsage;
-  }
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-report")) return *end;
   if (output.empty()) {
     const size_t dot = record.rfind('.');
     const size_t slash = record.rfind('/');

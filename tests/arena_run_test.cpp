@@ -215,6 +215,10 @@ TEST(ArenaRun, SprtStopsEarly) {
 TEST(ArenaRun, Usage) {
   TestDir dir;
   EXPECT_EQ(Arena(dir, {"--bogus", TOSSEL_SO, TOSSEL_SO}).status, 64);
+  // A misspelt option is named even when the players are missing too.
+  const Outcome bogus = Arena(dir, {"--bogus"});
+  EXPECT_EQ(bogus.status, 64);
+  EXPECT_EQ(bogus.err, "pitsow-arena: The following argument was not expected: --bogus\n");
   EXPECT_EQ(Arena(dir, {TOSSEL_SO}).status, 64);
   EXPECT_EQ(Arena(dir, {"--sprt", "elo0=1", "A=" TOSSEL_SO, "B=" TOSSEL_SO, "C=" TOSSEL_SO}).status,
             64);
