@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "channel.h"
+#include "player_procs.h"
 
 namespace {
 
@@ -209,14 +210,6 @@ bool MapLent(Lent& lent) {
   return true;
 }
 
-struct Procs {
-  PsInitProc init = nullptr;
-  PsGetTurnProc getTurn = nullptr;
-  PsOppTurnProc oppTurn = nullptr;
-  PsEndRoundProc endRound = nullptr;
-  PsDoneProc done = nullptr;
-};
-
 std::string DlError() {
   const char* e = dlerror();
   return e != nullptr ? e : "unknown error";
@@ -231,27 +224,12 @@ void EndCall() { InCall = 0; }
 
 // Loads the library and binds the five entry points; returns the error
 // text, empty on success.
-std::string Load(const std::string& library, Procs& procs) {
+std::string Load(const std::string& library, PlayerProcs& procs) {
   BeginCall(PS_CALL_LOAD);
   void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   EndCall();
   if (handle == nullptr) return "cannot load player library " + library + ": " + DlError();
-  struct Entry {
-    const char* symbol;
-    void** slot;
-  };
-  const Entry entries[] = {
-      {"PsInit", reinterpret_cast<void**>(&procs.init)},
-      {"PsGetTurn", reinterpret_cast<void**>(&procs.getTurn)},
-      {"PsOppTurn", reinterpret_cast<void**>(&procs.oppTurn)},
-      {"PsEndRound", reinterpret_cast<void**>(&procs.endRound)},
-      {"PsDone", reinterpret_cast<void**>(&procs.done)},
-  };
-  for (const Entry& e : entries) {
-    dlerror();
-    *e.slot = dlsym(handle, e.symbol);
-    if (*e.slot == nullptr) return library + ": entry point " + e.symbol + " missing: " + DlError();
-  }
+  if (auto error = FindEntryPoints(handle, library, procs)) return *error;
   return "";
 }
 
@@ -271,29 +249,29 @@ uint32_t WaitForWork(PsChannel* ch) {
   }
 }
 
-int32_t Perform(PsChannel* ch, const Procs& procs, const Lent& lent) {
+int32_t Perform(PsChannel* ch, const PlayerProcs& procs, const Lent& lent) {
   const int call = ch->call;
   int32_t result = 0;
   BeginCall(call);
   switch (call) {
     case PS_CALL_INIT:
       std::memcpy(lent.record, &ch->info, sizeof(PsInfo));
-      result = procs.init(lent.record);
+      result = procs.Init(lent.record);
       std::memcpy(&ch->info, lent.record, sizeof(PsInfo));
       break;
     case PS_CALL_GET_TURN:
       std::memcpy(lent.myHoles, ch->my_holes, sizeof(HoleRow));
       std::memcpy(lent.oppHoles, ch->opp_holes, sizeof(HoleRow));
-      result = procs.getTurn(lent.myHoles, lent.oppHoles, ch->args[0], ch->args[1]);
+      result = procs.GetTurn(lent.myHoles, lent.oppHoles, ch->args[0], ch->args[1]);
       break;
     case PS_CALL_OPP_TURN:
-      procs.oppTurn(ch->args[0]);
+      procs.OppTurn(ch->args[0]);
       break;
     case PS_CALL_END_ROUND:
-      procs.endRound(ch->args[0], ch->args[1], ch->args[2]);
+      procs.EndRound(ch->args[0], ch->args[1], ch->args[2]);
       break;
     case PS_CALL_DONE:
-      procs.done();
+      procs.Done();
       break;
     default:
       result = -1;
@@ -341,7 +319,7 @@ int RunHost(const HostOptions& options) {
 #endif
 
   // The client's first request is always the load.
-  Procs procs;
+  PlayerProcs procs;
   WaitForWork(ch);
   const std::string error = Load(options.library, procs);
   if (!error.empty()) {

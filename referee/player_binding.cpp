@@ -134,27 +134,6 @@ std::optional<Error> LoadPrivateCopy(const std::string& source, const std::strin
   return std::nullopt;
 }
 
-std::optional<Error> Resolve(void* handle, const std::string& file, PlayerProcs& procs) {
-  struct Slot {
-    const char* symbol;
-    void** slot;
-  };
-  const Slot slots[] = {
-      {"PsInit", reinterpret_cast<void**>(&procs.Init)},
-      {"PsGetTurn", reinterpret_cast<void**>(&procs.GetTurn)},
-      {"PsOppTurn", reinterpret_cast<void**>(&procs.OppTurn)},
-      {"PsEndRound", reinterpret_cast<void**>(&procs.EndRound)},
-      {"PsDone", reinterpret_cast<void**>(&procs.Done)},
-  };
-  for (const Slot& s : slots) {
-    dlerror();
-    *s.slot = dlsym(handle, s.symbol);
-    if (*s.slot == nullptr)
-      return Error{"pitsow: " + file + ": entry point " + s.symbol + " missing: " + DlError()};
-  }
-  return std::nullopt;
-}
-
 // Whether a file that is there can be bound at all: a dangling link, a
 // folder or an unreadable file is an error of its own, never a reason to
 // look elsewhere.
@@ -271,7 +250,8 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return error;
     }
     handles[n] = handle;
-    if (auto error = Resolve(handle, file, ref.players[n])) return error;
+    if (auto error = FindEntryPoints(handle, file, ref.players[n]))
+      return Error{"pitsow: " + *error};
   }
   if (ref.options.isolate) return StartHosts(exeDir, ref, files);
   return std::nullopt;

@@ -15,16 +15,8 @@
 #include "long_options.h"
 #include "mytimer.h"
 #include "output.h"
+#include "player_procs.h"
 #include "settings.h"
-
-// The five entry points of one bound player.
-struct PlayerProcs {
-  PsInitProc Init = nullptr;
-  PsGetTurnProc GetTurn = nullptr;
-  PsOppTurnProc OppTurn = nullptr;
-  PsEndRoundProc EndRound = nullptr;
-  PsDoneProc Done = nullptr;
-};
 
 // Where a player comes from.
 struct PlayerSource {

@@ -1,0 +1,23 @@
+// The five entry points of a loaded player library and their lookup, the
+// same for the referee, which calls them in its own process, and for
+// pitsow-host, which calls them for the referee in a process of its own.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "PsComm.h"
+
+struct PlayerProcs {
+  PsInitProc Init = nullptr;
+  PsGetTurnProc GetTurn = nullptr;
+  PsOppTurnProc OppTurn = nullptr;
+  PsEndRoundProc EndRound = nullptr;
+  PsDoneProc Done = nullptr;
+};
+
+// Looks the five up in a dlopen handle of file; on failure the sentence
+// naming file and the first missing one, e.g. "X.so: entry point PsDone
+// missing: <the loader's reason>".
+std::optional<std::string> FindEntryPoints(void* handle, const std::string& file,
+                                           PlayerProcs& procs);
