@@ -1,6 +1,7 @@
-# Installation: the referee with Tossel beside it under both binding names,
-# the interface header, a CMake package and a pkg-config file for player
-# builds, and the manual pages.
+# Installation: the referee, its player host and the tools, with Tossel
+# beside them under both binding names, the interface and rules headers, a
+# CMake package and a pkg-config file for player builds, the example
+# players and the manual pages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -16,7 +17,7 @@ install(FILES interface/PsComm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES interface/pitsow/rules.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pitsow)
 install(TARGETS Minimax LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-perft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS pitsow-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitsow-check pitsow-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples)
 install(FILES doc/pitsow.1 doc/pitsow-arena.1 doc/pitsow-check.1 doc/pitsow-perft.1

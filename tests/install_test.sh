@@ -78,3 +78,15 @@ wins ~/pitsow/bin/Minimax.so "$PWD/Starter.so" 10 9
 
 # The installed checker finds its host and passes the starter.
 pitsow-check "$PWD/Starter.so" --rounds 100 --positions 500 >/dev/null
+
+# The installed tournament runner finds its referee, and both report
+# programs write their pages; every program has its manual page.
+pitsow-arena --pairs 2 --quiet --out "$PWD/arena" "$PWD/Starter.so" "$tossel" >/dev/null
+pitsow-arena report "$PWD/arena" >/dev/null
+test -s "$PWD/arena/report.html"
+pitsow --player1="$PWD/Starter.so" --player2="$tossel" /R=2 --quiet --results="$PWD/match.jsonl" >/dev/null
+pitsow-report --match "$PWD/match.jsonl" --output "$PWD/match.html"
+test -s "$PWD/match.html"
+for page in pitsow pitsow-arena pitsow-check pitsow-perft pitsow-report; do
+  test -f "$HOME/pitsow/share/man/man1/$page.1"
+done
