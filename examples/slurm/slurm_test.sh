@@ -76,10 +76,11 @@ done
 echo "slurm-test: node $host is ${state:-not up}"
 [ "$state" = idle ]
 
-# The same tournament (deterministic players, so the counts depend on the
-# openings only) through Slurm and on one machine.
+# The same tournament through Slurm and on one machine. Every player is
+# deterministic (the starter twice, under two labels), so the counts depend
+# on the openings only.
 args=(--pairs 16 S="$players/starter_player.so" L="$players/last_hole_player.so"
-  T="$players/starter_player.so")
+  S2="$players/starter_player.so")
 cd "$work"
 PITSOW_ARENA=$arena "$root/examples/slurm/arena.sbatch" 4 "$work/run" "${args[@]}"
 for _ in $(seq 300); do
