@@ -26,13 +26,15 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan
 
-# Measures whole matches against the yardstick, then the rules alone, then
-# one isolated player call beside the shared-memory floor.
+# Measures whole matches against the yardstick, the rules alone, the ways
+# to wait across processes, isolated player calls beside the shared-memory
+# floors, the report beside its floor and the arena beside a shell loop.
 bench:
 	cmake --preset bench
 	cmake --build --preset bench
 	build-bench/bin/match_bench build-bench/bin build-bench/bin/yardstick
 	build-bench/bin/rules_bench --benchmark_min_time=1
+	build-bench/bin/shm_floor
 	build-bench/bin/host_bench build-bench/bin
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin

@@ -76,7 +76,7 @@ struct Row {
 };
 
 void Print(const Row& r, double yardstick) {
-  std::printf("| %-32s | %6ld | %7.3f | %9.0f | %11.0f |", r.name.c_str(), r.rounds, r.seconds,
+  std::printf("| %-34s | %6ld | %7.3f | %9.0f | %11.0f |", r.name.c_str(), r.rounds, r.seconds,
               static_cast<double>(r.rounds) / r.seconds, static_cast<double>(r.calls) / r.seconds);
   if (yardstick > 0)
     std::printf(" %5.2f |\n", r.seconds / yardstick);
@@ -110,9 +110,9 @@ int main(int argc, char** argv) {
       {"--isolate /L=00 /L=10 /L=20", 2000, {"--isolate", "/L=00", "/L=10", "/L=20"}},
   };
 
-  std::printf("| %-32s | %6s | %7s | %9s | %11s | %5s |\n", "match", "rounds", "s", "rounds/s",
+  std::printf("| %-34s | %6s | %7s | %9s | %11s | %5s |\n", "match", "rounds", "s", "rounds/s",
               "Turn calls/s", "ratio");
-  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(34, '-').c_str(), std::string(8, '-').c_str(),
+  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(8, '-').c_str(),
               std::string(9, '-').c_str(), std::string(11, '-').c_str(),
               std::string(13, '-').c_str(), std::string(7, '-').c_str());
   double yardstickSeconds = 0, quietSeconds = 0;
