@@ -44,7 +44,7 @@ bool ReadElfHeader(const std::string& path, Elf64_Ehdr& header) {
 const char* MachineName(int machine) {
   switch (machine) {
     case EM_386:
-      return "x86 (32-bit)";
+      return "x86";
     case EM_X86_64:
       return "x86-64";
     case EM_AARCH64:

@@ -149,7 +149,7 @@ TEST(Faults, UnusableFilesBesideTheRefereeAreNamedNeverPassedOver) {
         header[18] = 3;                     // for i386
         WriteFile(p, header);
       },
-      "is built for x86 (32-bit), 32-bit, the referee for x86-64, 64-bit");
+      "is built for x86, 32-bit, the referee for x86-64, 64-bit");
 }
 
 TEST(Faults, ALogHeldByAnotherMatchIsLeftAlone) {
