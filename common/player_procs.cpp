@@ -2,6 +2,11 @@
 
 #include <dlfcn.h>
 
+std::string DlError() {
+  const char* e = dlerror();
+  return e != nullptr ? e : "unknown error";
+}
+
 std::optional<std::string> FindEntryPoints(void* handle, const std::string& file,
                                            PlayerProcs& procs) {
   struct Slot {
@@ -18,11 +23,7 @@ std::optional<std::string> FindEntryPoints(void* handle, const std::string& file
   for (const Slot& s : slots) {
     dlerror();
     *s.slot = dlsym(handle, s.symbol);
-    if (*s.slot == nullptr) {
-      const char* why = dlerror();
-      return file + ": entry point " + s.symbol +
-             " missing: " + (why != nullptr ? why : "unknown error");
-    }
+    if (*s.slot == nullptr) return file + ": entry point " + s.symbol + " missing: " + DlError();
   }
   return std::nullopt;
 }

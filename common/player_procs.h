@@ -16,6 +16,9 @@ struct PlayerProcs {
   PsDoneProc Done = nullptr;
 };
 
+// The loader's reason for its last failure.
+std::string DlError();
+
 // Looks the five up in a dlopen handle of file; on failure the sentence
 // naming file and the first missing one, e.g. "X.so: entry point PsDone
 // missing: <the loader's reason>".

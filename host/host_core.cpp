@@ -210,11 +210,6 @@ bool MapLent(Lent& lent) {
   return true;
 }
 
-std::string DlError() {
-  const char* e = dlerror();
-  return e != nullptr ? e : "unknown error";
-}
-
 void BeginCall(int call) {
   CurrentCall = call;
   InCall = 1;

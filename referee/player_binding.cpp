@@ -17,11 +17,6 @@
 
 namespace {
 
-std::string DlError() {
-  const char* e = dlerror();
-  return e != nullptr ? e : "unknown error";
-}
-
 std::string LoadedPath(void* handle, const std::string& fallback) {
   link_map* map = nullptr;
   if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr &&
