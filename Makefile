@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test.
-.PHONY: all build play test test-asan bench fuzz clean slurm-test
+.PHONY: all build play test test-asan bench fuzz fuzz-records clean slurm-test
 
 all: build
 
@@ -39,12 +39,21 @@ bench:
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
 
-# Fuzzes the command line for a minute with the sanitizers (clang).
-fuzz:
+# Fuzzes the command line, then the record readers, for a minute each
+# with the sanitizers (clang).
+FUZZ_SECONDS ?= 60
+fuzz: fuzz-records
 	cmake --preset fuzz
 	cmake --build --preset fuzz --target command_line_fuzz
 	mkdir -p build-fuzz/corpus
-	build-fuzz/bin/command_line_fuzz build-fuzz/corpus tests/fuzz/corpus -max_total_time=60
+	build-fuzz/bin/command_line_fuzz build-fuzz/corpus tests/fuzz/corpus -max_total_time=$(FUZZ_SECONDS)
+
+fuzz-records:
+	cmake --preset fuzz
+	cmake --build --preset fuzz --target records_fuzz
+	mkdir -p build-fuzz/records_corpus
+	build-fuzz/bin/records_fuzz build-fuzz/records_corpus tests/fuzz/records_corpus \
+	  -max_total_time=$(FUZZ_SECONDS)
 
 # A single-node Slurm on this machine plays a 4-shard tournament and merges it.
 slurm-test: build

@@ -1,7 +1,10 @@
 // pitsow-arena: tournaments of player libraries through the referee, the
 // statistics of given counts (`stats`) and the merge of shard folders
 // (`merge`). The command lines live here; the work is in arena_core.
+#include <signal.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -10,9 +13,12 @@
 
 #include "exit_status.h"
 #include "parse_command_line.h"
+#include "record_check.h"
 #include "record_reader.h"
 #include "render.h"
+#include "openings.h"
 #include "report_adapter.h"
+#include "resume.h"
 #include "runner.h"
 #include "verdict.h"
 
@@ -85,7 +91,7 @@ int Merge(int argc, char** argv) {
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   const RunResult r = MergeShards(dirs, out);
   std::fputs(r.verdict.c_str(), stdout);
-  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
+  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", Printable(r.error).c_str());
   return r.status;
 }
 
@@ -103,14 +109,14 @@ int Tournament(int argc, char** argv) {
       "pitsow-arena"};
   app.footer(
       "Exit status: 0 played to the end or decided by --sprt, 2 a player library or the\n"
-      "referee missing, 3 an I/O failure or a referee run that failed, 64 usage,\n"
-      "130 interrupted (continue with --resume).");
+      "referee missing, 3 an I/O failure, a bad line in a record or a referee run that\n"
+      "failed or was stopped by the watchdog, 64 usage, 130 interrupted (continue with\n"
+      "pitsow-arena --resume DIR).");
   RunOptions o;
   TournamentSettings& s = o.settings;
   std::vector<std::string> players;
   std::string sprt, shard;
-  app.add_option("PLAYER", players, "player libraries, FILE or LABEL=FILE (two or more)")
-      ->required();
+  app.add_option("PLAYER", players, "player libraries, FILE or LABEL=FILE (two or more)");
   app.add_option("--format", s.format,
                  "round-robin (every pair) or gauntlet (the first against each other)")
       ->check(CLI::IsMember({"round-robin", "gauntlet"}))
@@ -147,16 +153,32 @@ int Tournament(int argc, char** argv) {
   app.add_option("--sprt", sprt,
                  "sequential test (two players): elo0=0,elo1=5,alpha=0.05,beta=0.05");
   app.add_option("--out", o.out_dir, "output folder")->capture_default_str();
-  app.add_flag("--resume", o.resume, "continue the run recorded in the output folder");
+  std::string resume_dir;
+  app.add_option("--resume", resume_dir,
+                 "continue the run recorded in DIR (default: --out); its settings come from "
+                 "DIR/results.jsonl")
+      ->expected(0, 1)
+      ->type_name("[DIR]");
   app.add_option("--shard", shard, "play the K-th of N disjoint parts: K/N");
   app.add_option("--batch", o.batch, "pairs per referee run")
       ->check(CLI::Range(1, 100000000))
       ->capture_default_str();
   app.add_flag("--quiet", o.quiet, "no live display");
+  app.add_option("--run-limit", o.run_limit,
+                 "seconds a referee run may take before the watchdog kills it (default: from its "
+                 "rounds, --max-turns and the time limits)")
+      ->check(CLI::Range(0.0, 1e9));
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
-  if (players.size() < 2) return Usage("give two or more players");
+  o.resume = app.count("--resume") > 0;
+  if (o.resume && !resume_dir.empty()) {
+    if (app.count("--out") && resume_dir != o.out_dir)
+      return Usage("--resume " + resume_dir + " and --out " + o.out_dir + " name two folders");
+    o.out_dir = resume_dir;
+  }
+  if (players.size() < 2 && !(o.resume && players.empty()))
+    return Usage("give two or more players");
   for (const std::string& spec : players) {
     const size_t eq = spec.find('=');
     const std::string path = eq == std::string::npos ? spec : spec.substr(eq + 1);
@@ -189,12 +211,10 @@ int Tournament(int argc, char** argv) {
   }
   if (!s.openings_file.empty()) {
     s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
-    std::string e = ReadOpenings(s.openings_file, s.opening_lines);
-    for (size_t i = 0; e.empty() && i < s.opening_lines.size(); ++i) {
-      e = CheckOpening(s.holes, s.bones, s.opening_lines[i]);
-      if (!e.empty()) e = s.openings_file + ": opening " + std::to_string(i + 1) + ": " + e;
-    }
-    if (!e.empty()) return Usage("--openings: " + e);
+    std::vector<Opening> lines;
+    if (auto e = ReadOpenings(s.openings_file, s.holes, s.bones, lines))
+      return Usage("--openings: " + e->text.substr(e->text.find(' ') + 1));
+    s.opening_lines.assign(lines.begin(), lines.end());
   } else if (!RandomOpening(s.holes, s.bones, s.random_openings, s.seed, 0)) {
     return Usage("--random-openings: no opening of that many moves leaves the round open");
   }
@@ -204,9 +224,38 @@ int Tournament(int argc, char** argv) {
     std::fprintf(stderr, "pitsow-arena: referee %s: not found\n", o.referee.c_str());
     return kExitPlayerMissing;
   }
+  if (o.resume) {
+    // Only the settings named on the command line are checked; the rest
+    // come from the folder.
+    static const std::vector<std::pair<std::string, std::string>> kKeys = {
+        {"PLAYER", "players"},       {"--format", "format"},         {"--pairs", "pairs"},
+        {"--holes", "holes"},        {"--bones", "bones"},           {"--max-turns", "max_turns"},
+        {"--openings", "openings"},  {"--random-openings", "openings"}, {"--seed", "openings"},
+        {"--sprt", "sprt"},          {"--shard", "shard"},           {"--move-time", "move_time"},
+        {"--memory", "memory_mb"},   {"--max-faults", "max_faults"}};
+    std::vector<std::string> given;
+    for (const auto& [option, key] : kKeys)
+      if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())
+        given.push_back(key);
+    TournamentSettings saved;
+    const ResumeError e = ResumeSettings(o.out_dir, s, given, saved);
+    if (e.status != 0) {
+      std::fprintf(stderr, "pitsow-arena: %s\n", Printable(e.text).c_str());
+      return e.status;
+    }
+    s = saved;
+    for (const PlayerSpec& p : s.players)
+      if (!fs::is_regular_file(p.file)) {
+        std::fprintf(stderr, "pitsow-arena: player library %s: no such file\n",
+                     Printable(p.file).c_str());
+        return kExitPlayerMissing;
+      }
+  }
   const RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
-  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
+  if (r.status == 128 + SIGINT || r.status == kExitIoError)
+    std::printf("Resume with: pitsow-arena --resume %s\n", ShellWord(o.out_dir).c_str());
+  if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", Printable(r.error).c_str());
   return r.status;
 }
 

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+
+#include "match_record.h"
+#include "record_check.h"
 
 namespace {
 
@@ -17,11 +21,15 @@ double Now() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// Labels and paths are bytes: each kept as the character of its number,
+// as the referee's record keeps player texts, so any byte round-trips.
+Json Text(const std::string& bytes) { return Latin1ToUtf8(bytes); }
+
 Json SlotFields(const TournamentSettings& s, const Slot& slot) {
   const auto pairings = Pairings(s);
   const auto [a, b] = pairings[static_cast<size_t>(slot.pairing)];
-  const std::string& la = s.players[static_cast<size_t>(a)].label;
-  const std::string& lb = s.players[static_cast<size_t>(b)].label;
+  const Json la = Text(s.players[static_cast<size_t>(a)].label);
+  const Json lb = Text(s.players[static_cast<size_t>(b)].label);
   return Json{{"type", "round"},
               {"pairing", slot.pairing},
               {"players", {la, lb}},
@@ -33,12 +41,17 @@ Json SlotFields(const TournamentSettings& s, const Slot& slot) {
 
 }  // namespace
 
+std::string Bytes(const Json& text) {
+  const std::string s = text.is_string() ? text.get<std::string>() : std::string();
+  return Utf8ToLatin1(s).value_or(s);
+}
+
 Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
-  for (const PlayerSpec& p : s.players) players.push_back({{"label", p.label}, {"file", p.file}});
+  for (const PlayerSpec& p : s.players) players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
   Json openings = s.openings_file.empty()
                       ? Json{{"random", s.random_openings}, {"seed", s.seed}}
-                      : Json{{"file", s.openings_file}, {"lines", s.opening_lines.size()}};
+                      : Json{{"file", Text(s.openings_file)}, {"lines", s.opening_lines.size()}};
   Json sprt = nullptr;
   if (s.sprt)
     sprt = {{"elo0", s.sprt->elo0},
@@ -56,10 +69,11 @@ Json SettingsToJson(const TournamentSettings& s) {
 }
 
 std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
+  if (const auto why = CheckTournamentSettings(j)) return "bad tournament settings: " + *why;
   try {
     s.players.clear();
     for (const Json& p : j.at("players"))
-      s.players.push_back({p.at("label").get<std::string>(), p.at("file").get<std::string>()});
+      s.players.push_back({Bytes(p.at("label")), Bytes(p.at("file"))});
     s.format = j.at("format").get<std::string>();
     s.pairs = j.at("pairs").get<int>();
     s.holes = j.at("holes").get<int>();
@@ -67,7 +81,7 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     s.max_turns = j.at("max_turns").get<int>();
     const Json& o = j.at("openings");
     if (o.contains("file")) {
-      s.openings_file = o.at("file").get<std::string>();
+      s.openings_file = Bytes(o.at("file"));
     } else {
       s.random_openings = o.at("random").get<int>();
       s.seed = o.at("seed").get<uint64_t>();
@@ -130,30 +144,72 @@ void Absorb(Ledger& ledger, const Json& line) {
   } else if (type == "fault") {
     FaultRecord f;
     f.slot = {line.value("pairing", 0), line.value("pair", 0), line.value("seat", 0)};
-    f.player = line.value("player", "");
+    f.player = Bytes(line.value("player", Json()));
     f.kind = line.value("kind", "");
     f.report = line.value("report", "");
     f.match = line.value("match", "");
     f.round = line.value("round", 0);
     ledger.faults.push_back(f);
   } else if (type == "retired") {
-    ledger.retired[line.value("player", "")] = line.value("faults", 0);
+    ledger.retired[Bytes(line.value("player", Json()))] = line.value("faults", 0);
   } else if (type == "end") {
     ledger.end = line.value("reason", "");
+  } else if (type == "watchdog") {
+    ++ledger.watchdog;
   }
 }
 
-std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes) {
+namespace {
+
+// A round or fault line's slot within the tournament's schedule.
+std::string CheckSlot(const Json& line, const TournamentSettings& s, size_t pairings) {
+  if (!line.contains("pairing") || !line.contains("pair")) return "";
+  if (line["pairing"].get<int64_t>() >= static_cast<int64_t>(pairings))
+    return "\"pairing\" is beyond the tournament's " + std::to_string(pairings) + " pairings";
+  if (line["pair"].get<int64_t>() >= s.pairs)
+    return "\"pair\" is beyond the tournament's " + std::to_string(s.pairs) + " pairs";
+  return "";
+}
+
+}  // namespace
+
+std::string ReadResultsText(const std::string& path, std::string& text) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "cannot read " + path + ": " + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
   std::ifstream in(path, std::ios::binary);
   if (!in) return "cannot read " + path;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return "";
+}
+
+std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes) {
+  std::string text;
+  if (std::string e = ReadResultsText(path, text); !e.empty()) return e;
+  return ParseResults(text, path, ledger, valid_bytes);
+}
+
+std::string ParseResults(const std::string& text, const std::string& path, Ledger& ledger,
+                         long& valid_bytes) {
   size_t at = 0;
   valid_bytes = 0;
+  TournamentSettings s;
+  size_t pairings = 0;
+  int number = 0;
   for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', at)) {
-    const std::string line = text.substr(at, nl - at);
-    Json j = Json::parse(line, nullptr, false);
-    if (j.is_discarded() || !j.is_object())
-      return path + ": bad line at byte " + std::to_string(at);
+    const std::string where = path + ", line " + std::to_string(++number) + ": ";
+    const Json j = Json::parse(text.substr(at, nl - at), nullptr, false);
+    if (j.is_discarded()) return where + "not JSON";
+    if (const auto why = CheckResultsLine(j)) return where + *why;
+    const std::string type = j["type"].get<std::string>();
+    if (type == "tournament") {
+      if (number != 1) return where + "a second tournament line";
+      if (std::string e = SettingsFromJson(j["settings"], s); !e.empty()) return where + e;
+      pairings = Pairings(s).size();
+    } else if (number == 1) {
+      return where + "the file does not start with its tournament line";
+    }
+    if (std::string e = CheckSlot(j, s, pairings); !e.empty()) return where + e;
     Absorb(ledger, j);
     at = nl + 1;
     valid_bytes = static_cast<long>(at);

@@ -35,7 +35,12 @@ struct Ledger {
   std::map<std::string, int> retired;  // label -> faults
   std::string end;                     // the last end reason, or empty
   int duplicates = 0;                  // rounds seen twice (merge)
+  int watchdog = 0;                    // referee runs the watchdog stopped
 };
+
+// A label or path as the results file keeps it: each byte the character
+// of its number. Bytes() gives the bytes back.
+std::string Bytes(const Json& text);
 
 Json SettingsToJson(const TournamentSettings& s);
 // The settings of a tournament line; an error text when it is not one.
@@ -50,9 +55,16 @@ Json RetiredRoundToJson(const TournamentSettings& s, const Slot& slot, int winne
 // Adds one results line to the ledger.
 void Absorb(Ledger& ledger, const Json& line);
 
-// Reads a results file. `valid_bytes` is the length of its whole lines (a
+// The whole text of a results file, which must be a regular file.
+std::string ReadResultsText(const std::string& path, std::string& text);
+
+// Reads a results file, every line checked before use: a bad one is an
+// error naming the file and the line. `valid_bytes` is the length of its whole lines (a
 // torn last line is left out). An error text on failure.
 std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes);
+// The same from the file's text; `path` names it in errors.
+std::string ParseResults(const std::string& text, const std::string& path, Ledger& ledger,
+                         long& valid_bytes);
 
 // The append-only results file.
 struct ResultsFile {

@@ -19,8 +19,11 @@
 #include <set>
 
 #include "exit_status.h"
+#include "match_record.h"
+#include "record_check.h"
 #include "records.h"
 #include "verdict.h"
+#include "watchdog.h"
 
 namespace fs = std::filesystem;
 
@@ -78,6 +81,8 @@ struct Running {
   int status = 0;
   Json fault;  // a fault line waiting for its round's line
   bool faulted = false;
+  int lines = 0;        // lines of match.jsonl read
+  double deadline = 0;  // the watchdog's, on the monotonic clock
 };
 
 struct Arena {
@@ -199,11 +204,11 @@ struct Arena {
     r.faulted = true;
     // A fault outside a round (in PsInit, say) is charged to the round
     // that was to come.
-    const int64_t told = f.value("round", int64_t{-1});
+    const int64_t told = f["round"].is_number_integer() ? f["round"].get<int64_t>() : -1;
     const size_t round = told >= 0 && static_cast<size_t>(told) < r.job.pairs.size()
                              ? static_cast<size_t>(told)
                              : std::min(r.received, r.job.pairs.size() - 1);
-    const int referee_player = f.value("player", 0);
+    const int referee_player = f["player"].get<int>();
     const auto [a, b] = pairings[static_cast<size_t>(r.job.pairing)];
     const bool is_a = (referee_player == 1) == (r.job.seat == 0);
     const std::string label = Label(is_a ? a : b);
@@ -211,19 +216,21 @@ struct Arena {
            {"pairing", r.job.pairing},
            {"pair", r.job.pairs[round]},
            {"seat", r.job.seat},
-           {"player", label},
+           {"player", Latin1ToUtf8(label)},
            {"kind", f.value("kind", "")},
            {"round", round},
            {"report", f.value("report", "")},
            {"match", r.dir}});
     const int count = ++fault_counts[label];
     if (count >= s.max_faults && !ledger.retired.count(label))
-      Write({{"type", "retired"}, {"player", label}, {"faults", count}});
+      Write({{"type", "retired"}, {"player", Latin1ToUtf8(label)}, {"faults", count}});
   }
 
   // Reads the whole lines match.jsonl has gained.
   void Consume(Running& r) {
     const std::string path = opt.out_dir + "/" + r.dir + "/match.jsonl";
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;  // never a FIFO's wait
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
     in.seekg(r.offset);
@@ -233,8 +240,10 @@ struct Arena {
       r.offset += static_cast<long>(line.size()) + 1;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const Json j = Json::parse(line, nullptr, false);
-      if (j.is_discarded()) continue;
-      const std::string type = j.value("type", "");
+      const std::string where = path + ", line " + std::to_string(++r.lines) + ": ";
+      if (j.is_discarded()) return Fail(where + "not JSON", kExitIoError);
+      if (const auto why = CheckMatchLine(j)) return Fail(where + *why, kExitIoError);
+      const std::string type = j["type"].get<std::string>();
       if (type == "round") {
         if (r.received >= r.job.pairs.size()) continue;
         const Slot slot{r.job.pairing, r.job.pairs[r.received++], r.job.seat};
@@ -243,6 +252,14 @@ struct Arena {
         if (!r.fault.is_null()) Fault(r, r.fault);
         r.fault = nullptr;
         AfterRound(slot);
+      } else if (type == "player" && !j["ready"].get<bool>()) {
+        // A player that cannot play is at fault as if it had failed.
+        const std::string n = std::to_string(j["player"].get<int>());
+        r.fault = {{"type", "fault"},
+                   {"round", nullptr},
+                   {"player", j["player"]},
+                   {"kind", "refused"},
+                   {"report", "pitsow: player " + n + " cannot play (its PsInit returned false)"}};
       } else if (type == "fault") {
         // Recorded with its round, so that a run cut between the two
         // lines replays the round without counting its fault twice.
@@ -321,6 +338,8 @@ struct Arena {
     if (pid < 0) return Fail(std::string("fork: ") + std::strerror(errno), kExitIoError);
     setpgid(pid, pid);
     r.pid = pid;
+    r.deadline = Now() + (opt.run_limit > 0 ? opt.run_limit
+                                            : RunLimit(s, static_cast<long>(job.pairs.size())));
     running.push_back(r);
   }
 
@@ -342,7 +361,7 @@ struct Arena {
     r.fault = nullptr;
     std::vector<int> rest(r.job.pairs.begin() + static_cast<long>(r.received), r.job.pairs.end());
     if (r.status == kExitMatchComplete && rest.empty()) return;
-    if (r.status == kExitPlayerFault && r.faulted) {
+    if ((r.status == kExitPlayerFault || r.status == kExitPlayerCannotPlay) && r.faulted) {
       if (!rest.empty() && !Retired(r.job.pairing))
         queue.push_front({r.job.pairing, r.job.seat, rest});
       return;
@@ -363,10 +382,38 @@ struct Arena {
     }
   }
 
+  // A referee run past the watchdog's limit: killed, its line written, the
+  // rounds it left played by another run; too many such runs end the
+  // tournament, as the referee itself is then at fault.
+  void Watchdog(Running& r) {
+    Kill(r);
+    Consume(r);
+    const double limit = opt.run_limit > 0 ? opt.run_limit
+                                           : RunLimit(s, static_cast<long>(r.job.pairs.size()));
+    Write({{"type", "watchdog"},
+           {"pairing", r.job.pairing},
+           {"seat", r.job.seat},
+           {"limit", limit},
+           {"match", r.dir}});
+    std::fprintf(stderr, "pitsow-arena: referee run %s/%s still running after %s s: killed\n",
+                 opt.out_dir.c_str(), r.dir.c_str(), Fixed(limit, 1).c_str());
+    if (ledger.watchdog >= s.max_faults)
+      return Fail("the watchdog killed " + std::to_string(ledger.watchdog) +
+                      " referee runs: the referee is at fault (see " + opt.out_dir + "/" + r.dir +
+                      ")",
+                  kExitIoError);
+    std::vector<int> rest(r.job.pairs.begin() + static_cast<long>(r.received), r.job.pairs.end());
+    if (!rest.empty()) queue.push_front({r.job.pairing, r.job.seat, rest});
+  }
+
   void Reap() {
     for (Running& r : running) {
       if (r.exited) continue;
       Consume(r);
+      if (Now() > r.deadline) {
+        Watchdog(r);
+        continue;
+      }
       int st = 0;
       const pid_t w = waitpid(r.pid, &st, WNOHANG);
       if (w == r.pid) {

@@ -18,6 +18,7 @@ struct RunOptions {
   int batch = 100;  // pairs per referee run
   bool resume = false;
   bool quiet = false;
+  double run_limit = 0;  // seconds a referee run may take; 0: from its rounds and limits
 };
 
 struct RunResult {

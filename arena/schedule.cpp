@@ -74,35 +74,6 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) 
   return "";
 }
 
-std::string ReadOpenings(const std::string& path, std::vector<std::vector<int>>& lines) {
-  std::ifstream in(path);
-  if (!in) return "cannot read " + path;
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    for (char& c : line)
-      if (c == ',' || c == '\r' || c == '\t') c = ' ';
-    std::istringstream words(line);
-    std::vector<int> opening;
-    std::string word;
-    while (words >> word) {
-      size_t used = 0;
-      int v = 0;
-      try {
-        v = std::stoi(word, &used);
-      } catch (...) {
-        used = 0;
-      }
-      if (used != word.size()) return path + ":" + std::to_string(number) + ": bad hole " + word;
-      opening.push_back(v);
-    }
-    if (!opening.empty()) lines.push_back(opening);
-  }
-  if (lines.empty()) return path + ": no openings";
-  return "";
-}
-
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {
   if (!s.opening_lines.empty())
     return s.opening_lines[static_cast<size_t>(pair) % s.opening_lines.size()];

@@ -50,10 +50,6 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
 // empty or missing hole or ends the round.
 std::string CheckOpening(int holes, int bones, const std::vector<int>& opening);
 
-// Parses an openings file (holes separated by blanks and/or commas, blank
-// lines skipped); an error text on failure.
-std::string ReadOpenings(const std::string& path, std::vector<std::vector<int>>& lines);
-
 // The opening of pair `pair`, the same in every pairing.
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair);
 

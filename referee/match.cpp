@@ -1,5 +1,6 @@
 #include "match.h"
 
+#include <sys/stat.h>
 #include <time.h>
 
 #include <cerrno>
@@ -99,6 +100,14 @@ void ReportFault(Referee& ref, bool& reported) {
   RecordFault(ref, f);
 }
 
+// The record of a match that ended before its first round: no round
+// played, its end line all the same.
+void CloseRecord(Referee& ref, int status, long double elapsed) {
+  const int32_t none[3] = {0, 0, 0};
+  RecordEnd(ref, none, elapsed, status);
+  CloseStream(ref.record);
+}
+
 void StopHosts(Referee& ref) {
   if (!ref.options.isolate) return;
   StopHost(ref.hosts[1]);
@@ -126,9 +135,13 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
     int fd = -1;
     if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
       FailIo("pitsow: " + *reason);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+      FailIo("pitsow: " + ref.options.results + " is not a regular file; the record is not written");
     ref.record = {fd, "'" + ref.options.results + "'"};
   }
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
+  RecordMatch(ref);
 
   bool reported = false;
   int32_t tally[3] = {0, 0, 0};  // [0] draws, [1] and [2] wins
@@ -150,6 +163,7 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   if (!InitPlayer(ref, 1)) {
     if (ref.fault) return finish(kExitPlayerFault);
     Announce(ref, "First Player Can't Play");
+    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
     StopHosts(ref);
     return kExitPlayerCannotPlay;
   }
@@ -160,10 +174,10 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
       return finish(kExitPlayerFault);
     }
     Announce(ref, "Second Player Can't Play");
+    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
     StopHosts(ref);
     return kExitPlayerCannotPlay;
   }
-  RecordMatch(ref);
 
   Board& board = ref.board;
   for (int32_t Round = 0; Round < s.NumRounds && !ref.fault; ++Round) {

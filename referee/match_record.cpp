@@ -37,6 +37,22 @@ std::string Latin1ToUtf8(const std::string& bytes) {
   return out;
 }
 
+std::optional<std::string> Utf8ToLatin1(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out.push_back(text[i]);
+    } else if ((b == 0xC2 || b == 0xC3) && i + 1 < text.size() &&
+               (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+      out.push_back(static_cast<char>(((b & 0x03) << 6) | (text[++i] & 0x3F)));
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
 void RecordMatch(const Referee& ref) {
   if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   const Settings& s = ref.settings;
@@ -56,21 +72,27 @@ void RecordMatch(const Referee& ref) {
                    {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
                    {"quiet", o.quiet}};
   json players = json::array();
-  for (int n = 1; n <= 2; ++n) {
-    const PsInfo& info = ref.Info[n];
+  for (int n = 1; n <= 2; ++n)
     players.push_back({{"player", n},
                        {"file", Latin1ToUtf8(ref.sources[n].shown)},
-                       {"path", Latin1ToUtf8(ref.sources[n].path)},
-                       {"name", Text(info.name, sizeof info.name)},
-                       {"creator", Text(info.creator, sizeof info.creator)},
-                       {"description", Text(info.description, sizeof info.description)},
-                       {"version", info.CurrVer}});
-  }
+                       {"path", Latin1ToUtf8(ref.sources[n].path)}});
   Write(ref, {{"type", "match"},
               {"program", "pitsow"},
               {"version", PITSOW_VERSION},
               {"settings", settings},
               {"players", players}});
+}
+
+void RecordPlayer(const Referee& ref, int n, bool ready) {
+  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
+  const PsInfo& info = ref.Info[n];
+  Write(ref, {{"type", "player"},
+              {"player", n},
+              {"name", Text(info.name, sizeof info.name)},
+              {"creator", Text(info.creator, sizeof info.creator)},
+              {"description", Text(info.description, sizeof info.description)},
+              {"version", info.CurrVer},
+              {"ready", ready}});
 }
 
 void RecordRound(const Referee& ref, const RoundOutcome& outcome) {

@@ -1,12 +1,15 @@
 // The machine-readable record of a match, with --results: JSON Lines, one
 // object a line, each written whole with one write as soon as its event
 // is over, so that a killed match leaves every finished round on disk.
-// Lines: "match" (program, settings, players), "round" per round,
-// "fault" when an isolated player fails, "end" (tally, elapsed, status).
+// Lines: "match" (program, settings, the files bound) before any player
+// call, "player" per player once its PsInit returned (what it told),
+// "round" per round, "fault" when an isolated player fails, "end" (tally,
+// elapsed, status).
 // The schema is doc/match-record.schema.json.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "referee.h"
@@ -14,8 +17,13 @@
 // Player texts are 8-bit: each byte is kept as the character of the same
 // number (Latin-1), so any byte round-trips through the JSON text.
 std::string Latin1ToUtf8(const std::string& bytes);
+// The bytes back from such a text; nothing when it holds a character
+// above U+00FF or is not UTF-8.
+std::optional<std::string> Utf8ToLatin1(const std::string& text);
 
 void RecordMatch(const Referee& ref);
+// What PsInit told of player n, and whether it said it can play.
+void RecordPlayer(const Referee& ref, int n, bool ready);
 
 struct RoundOutcome {
   std::string end;  // majority, row-empty, rejected, turn-limit, fault

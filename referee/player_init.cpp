@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "match_record.h"
 #include "number_format.h"
 #include "player_calls.h"
 
@@ -53,6 +54,7 @@ bool InitPlayer(Referee& ref, int32_t n) {
 
   const bool ok = CallInit(ref, n);
   if (ref.fault) return false;  // the driver reports it
+  RecordPlayer(ref, n, ok);
 
   std::string text;
   if (ok) {

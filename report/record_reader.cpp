@@ -6,6 +6,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "record_check.h"
 #include "render.h"
 
 using nlohmann::json;
@@ -123,7 +124,18 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
   ReportData data;
   std::array<std::string, 2> names = {"Player 1", "Player 2"};
   std::array<int64_t, 2> faults = {0, 0};
-  bool sawMatch = false;
+  bool sawMatch = false, settled = false;
+  // The names the report uses, once PsInit's lines are in: two players of
+  // one name told apart by their numbers.
+  const auto settle = [&]() {
+    if (settled) return;
+    settled = true;
+    if (names[0] == names[1]) {
+      names[0] += " (1)";
+      names[1] += " (2)";
+    }
+    data.title = "Match: " + names[0] + " vs " + names[1];
+  };
   std::istringstream in(jsonl);
   std::string text;
   int lineNo = 0;
@@ -133,8 +145,10 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
     if (text.find_first_not_of(" \t") == std::string::npos) continue;
     try {
       const json line = json::parse(text);
+      if (const auto why = CheckMatchLine(line)) return "line " + std::to_string(lineNo) + ": " + *why;
       const std::string type = line.at("type").get<std::string>();
       if (type == "match") {
+        if (sawMatch) return "line " + std::to_string(lineNo) + ": a second match line";
         sawMatch = true;
         const json& settings = line.at("settings");
         data.holes = settings.at("holes").get<int>();
@@ -145,17 +159,16 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         for (size_t i = 0; i < 2 && i < players.size(); ++i) {
           names[i] = PlayerLabel(players[i], static_cast<int>(i) + 1);
         }
-        if (names[0] == names[1]) {
-          names[0] += " (1)";
-          names[1] += " (2)";
-        }
-        data.title = "Match: " + names[0] + " vs " + names[1];
         std::string program = line.value("program", "pitsow");
         data.settings.insert(data.settings.begin(),
                              {"program", program + " " + line.value("version", "")});
+      } else if (sawMatch && type == "player") {
+        const std::string name = line.at("name").get<std::string>();
+        if (!name.empty()) names[line.at("player").get<size_t>() - 1] = name;
       } else if (!sawMatch) {
         return "line " + std::to_string(lineNo) + ": the record does not start with its match line";
       } else if (type == "round") {
+        settle();
         data.rounds.push_back(ReadRound(line, names));
         RoundView& r = data.rounds.back();
         if (!r.rejected.empty()) {
@@ -168,6 +181,7 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
                                  r.id});
         }
       } else if (type == "fault") {
+        settle();
         AddFault(data, line, names);
         const int player = line.value("player", 0);
         if (player == 1 || player == 2) ++faults[player - 1];
@@ -180,6 +194,7 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
     }
   }
   if (!sawMatch) return std::string("no match line: this is not a match record");
+  settle();
 
   // A fault's report belongs to its round too.
   std::map<int64_t, size_t> byRound;

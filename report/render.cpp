@@ -376,17 +376,11 @@ std::string DataJson(const ReportData& d) {
                          {"pairings", pairings},
                          {"rounds", std::move(rounds)}};
   std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  // Inside a script element "</" could end it early.
+  // Inside a script element "</" or "<!--" could end it early: every "<"
+  // goes as its JSON escape.
   std::string safe;
   safe.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '<' && i + 1 < text.size() && text[i + 1] == '/') {
-      safe += "<\\/";
-      ++i;
-    } else {
-      safe += text[i];
-    }
-  }
+  for (const char c : text) safe += c == '<' ? std::string("\\u003c") : std::string(1, c);
   return safe;
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -210,6 +211,142 @@ TEST(ArenaRun, SprtStopsEarly) {
   EXPECT_EQ(res.end, "sprt-h1");
   EXPECT_LT(res.winners.size(), 1000u);
   EXPECT_NE(r.out.find("H1 accepted"), std::string::npos) << r.out;
+}
+
+// Players at fault in PsInit, in PsDone and hanging in PsGetTurn: every
+// fault is theirs, each retired at its second fault with its unplayed
+// rounds lost, the other pairings played out; the same after SIGKILL and
+// a resume from the folder alone.
+TEST(ArenaRun, FaultsInEveryCallAreThePlayers) {
+  TestDir dir;
+  auto args = [&](const std::string& out) {
+    return std::vector<std::string>{"--out",       out,         "--pairs",         "3",
+                                    "--quiet",     "--move-time", "0.3",           "--max-faults",
+                                    "2",           "--concurrency", "1",           "S=" STARTER_SO,
+                                    "L=" LAST_HOLE_SO, "I=" INIT_CRASH_SO, "D=" DONE_CRASH_SO,
+                                    "H=" HANG_SO};
+  };
+  const Outcome r = Arena(dir, args((dir / "t").string()));
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_EQ(r.err, "");
+  const Results res = Load(dir / "t/results.jsonl");
+  EXPECT_EQ(res.end, "complete");
+  EXPECT_EQ(res.winners.size(), 10u * 3 * 2);
+  EXPECT_EQ(res.repeats, 0);
+  std::multiset<std::string> faults;
+  for (const auto& j : res.lines)
+    if (j["type"] == "fault") faults.insert(j["player"].get<std::string>() + " " + j["kind"].get<std::string>());
+  EXPECT_EQ(faults, (std::multiset<std::string>{"D crash", "D crash", "H timeout", "H timeout",
+                                                "I crash", "I crash"}));
+  const std::string table = Standings(r.out);
+  EXPECT_EQ(table.substr(0, table.find("\n\n", 1)), "") << table;
+  EXPECT_NE(r.out.find("Retired: D after 2 faults"), std::string::npos) << r.out;
+
+  // Killed once a third of the rounds are in, resumed with the folder only.
+  const std::string cut = (dir / "cut").string();
+  const pid_t pid = Spawn(args(cut), (dir / "o1").string(), (dir / "e1").string());
+  for (int i = 0; i < 3000; ++i) {
+    usleep(10000);
+    if (fs::exists(cut + "/results.jsonl") && Load(cut + "/results.jsonl").winners.size() >= 20)
+      break;
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  const Outcome resumed = Arena(dir, {"--resume", cut, "--quiet"});
+  ASSERT_EQ(resumed.status, 0) << resumed.err;
+  const Results again = Load(cut + "/results.jsonl");
+  EXPECT_EQ(again.end, "complete");
+  EXPECT_EQ(again.repeats, 0);
+  EXPECT_EQ(again.winners.size(), res.winners.size());
+  // The pairing of the two sound players is played as in the whole run.
+  for (const auto& [slot, winner] : res.winners)
+    if (std::get<0>(slot) == 0) EXPECT_EQ(again.winners.at(slot), winner);
+  // A setting given again must be the recorded one.
+  const Outcome other = Arena(dir, {"--resume", cut, "--pairs", "5", "--max-faults", "2"});
+  EXPECT_EQ(other.status, 64);
+  EXPECT_EQ(other.err, "pitsow-arena: " + cut +
+                           "/results.jsonl was written with other settings: --pairs 3 there, 5 "
+                           "given\n");
+}
+
+// Hostile lines in a results file: report, merge and resume each give one
+// error line naming the file and the line, status 3.
+TEST(ArenaRun, HostileResultsLines) {
+  TestDir dir;
+  const std::string out = (dir / "t").string();
+  ASSERT_EQ(Arena(dir, {"--out", out, "--pairs", "1", "--quiet", "S=" STARTER_SO, "L=" LAST_HOLE_SO})
+                .status,
+            0);
+  const std::string good = ReadFile(dir / "t/results.jsonl");
+  const std::string first = good.substr(0, good.find('\n') + 1);
+  auto with_shard = [&](const std::string& shard) {
+    std::string t = first;
+    t.replace(t.find("\"shard\":null"), 12, "\"shard\":" + shard);
+    return t;
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {first + "{\"type\":5}\n", "line 2: \"type\" is not a text"},
+      {first + "5\n", "line 2: not a JSON object"},
+      {first + R"({"type":"round","pairing":"0","pair":0,"seat":0})" "\n",
+       "line 2: \"pairing\" is not an integer from 0 to 2147483647"},
+      {first + R"({"type":"fault","pairing":0,"pair":0,"seat":0,"player":"S","kind":"crash","round":null,"report":"","match":""})" "\n",
+       "line 2: \"round\" is not an integer from 0 to 2147483647"},
+      {with_shard("[]"), "line 1: settings: \"shard\" is not [K, N] with 1 <= K <= N"},
+      {with_shard("[\"a\",2]"), "line 1: settings: \"shard\" is not [K, N] with 1 <= K <= N"},
+  };
+  for (const auto& [text, why] : cases) {
+    WriteFile(dir / "t/results.jsonl", text);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"report", out}, {"merge", out}, {"--resume", out, "--quiet"}}) {
+      const Outcome bad = Arena(dir, command);
+      EXPECT_EQ(bad.status, 3) << command[0] << " " << text;
+      EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+      EXPECT_NE(bad.err.find(out + "/results.jsonl, line"), std::string::npos) << bad.err;
+      EXPECT_NE(bad.err.find(why), std::string::npos) << bad.err;
+    }
+  }
+}
+
+// A referee run that never ends is killed by the watchdog and charged to
+// the referee.
+TEST(ArenaRun, WatchdogKillsAStuckReferee) {
+  TestDir dir;
+  WriteFile(dir / "stuck.sh", "#!/bin/sh\nexec sleep 60\n");
+  fs::permissions(dir / "stuck.sh", fs::perms::owner_all);
+  const Outcome r = Arena(dir, {"--out", (dir / "t").string(), "--pairs", "1", "--quiet",
+                                "--referee", (dir / "stuck.sh").string(), "--run-limit", "0.5",
+                                "--max-faults", "2", "S=" STARTER_SO, "L=" LAST_HOLE_SO});
+  EXPECT_EQ(r.status, 3);
+  int lines = 0;
+  for (const auto& j : Load(dir / "t/results.jsonl").lines) lines += j["type"] == "watchdog";
+  EXPECT_EQ(lines, 2);
+  EXPECT_NE(r.err.find("still running after 0.5 s: killed\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("pitsow-arena: the watchdog killed 2 referee runs: the referee is at fault"),
+            std::string::npos)
+      << r.err;
+}
+
+// The arena reads openings files with the referee's grammar and bounds.
+TEST(ArenaRun, OpeningsFiles) {
+  TestDir dir;
+  const std::string file = (dir / "o.txt").string();
+  const std::pair<std::string, std::string> cases[] = {
+      {"1\n3\x01x\n", file + ", line 2: not a list of holes: 3?x"},
+      {"1\n" + std::string(5000, '1') + "\n", file + ", line 2: longer than 4096 bytes"},
+  };
+  for (const auto& [text, why] : cases) {
+    WriteFile(file, text);
+    const Outcome r = Arena(dir, {"--out", (dir / "t").string(), "--openings", file, "--quiet",
+                                  "S=" STARTER_SO, "L=" LAST_HOLE_SO});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.err, "pitsow-arena: --openings: " + why + "\n");
+  }
+  fs::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  const Outcome fifo = Arena(dir, {"--out", (dir / "t").string(), "--openings", file, "--quiet",
+                                   "S=" STARTER_SO, "L=" LAST_HOLE_SO});
+  EXPECT_EQ(fifo.err, "pitsow-arena: --openings: the openings file " + file +
+                          " is not a regular file\n");
 }
 
 TEST(ArenaRun, Usage) {

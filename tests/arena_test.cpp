@@ -9,6 +9,7 @@
 #include "records.h"
 #include "report_adapter.h"
 #include "stats.h"
+#include "openings.h"
 #include "test_dir.h"
 #include "verdict.h"
 
@@ -110,12 +111,14 @@ TEST(ArenaSchedule, RandomOpenings) {
   EXPECT_NE(CheckOpening(1, 1, {1}), "");  // the only move ends the round
 
   TestDir dir;
-  WriteFile(dir / "o.txt", "3, 1\n\n 6 2 \n");
-  std::vector<std::vector<int>> lines;
-  EXPECT_EQ(ReadOpenings((dir / "o.txt").string(), lines), "");
-  EXPECT_EQ(lines, (std::vector<std::vector<int>>{{3, 1}, {6, 2}}));
-  WriteFile(dir / "bad.txt", "3 x\n");
-  EXPECT_NE(ReadOpenings((dir / "bad.txt").string(), lines), "");
+  // The referee's grammar, the one the arena reads files with.
+  WriteFile(dir / "o.txt", "3, $1\n\n 6 %10 \n");
+  std::vector<Opening> lines;
+  EXPECT_FALSE(ReadOpenings((dir / "o.txt").string(), 6, 6, lines));
+  EXPECT_EQ(lines, (std::vector<Opening>{{3, 1}, {6, 2}}));
+  WriteFile(dir / "bad.txt", "1\n3x\n");
+  EXPECT_EQ(ReadOpenings((dir / "bad.txt").string(), 6, 6, lines)->text,
+            "pitsow: " + (dir / "bad.txt").string() + ", line 2: not a list of holes: 3x");
 }
 
 // A results file written line by line, cut mid-line as by a power loss,

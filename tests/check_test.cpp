@@ -59,6 +59,7 @@ TEST(Check, BreakingOneRule) {
       {5, "--move-time 0.2", "whole matches", "hung (over its 0.200 s limit) in PsGetTurn"},
       {6, "--growth 32", "memory over 60 rounds:", "grows memory without bound"},
       {7, "", "texts end within their room:", "name has no 0 byte within its 32 bytes"},
+      {9, "", "CurrVer not above MaxVer:", "answered CurrVer 1 to MaxVer 0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("param " + std::to_string(c.param));

@@ -63,6 +63,7 @@ TEST_P(Isolated, AFaultLosesTheRoundAndEndsTheMatch) {
 
   const std::vector<json> record = Record(a);
   ASSERT_GE(record.size(), 2u);
+  EXPECT_EQ(record.front()["type"], "match");  // whatever failed, the record says what it is of
   const json& end = record.back();
   EXPECT_EQ(end["type"], "end");
   EXPECT_EQ(end["status"], 4);
@@ -127,6 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
                       R"(pitsow: player 1 \(PsPlayer1.so\) exceeded the move time of 0.200 s in )"
                       "PsGetTurn" +
                           kRound},
+        // Without --move-time, PsGetTurn has the call time: a hung player
+        // cannot hang the match.
+        IsolatedFault{"hang PsGetTurn 1 2",
+                      2,
+                      {"--call-time=0.3"},
+                      R"(pitsow: player 2 \(PsPlayer2.so\) exceeded the call time of 0.300 s in )"
+                      "PsGetTurn" +
+                          kRound},
         IsolatedFault{"sleep PsEndRound 1 0",
                       2,
                       {"--call-time=0.3"},
@@ -174,11 +183,12 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
                            "--openings=openings.txt", "--isolate"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<json> record = Record(a);
-  ASSERT_EQ(record.size(), 14u);
+  ASSERT_EQ(record.size(), 16u);
   EXPECT_EQ(record[0]["type"], "match");
-  EXPECT_EQ(record[0]["players"][1]["name"], "Mopsy");
+  EXPECT_EQ(record[2]["type"], "player");
+  EXPECT_EQ(record[2]["name"], "Mopsy");
   int tally[3] = {0, 0, 0};
-  for (size_t i = 1; i + 1 < record.size(); ++i) {
+  for (size_t i = 3; i + 1 < record.size(); ++i) {
     const json& round = record[i];
     Board b;
     ResetBoard(b, 6, 6);
@@ -200,8 +210,8 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
     EXPECT_EQ(round["turns"], turns);
     ++tally[round["winner"].get<int>()];
   }
-  EXPECT_EQ(record[2]["opening"], json({2, 5}));
-  EXPECT_EQ(record[3]["opening"], json({4}));
+  EXPECT_EQ(record[4]["opening"], json({2, 5}));
+  EXPECT_EQ(record[5]["opening"], json({4}));
   const std::vector<std::string> log = Lines(a.File("PsLog.txt"));
   std::string last;
   for (const std::string& line : log)
@@ -217,11 +227,20 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
       EXPECT_TRUE(line.contains(key)) << line["type"] << " lacks " << key;
 }
 
+// No bones: every round is a draw, and the end line counts them.
+TEST(Record, TheEndLineCountsDraws) {
+  Arena a(TOSSEL_SO, TOSSEL_SO);
+  ASSERT_EQ(a.Play({"/R=3", "/B=0", "--results=r.jsonl"}).status, 0);
+  json end = Record(a).back();
+  end.erase("elapsed");
+  EXPECT_EQ(end, json::parse(R"({"type":"end","tally":[0,0,3],"rounds":3,"status":0})"));
+}
+
 TEST(Record, PlayerTextsKeepEveryByte) {
   Arena a(FAULTY_SO, FAULTY_SO);
   WriteFile(a.Run() / "fault1.txt", "texts\n");
   ASSERT_EQ(a.Play({"/R=1", "--results=r.jsonl"}).status, 0);
-  const json player = Record(a)[0]["players"][0];
+  const json player = Record(a)[1];
   EXPECT_EQ(player["creator"], "\x1b]0;owned\x07\tX\x7f\xc3\xa9");  // 0xE9 as U+00E9
 }
 
@@ -251,7 +270,7 @@ TEST(Openings, TwoOpeningsGiveDeterministicPlayersTwoRounds) {
   WriteFile(a.Run() / "openings.txt", "3\n5 2\n");
   ASSERT_EQ(a.Play({"/R=2", "--openings=openings.txt", "--results=r.jsonl", "/L=05"}).status, 0);
   const std::vector<json> record = Record(a);
-  EXPECT_NE(record[1]["moves"], record[2]["moves"]);
+  EXPECT_NE(record[3]["moves"], record[4]["moves"]);
   const std::string log = a.File("PsLog.txt");
   EXPECT_NE(log.find("Opening: 5 2\r\n"), std::string::npos);
 }

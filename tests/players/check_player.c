@@ -10,6 +10,7 @@
  *   6 keeps a MiB more after every round
  *   7 fills its name to the last byte, with no 0 byte
  *   8 plays an empty hole (a pass) when it has one
+ *   9 answers CurrVer 1 whatever MaxVer is
  */
 #include <stdlib.h>
 #include <string.h>
@@ -23,7 +24,7 @@ static char *Hoard;                      /* what mode 6 keeps, so no allocation 
 PsBool PsInit(PsInfo *Info) {
   Mode = Info->Size >= 32 ? Info->Param : 0;
   Holes = Info->Size >= 32 ? Info->NumHoles : 6;
-  if (Info->Size >= 32) Info->CurrVer = Info->MaxVer >= 1 ? 1 : Info->MaxVer;
+  if (Info->Size >= 32) Info->CurrVer = Info->MaxVer >= 1 || Mode == 9 ? 1 : Info->MaxVer;
   if (Info->Size >= PS_INFO_SIZE || Mode == 1) {
     strcpy(Info->name, "Checked");
     strcpy(Info->creator, "tests");

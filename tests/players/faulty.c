@@ -16,6 +16,8 @@
  * without end), answerN (answers N), lead0 (answers 0 whenever its store
  * leads), wait (waits until the file "go" exists). The line "texts" gives
  * it a name, creator and description full of control characters.
+ * Built with FAULT_LINE defined, that line applies when there is no file:
+ * tournaments run the player where they choose.
  */
 #include <signal.h>
 #include <stdio.h>
@@ -81,6 +83,9 @@ PsBool PsInit(PsInfo *Info) {
       sscanf(line, "%31s %31s %d %d", Action, Entry, &FaultRound, &FaultTurn);
   }
   if (f != NULL) fclose(f);
+#ifdef FAULT_LINE
+  if (f == NULL) sscanf(FAULT_LINE, "%31s %31s %d %d", Action, Entry, &FaultRound, &FaultTurn);
+#endif
   Info->CurrVer = 1;
   if (Texts) {
     SetText(Info->name, sizeof Info->name, "Evil\r\nROUND 99\x1b[2J");

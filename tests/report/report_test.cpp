@@ -107,6 +107,22 @@ TEST(MatchRecord, BadLines) {
   auto broken = ReadMatchRecord(std::string(kRecord) + "{\"type\":\"round\",\n");
   ASSERT_TRUE(std::holds_alternative<std::string>(broken));
   EXPECT_NE(std::get<std::string>(broken).find("line 6"), std::string::npos);
+  const std::string match = std::string(kRecord).substr(0, std::string(kRecord).find('\n') + 1);
+  const std::pair<std::string, std::string> hostile[] = {
+      {"{\"type\":5}", "line 2: \"type\" is not a text"},
+      {"5", "line 2: not a JSON object"},
+      {R"({"type":"round","round":0,"opening":[],"moves":[[1,9]],"end":"","stores":[0,0],"winner":0})",
+       "line 2: \"moves\" item 1 is out of place"},
+      {R"({"type":"fault","round":"1","player":1,"kind":"crash","report":""})",
+       "line 2: \"round\" is not an integer from 0 to 2147483647 or null"},
+      {R"({"type":"player","player":3,"name":"x"})",
+       "line 2: \"player\" is not an integer from 1 to 2"},
+  };
+  for (const auto& [line, why] : hostile) {
+    auto bad = ReadMatchRecord(match + line + "\n");
+    ASSERT_TRUE(std::holds_alternative<std::string>(bad)) << line;
+    EXPECT_EQ(std::get<std::string>(bad), why);
+  }
   auto missing = WriteMatchReport("/nonexistent/record.jsonl", "/nonexistent/out.html");
   ASSERT_TRUE(missing);
 }
@@ -119,6 +135,8 @@ TEST(Page, ScriptSafe) {
   // The first "</script" after the data's start closes the data itself.
   const size_t close = page.find("</script", data);
   EXPECT_EQ(page.substr(close - 1, 1), "}");
+  // No "<" at all within the data ("<!--<script>" would hold the element open).
+  EXPECT_EQ(page.substr(data, close - data).find('<'), std::string::npos);
   EXPECT_NE(page.find("Bob&lt;/script&gt;"), std::string::npos);
   EXPECT_NE(page.find("href=\"#round-1\""), std::string::npos);
 }

@@ -1,0 +1,23 @@
+// Resuming a tournament from its folder alone: the settings come from the
+// results file; settings given again on the command line must be the
+// ones recorded, and each that differs is named with both values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "schedule.h"
+
+struct ResumeError {
+  int status = 0;  // 0: none; 3 the file cannot be used; 64 settings differ
+  std::string text;
+};
+
+// The settings of DIR/results.jsonl into `out`. `given` holds the command
+// line's settings, `given_keys` the keys of the results file's settings
+// that the command line named ("pairs", "players", ...).
+ResumeError ResumeSettings(const std::string& dir, const TournamentSettings& given,
+                           const std::vector<std::string>& given_keys, TournamentSettings& out);
+
+// A word as a POSIX shell reads it back unchanged.
+std::string ShellWord(const std::string& word);

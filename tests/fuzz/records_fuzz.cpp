@@ -1,0 +1,31 @@
+// libFuzzer target for the record readers: any text, read as a referee
+// match record (the report's reader) and as an arena results file (the
+// reader resume, merge and the report use, then the verdict drawn from
+// it), must give a report or one error line, never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <variant>
+
+#include "record_reader.h"
+#include "records.h"
+#include "verdict.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const auto match = ReadMatchRecord(text);
+  if (const auto* error = std::get_if<std::string>(&match))
+    if (error->empty() || error->find('\n') != std::string::npos) std::abort();
+
+  Ledger ledger;
+  long valid = 0;
+  const std::string error = ParseResults(text, "results.jsonl", ledger, valid);
+  if (error.find('\n') != std::string::npos) std::abort();
+  if (!error.empty()) return 0;
+  TournamentSettings s;
+  if (!SettingsFromJson(ledger.settings, s).empty()) std::abort();  // checked on loading
+  const Summary sum = Summarise(s, ledger, true);
+  VerdictText(s, ledger, sum);
+  return 0;
+}

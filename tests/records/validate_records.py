@@ -1,0 +1,90 @@
+"""Real records of every kind checked with a standard JSON Schema validator
+(python3-jsonschema) against the schemas in doc/: the referee's match record
+in-process, isolated, with openings and with each kind of fault, and the
+arena's results.jsonl with the match records of its referee runs. The
+schemas themselves are checked against their meta-schema first.
+
+usage: validate_records.py PITSOW PITSOW_ARENA TOSSEL_SO FAULTY_SO INIT_CRASH_SO DOC_DIR
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+import jsonschema
+
+PITSOW, ARENA, TOSSEL, FAULTY, INIT_CRASH, DOC = sys.argv[1:7]
+
+
+def validator(name):
+    with open(os.path.join(DOC, name), encoding="utf-8") as f:
+        schema = json.load(f)
+    jsonschema.Draft202012Validator.check_schema(schema)
+    assert schema["$id"].startswith("urn:pitsow:"), schema["$id"]
+    return jsonschema.Draft202012Validator(schema)
+
+
+def lines(path):
+    with open(path, encoding="utf-8") as f:
+        return [json.loads(line) for line in f]
+
+
+def check(validator_, path, first):
+    record = lines(path)
+    assert record and record[0]["type"] == first, f"{path}: starts with {record[:1]}"
+    for number, line in enumerate(record, 1):
+        errors = sorted(validator_.iter_errors(line), key=str)
+        assert not errors, f"{path}, line {number}: {errors[0].message}"
+    return record
+
+
+def referee(folder, fault, *options):
+    """One match of the faulty player (as player 1) against Tossel."""
+    os.makedirs(folder)
+    if fault:
+        with open(os.path.join(folder, "fault1.txt"), "w") as f:
+            f.write(fault + "\n")
+    with open(os.path.join(folder, "openings.txt"), "w") as f:
+        f.write("1 3\n$2, %101\n")
+    args = [PITSOW, "--player1=" + FAULTY, "--player2=" + TOSSEL, "/R=3", "/L=00",
+            "--quiet", "--results=r.jsonl", *options]
+    subprocess.run(args, cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=120, check=False)
+    return os.path.join(folder, "r.jsonl")
+
+
+def main():
+    match = validator("match-record.schema.json")
+    results = validator("results.schema.json")
+    with tempfile.TemporaryDirectory() as tmp:
+        kinds = {
+            "in-process": ("", []),
+            "isolated": ("", ["--isolate"]),
+            "openings": ("", ["--isolate", "--openings=openings.txt"]),
+            "crash-get-turn": ("segv PsGetTurn 1 3", ["--isolate"]),
+            "crash-init": ("segv PsInit -1 0", ["--isolate"]),
+            "crash-done": ("segv PsDone -1 0", ["--isolate"]),
+            "hang": ("hang PsGetTurn 0 2", ["--isolate", "--move-time=0.2"]),
+            "rejected": ("answer9 PsGetTurn 0 2", ["--isolate", "--forfeit"]),
+        }
+        for name, (fault, options) in kinds.items():
+            record = check(match, referee(os.path.join(tmp, name), fault, *options), "match")
+            assert record[-1]["type"] == "end", name
+            print(f"{name}: {len(record)} lines valid")
+        out = os.path.join(tmp, "arena")
+        subprocess.run([ARENA, "--out", out, "--pairs", "3", "--quiet", "--max-faults", "2",
+                        "T=" + TOSSEL, "I=" + INIT_CRASH, "F=" + FAULTY],
+                       stdout=subprocess.DEVNULL, timeout=300, check=True)
+        record = check(results, os.path.join(out, "results.jsonl"), "tournament")
+        assert any(line["type"] == "fault" for line in record)
+        runs = 0
+        for folder, _, files in os.walk(os.path.join(out, "matches")):
+            if "match.jsonl" in files:
+                check(match, os.path.join(folder, "match.jsonl"), "match")
+                runs += 1
+        print(f"arena: {len(record)} lines and {runs} referee records valid")
+
+
+if __name__ == "__main__":
+    main()
