@@ -4,9 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -16,7 +15,6 @@
 #include "record_check.h"
 #include "record_reader.h"
 #include "render.h"
-#include "openings.h"
 #include "report_adapter.h"
 #include "resume.h"
 #include "runner.h"
@@ -211,10 +209,8 @@ int Tournament(int argc, char** argv) {
   }
   if (!s.openings_file.empty()) {
     s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
-    std::vector<Opening> lines;
-    if (auto e = ReadOpenings(s.openings_file, s.holes, s.bones, lines))
-      return Usage("--openings: " + e->text.substr(e->text.find(' ') + 1));
-    s.opening_lines.assign(lines.begin(), lines.end());
+    const std::string e = LoadOpenings(s.openings_file, s.holes, s.bones, s.opening_lines);
+    if (!e.empty()) return Usage("--openings: " + e);
   } else if (!RandomOpening(s.holes, s.bones, s.random_openings, s.seed, 0)) {
     return Usage("--random-openings: no opening of that many moves leaves the round open");
   }
@@ -228,11 +224,13 @@ int Tournament(int argc, char** argv) {
     // Only the settings named on the command line are checked; the rest
     // come from the folder.
     static const std::vector<std::pair<std::string, std::string>> kKeys = {
-        {"PLAYER", "players"},       {"--format", "format"},         {"--pairs", "pairs"},
-        {"--holes", "holes"},        {"--bones", "bones"},           {"--max-turns", "max_turns"},
-        {"--openings", "openings"},  {"--random-openings", "openings"}, {"--seed", "openings"},
-        {"--sprt", "sprt"},          {"--shard", "shard"},           {"--move-time", "move_time"},
-        {"--memory", "memory_mb"},   {"--max-faults", "max_faults"}};
+        {"PLAYER", "players"},      {"--format", "format"},
+        {"--pairs", "pairs"},       {"--holes", "holes"},
+        {"--bones", "bones"},       {"--max-turns", "max_turns"},
+        {"--openings", "openings"}, {"--random-openings", "openings"},
+        {"--seed", "openings"},     {"--sprt", "sprt"},
+        {"--shard", "shard"},       {"--move-time", "move_time"},
+        {"--memory", "memory_mb"},  {"--max-faults", "max_faults"}};
     std::vector<std::string> given;
     for (const auto& [option, key] : kKeys)
       if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())

@@ -1,6 +1,7 @@
 #include "records.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 
 #include "match_record.h"
 #include "record_check.h"
@@ -48,7 +48,8 @@ std::string Bytes(const Json& text) {
 
 Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
-  for (const PlayerSpec& p : s.players) players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
+  for (const PlayerSpec& p : s.players)
+    players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
   Json openings = s.openings_file.empty()
                       ? Json{{"random", s.random_openings}, {"seed", s.seed}}
                       : Json{{"file", Text(s.openings_file)}, {"lines", s.opening_lines.size()}};

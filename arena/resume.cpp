@@ -38,17 +38,24 @@ ResumeError ResumeSettings(const std::string& dir, const TournamentSettings& giv
               mine.value(key, Json()).dump(-1, ' ', false, Json::error_handler_t::replace) +
               " given";
   }
-  if (!differ.empty())
-    return {kExitUsage, path + " was written with other settings: " + differ};
+  if (!differ.empty()) return {kExitUsage, path + " was written with other settings: " + differ};
   if (!out.openings_file.empty()) {
-    std::vector<Opening> lines;
-    if (auto e = ReadOpenings(out.openings_file, out.holes, out.bones, lines))
-      return {kExitIoError, e->text.substr(e->text.find(' ') + 1)};
-    out.opening_lines.assign(lines.begin(), lines.end());
+    if (std::string e = LoadOpenings(out.openings_file, out.holes, out.bones, out.opening_lines);
+        !e.empty())
+      return {kExitIoError, e};
     if (Json(out.opening_lines.size()) != ledger.settings["openings"].value("lines", Json()))
       return {kExitUsage, out.openings_file + " has changed since the run began"};
   }
   return {};
+}
+
+std::string LoadOpenings(const std::string& path, int holes, int bones,
+                         std::vector<std::vector<int>>& lines) {
+  std::vector<Opening> read;
+  if (auto e = ReadOpenings(path, holes, bones, read))
+    return e->text.substr(e->text.find(' ') + 1);  // without the referee's name
+  lines.assign(read.begin(), read.end());
+  return "";
 }
 
 std::string ShellWord(const std::string& word) {

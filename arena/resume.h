@@ -19,5 +19,10 @@ struct ResumeError {
 ResumeError ResumeSettings(const std::string& dir, const TournamentSettings& given,
                            const std::vector<std::string>& given_keys, TournamentSettings& out);
 
+// The openings of a file, read with the referee's grammar and checks; an
+// error naming the file and the line.
+std::string LoadOpenings(const std::string& path, int holes, int bones,
+                         std::vector<std::vector<int>>& lines);
+
 // A word as a POSIX shell reads it back unchanged.
 std::string ShellWord(const std::string& word);

@@ -388,8 +388,8 @@ struct Arena {
   void Watchdog(Running& r) {
     Kill(r);
     Consume(r);
-    const double limit = opt.run_limit > 0 ? opt.run_limit
-                                           : RunLimit(s, static_cast<long>(r.job.pairs.size()));
+    const double limit =
+        opt.run_limit > 0 ? opt.run_limit : RunLimit(s, static_cast<long>(r.job.pairs.size()));
     Write({{"type", "watchdog"},
            {"pairing", r.job.pairing},
            {"seat", r.job.seat},

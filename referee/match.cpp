@@ -137,7 +137,8 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
       FailIo("pitsow: " + *reason);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-      FailIo("pitsow: " + ref.options.results + " is not a regular file; the record is not written");
+      FailIo("pitsow: " + ref.options.results +
+             " is not a regular file; the record is not written");
     ref.record = {fd, "'" + ref.options.results + "'"};
   }
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));

@@ -84,15 +84,15 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int
                                   std::vector<Opening>& openings) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return Error{"pitsow: cannot read the openings file " + path};
-  if (!S_ISREG(st.st_mode)) return Error{"pitsow: the openings file " + path + " is not a regular file"};
+  if (!S_ISREG(st.st_mode))
+    return Error{"pitsow: the openings file " + path + " is not a regular file"};
   std::ifstream in(path, std::ios::binary);
   if (!in) return Error{"pitsow: cannot read the openings file " + path};
   std::string line;
   bool tooLong = false;
   for (int number = 1; NextLine(in, line, tooLong); ++number) {
     const std::string where = "pitsow: " + path + ", line " + std::to_string(number) + ": ";
-    if (tooLong)
-      return Error{where + "longer than " + std::to_string(kMaxLineBytes) + " bytes"};
+    if (tooLong) return Error{where + "longer than " + std::to_string(kMaxLineBytes) + " bytes"};
     const std::optional<Opening> opening = ParseOpening(line);
     if (!opening) return Error{where + "not a list of holes: " + Shown(line)};
     if (opening->empty()) continue;  // a blank line

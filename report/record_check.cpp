@@ -108,11 +108,10 @@ Why MatchRecordLine(const J& l, const std::string& type) {
   if (type == "round")
     return First({Int(l, "round", 0, kMax), Array(l, "opening", 0, IntItem<J>(1, 6)),
                   Array(l, "moves", 0, Move<J>), Str(l, "end"),
-                  Array(l, "stores", 2, IntItem<J>(0, kMax)), Int(l, "winner", 0, 2),
-                  Rejected(l)});
+                  Array(l, "stores", 2, IntItem<J>(0, kMax)), Int(l, "winner", 0, 2), Rejected(l)});
   if (type == "fault")
-    return First({Int(l, "round", 0, kMax, true), Int(l, "player", 1, 2), Str(l, "kind"),
-                  Str(l, "report")});
+    return First(
+        {Int(l, "round", 0, kMax, true), Int(l, "player", 1, 2), Str(l, "kind"), Str(l, "report")});
   if (type == "end")
     return First({Array(l, "tally", 3, IntItem<J>(0, kMax)), Int(l, "rounds", 0, kMax),
                   Num(l, "elapsed"), Int(l, "status", 0, 255)});
@@ -151,8 +150,8 @@ Why ResultsLine(const J& l, const std::string& type) {
     return First({Num(l, "llr"), Num(l, "lower"), Num(l, "upper"), Int(l, "pairs", 0, INT64_MAX)});
   if (type == "end") return Str(l, "reason");
   if (type == "watchdog")
-    return First({Int(l, "pairing", 0, kMax), Int(l, "seat", 0, 1), Num(l, "limit"),
-                  Str(l, "match")});
+    return First(
+        {Int(l, "pairing", 0, kMax), Int(l, "seat", 0, 1), Num(l, "limit"), Str(l, "match")});
   return "unknown \"type\" " + type;
 }
 

@@ -145,7 +145,8 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
     if (text.find_first_not_of(" \t") == std::string::npos) continue;
     try {
       const json line = json::parse(text);
-      if (const auto why = CheckMatchLine(line)) return "line " + std::to_string(lineNo) + ": " + *why;
+      if (const auto why = CheckMatchLine(line))
+        return "line " + std::to_string(lineNo) + ": " + *why;
       const std::string type = line.at("type").get<std::string>();
       if (type == "match") {
         if (sawMatch) return "line " + std::to_string(lineNo) + ": a second match line";

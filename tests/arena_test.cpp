@@ -6,10 +6,10 @@
 #include <cmath>
 #include <set>
 
+#include "openings.h"
 #include "records.h"
 #include "report_adapter.h"
 #include "stats.h"
-#include "openings.h"
 #include "test_dir.h"
 #include "verdict.h"
 
@@ -126,27 +126,36 @@ TEST(ArenaSchedule, RandomOpenings) {
 TEST(ArenaRecords, ResultsReadBack) {
   TestDir dir;
   TournamentSettings s;
-  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  // Labels and paths are bytes, any byte, and come back as they went.
+  s.players = {{"A\xff", "/a\x01.so"}, {"B", "/b.so"}};
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
   ResultsFile f;
   ASSERT_EQ(OpenResults(path, -1, f), "");
-  ASSERT_EQ(AppendLine(f, {{"type", "tournament"}, {"settings", SettingsToJson(s)}}), "");
+  ASSERT_EQ(AppendLine(f, {{"type", "tournament"},
+                           {"program", "pitsow-arena"},
+                           {"version", "1"},
+                           {"settings", SettingsToJson(s)}}),
+            "");
   // Pair 0: A wins as player 1, draws as player 2. Pair 1: A loses both.
   const int winners[4] = {1, 0, 2, 1};
   for (int i = 0; i < 4; ++i) {
     const Slot slot{0, i / 2, i % 2};
     ASSERT_EQ(
-        AppendLine(f, RoundToJson(s, slot, {{"winner", winners[i]}, {"end", "majority"}}, "m")),
+        AppendLine(
+            f, RoundToJson(s, slot,
+                           {{"winner", winners[i]}, {"end", "majority"}, {"stores", {0, 0}}}, "m")),
         "");
   }
   ASSERT_EQ(AppendLine(f, {{"type", "fault"},
                            {"pairing", 0},
                            {"pair", 1},
                            {"seat", 1},
-                           {"player", "A"},
+                           {"player", "A\xc3\xbf"},
                            {"kind", "crash"},
-                           {"report", "crashed"}}),
+                           {"round", 1},
+                           {"report", "crashed"},
+                           {"match", "m"}}),
             "");
   CloseResults(f);
   const std::string whole = ReadFile(path);
@@ -160,6 +169,8 @@ TEST(ArenaRecords, ResultsReadBack) {
   TournamentSettings back;
   ASSERT_EQ(SettingsFromJson(ledger.settings, back), "");
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
+  EXPECT_EQ(back.players[0].label, "A\xff");
+  EXPECT_EQ(back.players[0].file, "/a\x01.so");
 
   const Summary sum = Summarise(s, ledger, false);
   EXPECT_EQ(sum.rounds, 4);
