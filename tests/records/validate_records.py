@@ -71,6 +71,8 @@ def main():
         for name, (fault, options) in kinds.items():
             record = check(match, referee(os.path.join(tmp, name), fault, *options), "match")
             assert record[-1]["type"] == "end", name
+            assert name != "hang" or record[-3]["kind"] == "timeout", record
+            assert name != "rejected" or any("rejected" in line for line in record), record
             print(f"{name}: {len(record)} lines valid")
         out = os.path.join(tmp, "arena")
         subprocess.run([ARENA, "--out", out, "--pairs", "3", "--quiet", "--max-faults", "2",
