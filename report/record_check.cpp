@@ -177,10 +177,11 @@ std::optional<std::string> CheckResultsLine(const J& line) {
 template <class J>
 std::optional<std::string> CheckTournamentSettings(const J& s) {
   const auto player = [](const J& p) { return !Str(p, "label") && !Str(p, "file"); };
-  if (Why w = First({Array(s, "players", 0, player), Str(s, "format"), Int(s, "pairs", 0, kMax),
-                     Int(s, "holes", 1, 6), Int(s, "bones", 0, kMax), Int(s, "max_turns", 1, kMax),
-                     Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
-                     Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
+  if (Why w =
+          First({Array(s, "players", 0, player), Str(s, "format"), Int(s, "pairs", 0, 100000000),
+                 Int(s, "holes", 1, 6), Int(s, "bones", 0, 178956970), Int(s, "max_turns", 1, kMax),
+                 Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
+                 Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
     return "settings: " + *w;
   if (s.at("players").size() < 2) return std::string("settings: fewer than two players");
   const J& o = s.at("openings");

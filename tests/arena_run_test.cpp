@@ -163,6 +163,9 @@ TEST(ArenaRun, InterruptAndResume) {
   const Results cut = Load(file);
   EXPECT_EQ(cut.end, "interrupted");
   EXPECT_NE(ReadFile(dir / "o1").find("(interrupted)"), std::string::npos);
+  const std::string said = ReadFile(dir / "o1");
+  EXPECT_EQ(said.substr(said.rfind('\n', said.size() - 2) + 1),
+            "Resume with: pitsow-arena --resume " + (dir / "t").string() + "\n");
   std::vector<std::string> again = args;
   again.push_back("--resume");
   ASSERT_EQ(Arena(dir, again).status, 0);
