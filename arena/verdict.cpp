@@ -150,6 +150,14 @@ std::string OpeningsLine(const TournamentSettings& s) {
          std::to_string(s.seed);
 }
 
+std::string PentaCounts(const char* what, int64_t pairs, const Penta& c) {
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "%s %ld: LL %ld, LD %ld, DD+WL %ld, WD %ld, WW %ld", what,
+                static_cast<long>(pairs), static_cast<long>(c[0]), static_cast<long>(c[1]),
+                static_cast<long>(c[2]), static_cast<long>(c[3]), static_cast<long>(c[4]));
+  return buf;
+}
+
 // A pairing's statistics: what was distinct, then Elo with error bars over
 // each distinct pair once, with a warning beside them when repeats are many.
 std::string PairingText(const PairingCounts& pc) {
@@ -177,13 +185,10 @@ std::string PairingText(const PairingCounts& pc) {
            ") repeat an earlier round: too few openings for the pairs; the error bars count "
            "each distinct pair once\n";
   if (pairs == 0) return out;
-  const Penta& c = pc.penta;
-  std::snprintf(buf, sizeof buf,
-                "  pairs %ld: LL %ld, LD %ld, DD+WL %ld, WD %ld, WW %ld; pair Elo %s +/- %s, "
-                "nElo %s +/- %s\n",
-                static_cast<long>(pairs), static_cast<long>(c[0]), static_cast<long>(c[1]),
-                static_cast<long>(c[2]), static_cast<long>(c[3]), static_cast<long>(c[4]),
-                Signed(p.elo, 2).c_str(), Fixed(p.elo_error, 2).c_str(), Signed(p.nelo, 2).c_str(),
+  out += "  " + PentaCounts("pairs", pairs, pc.penta);
+  if (distinct < pairs) out += " (" + PentaCounts("distinct", distinct, pc.penta_distinct) + ")";
+  std::snprintf(buf, sizeof buf, "; pair Elo %s +/- %s, nElo %s +/- %s\n", Signed(p.elo, 2).c_str(),
+                Fixed(p.elo_error, 2).c_str(), Signed(p.nelo, 2).c_str(),
                 Fixed(p.nelo_error, 2).c_str());
   return out + buf;
 }
