@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "exit_status.h"
+#include "openings_space.h"
 #include "parse_command_line.h"
 #include "record_check.h"
 #include "record_reader.h"
@@ -56,7 +57,12 @@ int Stats(int argc, char** argv) {
   auto* p = app.add_option("--penta", penta,
                            "pair counts (pair scores 0, 1/4, 1/2, 3/4, 1): LL,LD,DD+WL,WD,WW");
   w->excludes(p);
-  app.add_option("--sprt", sprt, "sequential test: elo0=0,elo1=5,alpha=0.05,beta=0.05");
+  std::string model = "logistic";
+  app.add_option("--sprt", sprt,
+                 "sequential test, elo0/elo1 in logistic Elo: elo0=0,elo1=5,alpha=0.05,beta=0.05");
+  app.add_option("--sprt-model", model, "what elo0/elo1 mean: logistic or normalized Elo")
+      ->check(CLI::IsMember({"logistic", "normalized"}))
+      ->capture_default_str();
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (wdl.empty() && penta.empty()) return Usage("stats: give --wdl or --penta");
   SprtSpec spec;
@@ -64,6 +70,7 @@ int Stats(int argc, char** argv) {
     const std::string e = ParseSprt(sprt, spec);
     if (!e.empty()) return Usage("--sprt: " + e);
   }
+  spec.normalized = model == "normalized";
   if (!wdl.empty()) {
     std::array<int64_t, 3> c{};
     if (!SplitCounts(wdl, c)) return Usage("--wdl: expected W,D,L");
@@ -119,9 +126,10 @@ int Tournament(int argc, char** argv) {
                  "round-robin (every pair) or gauntlet (the first against each other)")
       ->check(CLI::IsMember({"round-robin", "gauntlet"}))
       ->capture_default_str();
-  app.add_option("--pairs", s.pairs, "pairs of rounds per pairing")
-      ->check(CLI::Range(1, 100000000))
-      ->capture_default_str();
+  auto* pairs = app.add_option("--pairs", s.pairs,
+                               "pairs of rounds per pairing (with --sprt: a cap, none by default)")
+                    ->check(CLI::Range(1, 100000000))
+                    ->capture_default_str();
   app.add_option("--holes", s.holes, "holes per side")
       ->check(CLI::Range(1, 6))
       ->capture_default_str();
@@ -133,8 +141,11 @@ int Tournament(int argc, char** argv) {
       ->capture_default_str();
   auto* file = app.add_option("--openings", s.openings_file, "openings file (the referee's format)")
                    ->check(CLI::ExistingFile);
-  app.add_option("--random-openings", s.random_openings, "K random moves from the filled board")
-      ->check(CLI::Range(0, 1000))
+  std::string random_openings = "auto";
+  app.add_option("--random-openings", random_openings,
+                 "K random moves from the filled board, each opening once per pairing before "
+                 "any repeats; auto: the fewest moves with more openings than pairs")
+      ->check(CLI::IsMember({"auto"}) | CLI::Range(0, 1000))
       ->capture_default_str()
       ->excludes(file);
   app.add_option("--seed", s.seed, "seed of the random openings")->capture_default_str();
@@ -148,8 +159,14 @@ int Tournament(int argc, char** argv) {
   app.add_option("--max-faults", s.max_faults, "faults that retire a player")
       ->check(CLI::Range(1, 1000000000))
       ->capture_default_str();
+  std::string sprt_model = "logistic";
   app.add_option("--sprt", sprt,
-                 "sequential test (two players): elo0=0,elo1=5,alpha=0.05,beta=0.05");
+                 "sequential test (two players), elo0/elo1 in logistic Elo: "
+                 "elo0=0,elo1=5,alpha=0.05,beta=0.05; runs until it decides");
+  app.add_option("--sprt-model", sprt_model,
+                 "what elo0/elo1 of --sprt mean: logistic Elo, or normalized Elo")
+      ->check(CLI::IsMember({"logistic", "normalized"}))
+      ->capture_default_str();
   app.add_option("--out", o.out_dir, "output folder")->capture_default_str();
   std::string resume_dir;
   app.add_option("--resume", resume_dir,
@@ -197,7 +214,11 @@ int Tournament(int argc, char** argv) {
     SprtSpec spec;
     const std::string e = ParseSprt(sprt, spec);
     if (!e.empty()) return Usage("--sprt: " + e);
+    spec.normalized = sprt_model == "normalized";
     s.sprt = spec;
+    if (pairs->count() == 0) s.pairs = 0;  // until the test decides
+  } else if (sprt_model != "logistic") {
+    return Usage("--sprt-model needs --sprt");
   }
   if (!shard.empty()) {
     int k = 0, n = 0;
@@ -211,8 +232,14 @@ int Tournament(int argc, char** argv) {
     s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
     const std::string e = LoadOpenings(s.openings_file, s.holes, s.bones, s.opening_lines);
     if (!e.empty()) return Usage("--openings: " + e);
-  } else if (!RandomOpening(s.holes, s.bones, s.random_openings, s.seed, 0)) {
-    return Usage("--random-openings: no opening of that many moves leaves the round open");
+  } else {
+    s.random_openings = random_openings == "auto" ? -1 : std::stoi(random_openings);
+    const OpeningDepth d = ChooseOpeningDepth(s.holes, s.bones, s.random_openings, s.pairs);
+    if (d.distinct == 0)
+      return Usage("--random-openings: no opening of that many moves leaves the round open");
+    s.opening_depth = d.depth;
+    s.opening_distinct = d.distinct;
+    if (!d.warning.empty()) std::fprintf(stderr, "pitsow-arena: warning: %s\n", d.warning.c_str());
   }
   if (o.referee.empty()) o.referee = Beside("pitsow");
   o.referee = fs::absolute(o.referee).string();

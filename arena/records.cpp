@@ -12,6 +12,7 @@
 
 #include "match_record.h"
 #include "record_check.h"
+#include "pair_tally.h"
 
 namespace {
 
@@ -50,23 +51,34 @@ Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
   for (const PlayerSpec& p : s.players)
     players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
-  Json openings = s.openings_file.empty()
-                      ? Json{{"random", s.random_openings}, {"seed", s.seed}}
-                      : Json{{"file", Text(s.openings_file)}, {"lines", s.opening_lines.size()}};
+  Json openings =
+      s.openings_file.empty()
+          ? Json{{"random", s.random_openings < 0 ? Json("auto") : Json(s.random_openings)},
+                 {"depth", s.opening_depth},
+                 {"distinct", s.opening_distinct},
+                 {"seed", s.seed}}
+          : Json{{"file", Text(s.openings_file)}, {"lines", s.opening_lines.size()}};
   Json sprt = nullptr;
   if (s.sprt)
     sprt = {{"elo0", s.sprt->elo0},
             {"elo1", s.sprt->elo1},
             {"alpha", s.sprt->alpha},
-            {"beta", s.sprt->beta}};
+            {"beta", s.sprt->beta},
+            {"model", s.sprt->normalized ? "normalized" : "logistic"}};
   Json shard = nullptr;
   if (s.shards > 1) shard = {s.shard, s.shards};
-  return {{"players", players},       {"format", s.format},
-          {"pairs", s.pairs},         {"holes", s.holes},
-          {"bones", s.bones},         {"max_turns", s.max_turns},
-          {"openings", openings},     {"sprt", sprt},
-          {"shard", shard},           {"move_time", s.move_time},
-          {"memory_mb", s.memory_mb}, {"max_faults", s.max_faults}};
+  return {{"players", players},
+          {"format", s.format},
+          {"pairs", s.pairs > 0 ? Json(s.pairs) : Json()},
+          {"holes", s.holes},
+          {"bones", s.bones},
+          {"max_turns", s.max_turns},
+          {"openings", openings},
+          {"sprt", sprt},
+          {"shard", shard},
+          {"move_time", s.move_time},
+          {"memory_mb", s.memory_mb},
+          {"max_faults", s.max_faults}};
 }
 
 std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
@@ -76,7 +88,7 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     for (const Json& p : j.at("players"))
       s.players.push_back({Bytes(p.at("label")), Bytes(p.at("file"))});
     s.format = j.at("format").get<std::string>();
-    s.pairs = j.at("pairs").get<int>();
+    s.pairs = j.at("pairs").is_null() ? 0 : j.at("pairs").get<int>();
     s.holes = j.at("holes").get<int>();
     s.bones = j.at("bones").get<int>();
     s.max_turns = j.at("max_turns").get<int>();
@@ -84,13 +96,16 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     if (o.contains("file")) {
       s.openings_file = Bytes(o.at("file"));
     } else {
-      s.random_openings = o.at("random").get<int>();
+      s.random_openings = o.at("random").is_string() ? -1 : o.at("random").get<int>();
+      s.opening_depth = o.value("depth", s.random_openings);
+      s.opening_distinct = o.value("distinct", int64_t{0});
       s.seed = o.at("seed").get<uint64_t>();
     }
     if (j.at("sprt").is_object()) {
       const Json& t = j.at("sprt");
       s.sprt = SprtSpec{t.at("elo0").get<double>(), t.at("elo1").get<double>(),
-                        t.at("alpha").get<double>(), t.at("beta").get<double>()};
+                        t.at("alpha").get<double>(), t.at("beta").get<double>(),
+                        t.value("model", "logistic") == "normalized"};
     }
     if (j.at("shard").is_array()) {
       s.shard = j.at("shard")[0].get<int>();
@@ -141,6 +156,8 @@ void Absorb(Ledger& ledger, const Json& line) {
     r.slot = {line.value("pairing", 0), line.value("pair", 0), line.value("seat", 0)};
     r.winner = line.value("winner", 0);
     r.end = line.value("end", "");
+    r.opening = TextHash(line.value("opening", Json::array()).dump());
+    r.moves = TextHash(line.value("moves", Json::array()).dump());
     if (!ledger.rounds.emplace(r.slot, r).second) ++ledger.duplicates;
   } else if (type == "fault") {
     FaultRecord f;
@@ -153,6 +170,8 @@ void Absorb(Ledger& ledger, const Json& line) {
     ledger.faults.push_back(f);
   } else if (type == "retired") {
     ledger.retired[Bytes(line.value("player", Json()))] = line.value("faults", 0);
+  } else if (type == "sprt") {
+    if (ledger.sprt_decision.is_null() && line.contains("decision")) ledger.sprt_decision = line;
   } else if (type == "end") {
     ledger.end = line.value("reason", "");
   } else if (type == "watchdog") {

@@ -19,6 +19,7 @@ struct RoundRecord {
   Slot slot;
   int winner = 0;  // referee terms: 0 draw, 1 player 1, 2 player 2
   std::string end;
+  uint64_t opening = 0, moves = 0;  // hashes of the opening and the moves, as written
 };
 
 struct FaultRecord {
@@ -36,6 +37,7 @@ struct Ledger {
   std::string end;                     // the last end reason, or empty
   int duplicates = 0;                  // rounds seen twice (merge)
   int watchdog = 0;                    // referee runs the watchdog stopped
+  Json sprt_decision;                  // the test's line that crossed a bound, or null
 };
 
 // A label or path as the results file keeps it: each byte the character

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 
+#include "pair_tally.h"
 #include "records.h"
 #include "render.h"
 #include "verdict.h"
@@ -43,10 +44,7 @@ Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
     if (slot.pairing != 0 || slot.seat != 0) continue;
     const auto other = ledger.rounds.find({0, slot.pair, 1});
     if (other == ledger.rounds.end()) continue;
-    const auto outcome = [](int seat, int winner) {
-      return winner == 0 ? 0 : (winner == (seat == 0 ? 1 : 2) ? 1 : -1);
-    };
-    pairs.push_back({slot.pair, 2 + outcome(0, r.winner) + outcome(1, other->second.winner)});
+    pairs.push_back({slot.pair, PairQuarters(r, other->second)});
   }
   // At most a few hundred points: the chart shows the course, not each pair.
   const size_t step = std::max<size_t>(1, pairs.size() / 400);
@@ -87,10 +85,11 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     data.title += (i == 0 ? "" : i + 1 == s.players.size() ? " and " : ", ") + s.players[i].label;
   data.settings = {
       {"format", s.format},
-      {"pairs per pairing", std::to_string(s.pairs)},
+      {"pairs per pairing", s.pairs > 0 ? std::to_string(s.pairs) : "no cap"},
       {"board", std::to_string(s.holes) + " holes of " + std::to_string(s.bones) +
                     " bones, turn limit " + std::to_string(s.max_turns)},
-      {"rounds played", std::to_string(sum.rounds) + " of " + std::to_string(sum.planned)}};
+      {"rounds played",
+       std::to_string(sum.rounds) + (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned))}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
 
   for (size_t i = 0; i < s.players.size(); ++i) {
@@ -102,7 +101,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     row.draws = pc.wdl.draws;
     row.losses = pc.wdl.losses;
     row.scorePercent = Percent(pc.wdl);
-    SetElo(FromWdl(pc.wdl), row.elo, row.eloError);
+    SetElo(FromWdl(pc.wdl_distinct), row.elo, row.eloError);
     row.faults = pc.faults;
     data.standings.push_back(row);
   }
@@ -126,7 +125,8 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     line.winsB = pc.wdl.losses;
     line.scorePercent = Percent(pc.wdl);
     // Pairs over the same opening carry the fairer error bar.
-    SetElo(pc.penta == Penta{} ? FromWdl(pc.wdl) : FromPenta(pc.penta), line.elo, line.eloError);
+    SetElo(pc.penta_distinct == Penta{} ? FromWdl(pc.wdl_distinct) : FromPenta(pc.penta_distinct),
+           line.elo, line.eloError);
     data.pairings.push_back(line);
   }
   if (s.players.size() == 2) data.course = CourseOf(s, ledger);

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "exit_status.h"
 #include "match_record.h"
 #include "record_check.h"
+#include "pair_tally.h"
 #include "records.h"
 #include "verdict.h"
 #include "watchdog.h"
@@ -94,9 +96,11 @@ struct Arena {
   std::deque<Job> queue;
   std::vector<Running> running;
   std::map<std::string, int> fault_counts;
-  Penta sprt_penta{};  // finished pairs so far, for the sequential test
-  std::string stop;    // end reason once decided
-  std::string error;   // a fatal error line
+  PairTally sprt_pairs;        // complete pairs so far, for the sequential test
+  std::vector<int> next_pair;  // per pairing: the first pair not yet queued
+  size_t batch = 1;            // pairs per referee run
+  std::string stop;            // end reason once decided
+  std::string error;           // a fatal error line
   int error_status = 0;
   long rounds_at_start = 0;
   double started = 0, last_draw = 0;
@@ -127,29 +131,40 @@ struct Arena {
     if (stop.empty()) stop = "interrupted";
   }
 
-  // The referee runs still to make: each pairing's pairs in this shard cut
-  // into runs of up to --batch pairs (fewer when that leaves a core idle),
-  // both seats of a cut one after the other, the pairings in turn.
-  void BuildQueue() {
-    std::vector<std::vector<int>> mine(pairings.size());
-    long total = 0;
-    for (size_t p = 0; p < pairings.size(); ++p)
-      for (int k = 0; k < s.pairs; ++k)
-        if (InShard(s, static_cast<int>(p), k)) mine[p].push_back(k);
-    for (const auto& m : mine) total += 2 * static_cast<long>(m.size());
-    const long per_run = (total + opt.concurrency - 1) / opt.concurrency;
-    const size_t batch = static_cast<size_t>(std::max(1L, std::min<long>(opt.batch, per_run)));
-    for (size_t first = 0; first < static_cast<size_t>(s.pairs); first += batch) {
+  // The referee runs still to make come a window of pairs at a time (so a
+  // test without a cap needs no list of them all): each pairing's next
+  // pairs in this shard cut into runs of up to --batch pairs (fewer when
+  // that leaves a core idle), both seats of a cut one after the other, the
+  // pairings in turn.
+  void PlanBatches() {
+    next_pair.assign(pairings.size(), 0);
+    const long total = PlannedRounds(s, false);
+    const long per_run = total < 0 ? opt.batch : (total + opt.concurrency - 1) / opt.concurrency;
+    batch = static_cast<size_t>(std::max(1L, std::min<long>(opt.batch, per_run)));
+  }
+
+  // Queues the next windows until there is a run for every slot; false
+  // when nothing is left to queue or run.
+  bool Refill() {
+    const int cap = s.pairs > 0 ? s.pairs : kUncappedPairs;
+    const auto more = [&] {
+      return std::any_of(next_pair.begin(), next_pair.end(), [&](int k) { return k < cap; });
+    };
+    while (queue.size() < static_cast<size_t>(opt.concurrency) && more()) {
       for (size_t p = 0; p < pairings.size(); ++p) {
+        std::vector<int> mine;
+        int& k = next_pair[p];
+        for (; k < cap && mine.size() < batch; ++k)
+          if (InShard(s, static_cast<int>(p), k)) mine.push_back(k);
         for (int seat = 0; seat < 2; ++seat) {
           Job job{static_cast<int>(p), seat, {}};
-          for (size_t i = first; i < std::min(mine[p].size(), first + batch); ++i)
-            if (!ledger.rounds.count({job.pairing, mine[p][i], seat}))
-              job.pairs.push_back(mine[p][i]);
+          for (int pair : mine)
+            if (!ledger.rounds.count({job.pairing, pair, seat})) job.pairs.push_back(pair);
           if (!job.pairs.empty()) queue.push_back(job);
         }
       }
     }
+    return !queue.empty() || !running.empty();
   }
 
   // Scores every unplayed round of a retired player's pairings as lost.
@@ -158,6 +173,8 @@ struct Arena {
       if (!Retired(static_cast<int>(p))) continue;
       const auto [a, b] = pairings[p];
       const bool ra = ledger.retired.count(Label(a)), rb = ledger.retired.count(Label(b));
+      // Without a cap, a retired player's test ends with its last round.
+      if (s.pairs <= 0 && stop.empty()) stop = "retired";
       for (int k = 0; k < s.pairs; ++k) {
         if (!InShard(s, static_cast<int>(p), k)) continue;
         for (int seat = 0; seat < 2; ++seat) {
@@ -175,27 +192,24 @@ struct Arena {
   }
 
   // After every finished pair of a two-player tournament under the
-  // sequential test: its log-likelihood ratio, and the stop when it leaves
-  // the bounds.
+  // sequential test: its log-likelihood ratio over the distinct pairs, and
+  // the stop when it leaves the bounds, recorded with where it happened.
   void AfterRound(const Slot& slot) {
     if (!s.sprt || s.players.size() != 2 || !stop.empty()) return;
-    const auto mine = ledger.rounds.find(slot);
-    const auto other = ledger.rounds.find({slot.pairing, slot.pair, 1 - slot.seat});
-    if (mine == ledger.rounds.end() || other == ledger.rounds.end()) return;
-    // Quarters of a point A took from the pair: 0..4.
-    auto a_points = [](const RoundRecord& r) {
-      if (r.winner == 0) return 1;
-      return r.winner == (r.slot.seat == 0 ? 1 : 2) ? 2 : 0;
-    };
-    ++sprt_penta[static_cast<size_t>(a_points(mine->second) + a_points(other->second))];
-    long pairs = 0;
-    for (int64_t x : sprt_penta) pairs += x;
-    const SprtState t = Sprt(*s.sprt, sprt_penta);
-    Write({{"type", "sprt"},
-           {"llr", t.llr},
-           {"lower", t.lower},
-           {"upper", t.upper},
-           {"pairs", pairs}});
+    const auto zero = ledger.rounds.find({slot.pairing, slot.pair, 0});
+    const auto one = ledger.rounds.find({slot.pairing, slot.pair, 1});
+    if (zero == ledger.rounds.end() || one == ledger.rounds.end()) return;
+    sprt_pairs.Add(zero->second, one->second);
+    const SprtState t = Sprt(*s.sprt, sprt_pairs.penta_distinct);
+    Json line = {{"type", "sprt"},
+                 {"llr", t.llr},
+                 {"lower", t.lower},
+                 {"upper", t.upper},
+                 {"pairs", sprt_pairs.Pairs()},
+                 {"distinct", sprt_pairs.wdl_distinct.Total() / 2},
+                 {"rounds", ledger.rounds.size()}};
+    if (t.verdict != 0) line["decision"] = t.verdict > 0 ? "H1" : "H0";
+    Write(line);
     if (t.verdict > 0) stop = "sprt-h1";
     if (t.verdict < 0) stop = "sprt-h0";
   }
@@ -437,8 +451,13 @@ struct Arena {
     const long left = sum.planned - sum.rounds;
     const std::string eta = rate > 0 ? Fixed(static_cast<double>(left) / rate, 0) + " s" : "?";
     char line[200];
-    std::snprintf(line, sizeof line, "%ld/%ld rounds, %.1f rounds/s, %s left, faults %zu",
-                  sum.rounds, sum.planned, rate, eta.c_str(), ledger.faults.size());
+    if (sum.planned >= 0)
+      std::snprintf(line, sizeof line, "%ld/%ld rounds, %.1f rounds/s, %s left, faults %zu",
+                    sum.rounds, sum.planned, rate, eta.c_str(), ledger.faults.size());
+    else
+      std::snprintf(line, sizeof line, "%ld rounds, %.1f rounds/s, LLR %.3f, faults %zu",
+                    sum.rounds, rate, Sprt(*s.sprt, sprt_pairs.penta_distinct).llr,
+                    ledger.faults.size());
     if (!tty) {
       std::printf("%s\n", line);
       std::fflush(stdout);
@@ -448,7 +467,9 @@ struct Arena {
     if (drawn_lines > 0) text += "\x1b[" + std::to_string(drawn_lines) + "A";
     text += "\r\x1b[J";
     const int width = 30;
-    const int filled = sum.planned ? static_cast<int>(width * sum.rounds / sum.planned) : width;
+    const int filled = sum.planned > 0   ? static_cast<int>(width * sum.rounds / sum.planned)
+                       : sum.planned < 0 ? 0
+                                         : width;
     text += "[" + std::string(static_cast<size_t>(filled), '#') +
             std::string(static_cast<size_t>(width - filled), '.') + "] " + line + "\n";
     drawn_lines = 1;
@@ -461,7 +482,7 @@ struct Arena {
   }
 
   void Loop() {
-    while (stop.empty() && (!queue.empty() || !running.empty())) {
+    while (stop.empty() && Refill()) {
       if (g_interrupted) {
         stop = "interrupted";
         break;
@@ -528,7 +549,11 @@ RunResult RunTournament(const RunOptions& options) {
                  {"settings", SettingsToJson(s)}});
   for (const FaultRecord& f : arena.ledger.faults) ++arena.fault_counts[f.player];
   if (s.sprt && s.players.size() == 2)
-    arena.sprt_penta = Summarise(s, arena.ledger, false).pairings[0].penta;
+    for (const auto& [slot, r] : arena.ledger.rounds) {
+      if (slot.seat != 0) continue;
+      const auto other = arena.ledger.rounds.find({slot.pairing, slot.pair, 1});
+      if (other != arena.ledger.rounds.end()) arena.sprt_pairs.Add(r, other->second);
+    }
 
   const bool decided = arena.ledger.end == "complete" || arena.ledger.end.rfind("sprt", 0) == 0;
   struct sigaction old_int = {}, old_term = {}, old_chld = {};
@@ -541,8 +566,8 @@ RunResult RunTournament(const RunOptions& options) {
   arena.started = Now();
   arena.rounds_at_start = static_cast<long>(arena.ledger.rounds.size());
   if (!decided) {
+    arena.PlanBatches();
     arena.ScoreRetired();
-    arena.BuildQueue();
     arena.Loop();
     arena.Display(true);
     arena.Write({{"type", "end"}, {"reason", arena.stop}});

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "board.h"
+#include "openings_space.h"
 
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s) {
   std::vector<std::pair<int, int>> out;
@@ -21,10 +22,7 @@ uint64_t SplitMix64(uint64_t& state) {
   return z ^ (z >> 31);
 }
 
-namespace {
-
-// Plays hole m for the mover; false when the hole is missing or empty.
-bool Play(Board& b, int holes, int m) {
+bool PlayOpeningMove(Board& b, int holes, int m) {
   if (m < 1 || m > holes) return false;
   const int me = b.CurPlayer, other = 3 - me;
   if (b.Holes[me][m - 1] <= 0) return false;
@@ -32,8 +30,6 @@ bool Play(Board& b, int holes, int m) {
   if (!r.ExtraMove) b.CurPlayer = other;
   return true;
 }
-
-}  // namespace
 
 std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, uint64_t seed,
                                               int pair) {
@@ -54,7 +50,7 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
         break;
       }
       const int m = filled[SplitMix64(state) % static_cast<uint64_t>(count)];
-      Play(b, holes, m);
+      PlayOpeningMove(b, holes, m);
       opening.push_back(m);
       ended = CheckGame(b, bones);
     }
@@ -68,7 +64,7 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) 
   ResetBoard(b, holes, bones);
   for (int m : opening) {
     if (CheckGame(b, bones)) return "the opening ends the round";
-    if (!Play(b, holes, m)) return "hole " + std::to_string(m) + " is empty or missing";
+    if (!PlayOpeningMove(b, holes, m)) return "hole " + std::to_string(m) + " is empty or missing";
   }
   if (CheckGame(b, bones)) return "the opening ends the round";
   return "";
@@ -77,7 +73,9 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) 
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {
   if (!s.opening_lines.empty())
     return s.opening_lines[static_cast<size_t>(pair) % s.opening_lines.size()];
-  return RandomOpening(s.holes, s.bones, s.random_openings, s.seed, pair)
+  const auto list = ListOpenings(s.holes, s.bones, s.opening_depth, s.seed);
+  if (list && list->count > 0) return list->At(pair % list->count);
+  return RandomOpening(s.holes, s.bones, s.opening_depth, s.seed, pair)
       .value_or(std::vector<int>{});
 }
 

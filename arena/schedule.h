@@ -17,12 +17,17 @@ struct PlayerSpec {
   std::string file;  // absolute
 };
 
+// The most pairs per pairing of a test run without a cap.
+constexpr int kUncappedPairs = 100000000;
+
 struct TournamentSettings {
   std::vector<PlayerSpec> players;
   std::string format = "round-robin";  // or "gauntlet"
-  int pairs = 100;                     // per pairing
+  int pairs = 100;                     // per pairing; 0: no cap (a sequential test)
   int holes = 6, bones = 6, max_turns = 300;
-  int random_openings = 2;  // used when openings_file is empty
+  int random_openings = -1;      // moves asked for, -1: the depth is chosen (auto)
+  int opening_depth = 2;         // moves played when openings_file is empty
+  int64_t opening_distinct = 0;  // distinct openings of that depth (see openings_space.h)
   uint64_t seed = 1;
   std::string openings_file;                    // absolute, or empty
   std::vector<std::vector<int>> opening_lines;  // the file's openings
@@ -37,6 +42,11 @@ struct TournamentSettings {
 // or gauntlet (0,1),(0,2),...
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s);
 
+struct Board;
+// Plays hole m (1..holes) for the mover of an opening; an extra move keeps
+// the mover. False when the hole is missing or empty.
+bool PlayOpeningMove(Board& b, int holes, int m);
+
 // One step of splitmix64.
 uint64_t SplitMix64(uint64_t& state);
 
@@ -50,7 +60,10 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
 // empty or missing hole or ends the round.
 std::string CheckOpening(int holes, int bones, const std::vector<int>& opening);
 
-// The opening of pair `pair`, the same in every pairing.
+// The opening of pair `pair`, the same in every pairing: from the file, or
+// the seed's order of every opening of opening_depth moves, so that no
+// opening comes twice before all have come (drawn at random when there are
+// too many to list).
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair);
 
 // Whether pair `pair` of pairing `pairing` is in this run's shard.

@@ -57,21 +57,19 @@ Estimate EstimateOf(const std::vector<double>& a, const std::vector<double>& c, 
 const std::vector<double> kWdlScores = {1, 0.5, 0};
 const std::vector<double> kPentaScores = {0, 0.25, 0.5, 0.75, 1};
 
-// The log-likelihood of the outcomes under the frequencies that are
-// closest to the observed ones with the expected score s: solves
-// sum p_i (a_i - s) / (1 + theta (a_i - s)) = 0 by bisection (the sum
-// falls as theta rises) and returns the fitted frequencies.
-std::vector<double> FitToScore(const std::vector<double>& a, const std::vector<double>& p,
-                               double s) {
+// The frequencies of greatest likelihood for the observed ones p under the
+// constraint sum q_i d_i = 0: q_i = p_i / (1 + theta d_i), where theta
+// solves sum p_i d_i / (1 + theta d_i) = 0, found by bisection (the sum
+// falls as theta rises).
+std::vector<double> FitToZero(const std::vector<double>& d, const std::vector<double>& p) {
   double lo = -kInf, hi = kInf;
-  for (double ai : a) {
-    const double d = ai - s;
-    if (d > 0) lo = std::max(lo, -1 / d);
-    if (d < 0) hi = std::min(hi, -1 / d);
+  for (double di : d) {
+    if (di > 0) lo = std::max(lo, -1 / di);
+    if (di < 0) hi = std::min(hi, -1 / di);
   }
   auto f = [&](double theta) {
     double sum = 0;
-    for (size_t i = 0; i < a.size(); ++i) sum += p[i] * (a[i] - s) / (1 + theta * (a[i] - s));
+    for (size_t i = 0; i < d.size(); ++i) sum += p[i] * d[i] / (1 + theta * d[i]);
     return sum;
   };
   const double eps = 1e-12;
@@ -84,9 +82,42 @@ std::vector<double> FitToScore(const std::vector<double>& a, const std::vector<d
       h = mid;
   }
   const double theta = (l + h) / 2;
-  std::vector<double> fitted(a.size());
-  for (size_t i = 0; i < a.size(); ++i) fitted[i] = p[i] / (1 + theta * (a[i] - s));
+  std::vector<double> fitted(d.size());
+  for (size_t i = 0; i < d.size(); ++i) fitted[i] = p[i] / (1 + theta * d[i]);
   return fitted;
+}
+
+// The nearest frequencies with the expected score s.
+std::vector<double> FitToScore(const std::vector<double>& a, const std::vector<double>& p,
+                               double s) {
+  std::vector<double> d;
+  for (double ai : a) d.push_back(ai - s);
+  return FitToZero(d, p);
+}
+
+// The nearest frequencies with (mean - 1/2) / sd = t. At the optimum
+// q_i = p_i / (1 + theta psi_i) with psi_i = a_i - 1/2 - t sd / 2 -
+// t (a_i - mean)^2 / (2 sd) (the constraint's gradient, shifted so that
+// sum q_i psi_i is the constraint itself); psi depends on q, so the fit
+// is repeated from the observed frequencies until it stands still.
+std::vector<double> FitToTValue(const std::vector<double>& a, const std::vector<double>& p,
+                                double t) {
+  std::vector<double> q = p, psi(a.size());
+  for (int iteration = 0; iteration < 1000; ++iteration) {
+    double mean = 0, var = 0;
+    for (size_t i = 0; i < a.size(); ++i) mean += q[i] * a[i];
+    for (size_t i = 0; i < a.size(); ++i) var += q[i] * (a[i] - mean) * (a[i] - mean);
+    const double sd = std::sqrt(var);
+    if (!(sd > 0)) break;
+    for (size_t i = 0; i < a.size(); ++i)
+      psi[i] = a[i] - 0.5 - t * sd / 2 - t * (a[i] - mean) * (a[i] - mean) / (2 * sd);
+    const std::vector<double> next = FitToZero(psi, p);
+    double change = 0;
+    for (size_t i = 0; i < a.size(); ++i) change = std::max(change, std::fabs(next[i] - q[i]));
+    q = next;
+    if (change < 1e-13) break;
+  }
+  return q;
 }
 
 }  // namespace
@@ -157,8 +188,14 @@ SprtState SprtOf(const SprtSpec& spec, const std::vector<double>& scores,
   if (real == 0) return st;
   std::vector<double> freq;
   for (double x : c) freq.push_back(x / n);
-  const std::vector<double> p0 = FitToScore(scores, freq, ScoreOfElo(spec.elo0));
-  const std::vector<double> p1 = FitToScore(scores, freq, ScoreOfElo(spec.elo1));
+  // A normalised Elo as a t-value: a pair's spread is sqrt 2 times a
+  // round's (see EstimateOf).
+  const double per_t = (scores.size() == 5 ? std::sqrt(2.0) : 1.0) / kNeloScale;
+  const auto fit = [&](double elo) {
+    return spec.normalized ? FitToTValue(scores, freq, elo * per_t)
+                           : FitToScore(scores, freq, ScoreOfElo(elo));
+  };
+  const std::vector<double> p0 = fit(spec.elo0), p1 = fit(spec.elo1);
   for (size_t i = 0; i < freq.size(); ++i) st.llr += freq[i] * std::log(p1[i] / p0[i]);
   st.llr *= n;
   st.verdict = st.llr >= st.upper ? 1 : st.llr <= st.lower ? -1 : 0;

@@ -37,8 +37,13 @@ double ScoreOfElo(double elo);
 Estimate FromWdl(const Wdl& w);
 Estimate FromPenta(const Penta& p);
 
+// The bounds of the test: elo0 and elo1 are logistic Elo (the expected
+// score of elo is 1 / (1 + 10^(-elo/400))), or with `normalized` normalised
+// Elo, (score - 1/2) / (the spread of one sample's score) times 800 / ln 10
+// (a pair's spread divided by sqrt 2, as for nElo).
 struct SprtSpec {
   double elo0 = 0, elo1 = 5, alpha = 0.05, beta = 0.05;
+  bool normalized = false;
 };
 
 // Parses "elo0=0,elo1=5,alpha=0.05,beta=0.05" (any of the keys, any
@@ -50,7 +55,9 @@ struct SprtState {
   int verdict = 0;  // -1 H0 accepted, +1 H1 accepted, 0 go on
 };
 
-// The generalised SPRT of pair results under the logistic model.
+// The generalised SPRT of pair results: the log-likelihood ratio of the
+// observed counts under the nearest frequencies with the score (logistic)
+// or the normalised Elo (normalized) of elo1 and of elo0.
 SprtState Sprt(const SprtSpec& spec, const Penta& p);
 // The same over single rounds (the trinomial model).
 SprtState Sprt(const SprtSpec& spec, const Wdl& w);

@@ -5,23 +5,10 @@
 #include <cstdio>
 #include <numeric>
 
+#include "openings_space.h"
+#include "pair_tally.h"
+
 namespace {
-
-// Score of A in a round given the seat and the referee's winner.
-int Outcome(int seat, int winner) {  // +1 A won, 0 draw, -1 A lost
-  if (winner == 0) return 0;
-  const int a_as = seat == 0 ? 1 : 2;
-  return winner == a_as ? 1 : -1;
-}
-
-void Count(Wdl& w, int outcome) {
-  if (outcome > 0)
-    ++w.wins;
-  else if (outcome < 0)
-    ++w.losses;
-  else
-    ++w.draws;
-}
 
 double ScoreOf(const Wdl& w) {
   return w.Total() ? (static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws)) /
@@ -45,13 +32,33 @@ std::string EloPm(const Estimate& e) {
 }  // namespace
 
 long PlannedRounds(const TournamentSettings& s, bool all_shards) {
+  if (s.pairs <= 0) return -1;
   long n = 0;
-  const int pairings = static_cast<int>(Pairings(s).size());
-  for (int p = 0; p < pairings; ++p)
-    for (int k = 0; k < s.pairs; ++k)
-      if (all_shards || InShard(s, p, k)) n += 2;
+  const long pairings = static_cast<long>(Pairings(s).size());
+  for (long p = 0; p < pairings; ++p) {
+    if (all_shards || s.shards <= 1) {
+      n += 2L * s.pairs;
+      continue;
+    }
+    // The pairs k < pairs with (p * pairs + k) mod shards = shard - 1.
+    const long base = p * s.pairs % s.shards;
+    const long k0 = (s.shard - 1 - base + s.shards) % s.shards;
+    if (k0 < s.pairs) n += 2 * ((s.pairs - 1 - k0) / s.shards + 1);
+  }
   return n;
 }
+
+namespace {
+
+Wdl Mirror(const Wdl& w) { return {w.losses, w.draws, w.wins}; }
+
+void Add(Wdl& to, const Wdl& w) {
+  to.wins += w.wins;
+  to.draws += w.draws;
+  to.losses += w.losses;
+}
+
+}  // namespace
 
 Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_shards) {
   Summary sum;
@@ -59,31 +66,32 @@ Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_sh
   const size_t n = s.players.size();
   sum.players.resize(n);
   sum.cross.assign(n, std::vector<Wdl>(n));
-  for (const auto& [a, b] : pairings) {
+  std::vector<int64_t> unfinished;
+  const std::vector<PairTally> tallies = TallyPairings(ledger, pairings.size(), unfinished);
+  for (size_t p = 0; p < pairings.size(); ++p) {
+    const PairTally& t = tallies[p];
     PairingCounts pc;
-    pc.a = a;
-    pc.b = b;
+    pc.a = pairings[p].first;
+    pc.b = pairings[p].second;
+    pc.wdl = t.wdl;
+    pc.penta = t.penta;
+    pc.first = t.first;
+    pc.wdl_distinct = t.wdl_distinct;
+    pc.penta_distinct = t.penta_distinct;
+    pc.openings = static_cast<int64_t>(t.openings.size());
+    pc.distinct_rounds = static_cast<int64_t>(t.rounds.size());
+    pc.unfinished = unfinished[p];
+    const auto a = static_cast<size_t>(pc.a), b = static_cast<size_t>(pc.b);
+    Add(sum.players[a].wdl, t.wdl);
+    Add(sum.players[b].wdl, Mirror(t.wdl));
+    Add(sum.players[a].wdl_distinct, t.wdl_distinct);
+    Add(sum.players[b].wdl_distinct, Mirror(t.wdl_distinct));
+    Add(sum.cross[a][b], t.wdl);
+    Add(sum.cross[b][a], Mirror(t.wdl));
+    sum.rounds += static_cast<long>(t.wdl.Total() + unfinished[p]);
+    sum.pairs += static_cast<long>(t.Pairs());
+    sum.unfinished += static_cast<long>(unfinished[p]);
     sum.pairings.push_back(pc);
-  }
-  for (const auto& [slot, r] : ledger.rounds) {
-    if (slot.pairing < 0 || static_cast<size_t>(slot.pairing) >= pairings.size()) continue;
-    PairingCounts& pc = sum.pairings[static_cast<size_t>(slot.pairing)];
-    const int o = Outcome(slot.seat, r.winner);
-    Count(pc.wdl, o);
-    Count(pc.first, r.winner == 0 ? 0 : r.winner == 1 ? 1 : -1);
-    Count(sum.players[static_cast<size_t>(pc.a)].wdl, o);
-    Count(sum.players[static_cast<size_t>(pc.b)].wdl, -o);
-    Count(sum.cross[static_cast<size_t>(pc.a)][static_cast<size_t>(pc.b)], o);
-    Count(sum.cross[static_cast<size_t>(pc.b)][static_cast<size_t>(pc.a)], -o);
-    ++sum.rounds;
-    if (slot.seat == 0) {
-      const auto other = ledger.rounds.find({slot.pairing, slot.pair, 1});
-      if (other != ledger.rounds.end()) {
-        const int total = 2 + o + Outcome(1, other->second.winner);  // 0..4 quarters
-        ++pc.penta[static_cast<size_t>(total)];
-        ++sum.pairs;
-      }
-    }
   }
   for (const FaultRecord& f : ledger.faults) {
     if (static_cast<size_t>(f.slot.pairing) < sum.pairings.size())
@@ -93,13 +101,13 @@ Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_sh
   }
   for (size_t i = 0; i < n; ++i) sum.players[i].retired = ledger.retired.count(s.players[i].label);
   sum.planned = PlannedRounds(s, all_shards);
-  sum.planned_pairs = sum.planned / 2;
+  sum.planned_pairs = sum.planned < 0 ? -1 : sum.planned / 2;
   return sum;
 }
 
 SprtState SprtOf(const TournamentSettings& s, const Summary& sum) {
   Penta p{};
-  if (!sum.pairings.empty()) p = sum.pairings[0].penta;
+  if (!sum.pairings.empty()) p = sum.pairings[0].penta_distinct;
   return Sprt(s.sprt.value_or(SprtSpec{}), p);
 }
 
@@ -119,7 +127,7 @@ std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summa
     std::string line = Pad(s.players[i].label, width, false);
     line += Pad(std::to_string(pc.wdl.Total()), 8) + Pad(std::to_string(pc.wdl.wins), 7) +
             Pad(std::to_string(pc.wdl.draws), 7) + Pad(std::to_string(pc.wdl.losses), 7) +
-            Pad(Percent(ScoreOf(pc.wdl)), 7) + "  " + Pad(EloPm(FromWdl(pc.wdl)), 16) +
+            Pad(Percent(ScoreOf(pc.wdl)), 7) + "  " + Pad(EloPm(FromWdl(pc.wdl_distinct)), 16) +
             Pad(std::to_string(pc.faults), 8);
     if (pc.retired) line += "  retired";
     lines.push_back(line);
@@ -127,15 +135,121 @@ std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summa
   return lines;
 }
 
+namespace {
+
+std::string OpeningsLine(const TournamentSettings& s) {
+  if (!s.openings_file.empty())
+    return "Openings: " + s.openings_file + ", " + std::to_string(s.opening_lines.size()) +
+           " lines";
+  const std::string distinct =
+      s.opening_distinct > kOpeningListLimit
+          ? "more than " + std::to_string(kOpeningListLimit) + " distinct (drawn at random)"
+          : std::to_string(s.opening_distinct) + " distinct";
+  return "Openings: " + std::to_string(s.opening_depth) + " random moves (" +
+         (s.random_openings < 0 ? "auto" : "as asked") + "), " + distinct + ", seed " +
+         std::to_string(s.seed);
+}
+
+std::string PentaCounts(const char* what, int64_t pairs, const Penta& c) {
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "%s %ld: LL %ld, LD %ld, DD+WL %ld, WD %ld, WW %ld", what,
+                static_cast<long>(pairs), static_cast<long>(c[0]), static_cast<long>(c[1]),
+                static_cast<long>(c[2]), static_cast<long>(c[3]), static_cast<long>(c[4]));
+  return buf;
+}
+
+// A pairing's statistics: what was distinct, then Elo with error bars over
+// each distinct pair once, with a warning beside them when repeats are many.
+std::string PairingText(const PairingCounts& pc) {
+  char buf[400];
+  const int64_t pairs = pc.wdl.Total() / 2, distinct = pc.wdl_distinct.Total() / 2;
+  const int64_t repeated = pc.wdl.Total() - pc.distinct_rounds;
+  std::string out = "  distinct: " + std::to_string(pc.openings) + " openings, " +
+                    std::to_string(pc.distinct_rounds) + " rounds, " + std::to_string(distinct) +
+                    " pairs\n";
+  const Estimate r = FromWdl(pc.wdl_distinct);
+  const Estimate p = FromPenta(pc.penta_distinct);
+  std::snprintf(buf, sizeof buf, "  Elo %s +/- %s, nElo %s +/- %s, LOS %s, draw ratio %s",
+                Signed(r.elo, 2).c_str(), Fixed(r.elo_error, 2).c_str(), Signed(r.nelo, 2).c_str(),
+                Fixed(r.nelo_error, 2).c_str(), Percent(r.los).c_str(),
+                Percent(static_cast<double>(pc.wdl_distinct.draws) /
+                        static_cast<double>(std::max<int64_t>(1, pc.wdl_distinct.Total())))
+                    .c_str());
+  out += buf;
+  if (distinct < pairs) out += " (each distinct pair once)";
+  out += "\n";
+  if (static_cast<double>(repeated) > kRepeatWarning * static_cast<double>(pc.wdl.Total()))
+    out += "  WARNING: " + std::to_string(repeated) + " of " + std::to_string(pc.wdl.Total()) +
+           " rounds (" +
+           Percent(static_cast<double>(repeated) / static_cast<double>(pc.wdl.Total())) +
+           ") repeat an earlier round: too few openings for the pairs; the error bars count "
+           "each distinct pair once\n";
+  if (pairs == 0) return out;
+  out += "  " + PentaCounts("pairs", pairs, pc.penta);
+  if (distinct < pairs) out += " (" + PentaCounts("distinct", distinct, pc.penta_distinct) + ")";
+  std::snprintf(buf, sizeof buf, "; pair Elo %s +/- %s, nElo %s +/- %s\n", Signed(p.elo, 2).c_str(),
+                Fixed(p.elo_error, 2).c_str(), Signed(p.nelo, 2).c_str(),
+                Fixed(p.nelo_error, 2).c_str());
+  return out + buf;
+}
+
+const char* Decision(int verdict) {
+  return verdict > 0 ? "H1 accepted" : verdict < 0 ? "H0 accepted" : "no decision";
+}
+
+std::string TestName(const SprtSpec& spec) {
+  char buf[200];
+  std::snprintf(buf, sizeof buf, "SPRT elo0=%g elo1=%g alpha=%g beta=%g (%s Elo)", spec.elo0,
+                spec.elo1, spec.alpha, spec.beta, spec.normalized ? "normalized" : "logistic");
+  return buf;
+}
+
+// The test as it stood when a bound was crossed, and what came after:
+// rounds of referee runs already under way, counted in everything else.
+std::string SprtSummary(const SprtSpec& spec, const Ledger& ledger, const Summary& sum) {
+  const SprtState now = Sprt(spec, sum.pairings[0].penta_distinct);
+  const int64_t distinct = sum.pairings[0].wdl_distinct.Total() / 2;
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%s: bounds [%.3f, %.3f]\n", TestName(spec).c_str(), now.lower,
+                now.upper);
+  std::string out = buf;
+  const Json& d = ledger.sprt_decision;
+  if (d.is_object()) {
+    const long at_pairs = d.value("pairs", 0L), at_rounds = d.value("rounds", 0L);
+    std::snprintf(buf, sizeof buf, "  %s at pair %ld (%ld distinct), LLR %.3f\n",
+                  d.value("decision", "") == "H1" ? "H1 accepted" : "H0 accepted", at_pairs,
+                  d.value("distinct", 0L), d.value("llr", 0.0));
+    out += buf;
+    std::snprintf(buf, sizeof buf,
+                  "  played beyond it: %ld rounds already under way, %ld more complete pairs; "
+                  "LLR over all %ld distinct pairs %.3f\n",
+                  std::max(0L, sum.rounds - at_rounds), std::max(0L, sum.pairs - at_pairs),
+                  static_cast<long>(distinct), now.llr);
+    return out + buf;
+  }
+  std::snprintf(buf, sizeof buf, "  %s: LLR %.3f over %ld distinct pairs\n", Decision(now.verdict),
+                now.llr, static_cast<long>(distinct));
+  return out + buf;
+}
+
+}  // namespace
+
 std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
   std::string out;
   const size_t n = s.players.size();
   char buf[256];
-  std::snprintf(buf, sizeof buf, "Rounds %ld of %ld, pairs %ld of %ld", sum.rounds, sum.planned,
-                sum.pairs, sum.planned_pairs);
+  if (sum.planned >= 0)
+    std::snprintf(buf, sizeof buf, "Rounds %ld of %ld, pairs %ld of %ld", sum.rounds, sum.planned,
+                  sum.pairs, sum.planned_pairs);
+  else
+    std::snprintf(buf, sizeof buf, "Rounds %ld, pairs %ld (no cap)", sum.rounds, sum.pairs);
   out += buf;
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
-  out += "\n\nStandings\n";
+  out += "\n" + OpeningsLine(s) + "\n";
+  if (sum.unfinished > 0)
+    out += "Unfinished pairs left out of every count: " + std::to_string(sum.unfinished) +
+           " (one round each)\n";
+  out += "\nStandings\n";
   for (const std::string& l : StandingsLines(s, sum)) out += l + "\n";
 
   size_t width = 6;
@@ -176,35 +290,16 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
   for (const PairingCounts& pc : sum.pairings) {
     const std::string& la = s.players[static_cast<size_t>(pc.a)].label;
     const std::string& lb = s.players[static_cast<size_t>(pc.b)].label;
-    const Estimate r = FromWdl(pc.wdl);
-    const Estimate p = FromPenta(pc.penta);
     out += la + " vs " + lb + ": " + std::to_string(pc.wdl.Total()) + " rounds, +" +
            std::to_string(pc.wdl.wins) + " =" + std::to_string(pc.wdl.draws) + " -" +
-           std::to_string(pc.wdl.losses) + ", score " + Percent(r.score) + "\n";
+           std::to_string(pc.wdl.losses) + ", score " + Percent(FromWdl(pc.wdl).score) + "\n";
     if (pc.wdl.Total() == 0) continue;
-    std::snprintf(
-        buf, sizeof buf, "  Elo %s +/- %s, nElo %s +/- %s, LOS %s, draw ratio %s\n",
-        Signed(r.elo, 2).c_str(), Fixed(r.elo_error, 2).c_str(), Signed(r.nelo, 2).c_str(),
-        Fixed(r.nelo_error, 2).c_str(), Percent(r.los).c_str(),
-        Percent(static_cast<double>(pc.wdl.draws) / static_cast<double>(pc.wdl.Total())).c_str());
-    out += buf;
-    long pairs = 0;
-    for (int64_t x : pc.penta) pairs += x;
-    std::snprintf(buf, sizeof buf,
-                  "  pairs %ld: LL %ld, LD %ld, DD+WL %ld, WD %ld, WW %ld; pair Elo %s +/- %s, "
-                  "nElo %s +/- %s\n",
-                  pairs, static_cast<long>(pc.penta[0]), static_cast<long>(pc.penta[1]),
-                  static_cast<long>(pc.penta[2]), static_cast<long>(pc.penta[3]),
-                  static_cast<long>(pc.penta[4]), Signed(p.elo, 2).c_str(),
-                  Fixed(p.elo_error, 2).c_str(), Signed(p.nelo, 2).c_str(),
-                  Fixed(p.nelo_error, 2).c_str());
-    if (pairs > 0) out += buf;
-    const Estimate f = FromWdl(pc.first);
-    out += "  first player scores " + Percent(f.score) + " (Elo " + Signed(f.elo, 1) +
-           "), faults " + std::to_string(pc.faults) + "\n";
+    out += PairingText(pc);
+    out += "  first player scores " + Percent(FromWdl(pc.first).score) + " (Elo " +
+           Signed(FromWdl(pc.first).elo, 1) + "), faults " + std::to_string(pc.faults) + "\n";
   }
 
-  if (s.sprt && n == 2) out += "\n" + SprtText(*s.sprt, SprtOf(s, sum));
+  if (s.sprt && n == 2) out += "\n" + SprtSummary(*s.sprt, ledger, sum);
 
   if (!ledger.faults.empty()) {
     out += "\nFaults (" + std::to_string(ledger.faults.size()) + ")\n";
@@ -257,12 +352,8 @@ std::string PentaText(const Penta& p) {
 }
 
 std::string SprtText(const SprtSpec& spec, const SprtState& t) {
-  char buf[300];
-  std::snprintf(buf, sizeof buf,
-                "SPRT elo0=%g elo1=%g alpha=%g beta=%g: LLR %.3f, bounds [%.3f, %.3f]: %s\n",
-                spec.elo0, spec.elo1, spec.alpha, spec.beta, t.llr, t.lower, t.upper,
-                t.verdict > 0   ? "H1 accepted"
-                : t.verdict < 0 ? "H0 accepted"
-                                : "no decision");
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%s: LLR %.3f, bounds [%.3f, %.3f]: %s\n", TestName(spec).c_str(),
+                t.llr, t.lower, t.upper, Decision(t.verdict));
   return buf;
 }

@@ -9,16 +9,23 @@
 
 #include "records.h"
 
+// Counts over complete pairs only (both rounds in), so that W/D/L, the
+// standings and the pentanomial counts agree.
 struct PairingCounts {
   int a = 0, b = 0;  // player indexes
   Wdl wdl;           // from A's side
   Penta penta{};     // pairs from A's side
   Wdl first;         // from player 1's side, whoever sat there
+  Wdl wdl_distinct;  // each distinct pair once: the error bars' counts
+  Penta penta_distinct{};
+  int64_t openings = 0, distinct_rounds = 0;
+  int64_t unfinished = 0;  // rounds whose pair is not complete, left out
   int faults = 0;
 };
 
 struct PlayerCounts {
   Wdl wdl;
+  Wdl wdl_distinct;
   int faults = 0;
   bool retired = false;
 };
@@ -27,17 +34,23 @@ struct Summary {
   std::vector<PairingCounts> pairings;
   std::vector<PlayerCounts> players;
   std::vector<std::vector<Wdl>> cross;  // [i][j] from i's side
-  long rounds = 0, planned = 0;
+  long rounds = 0, planned = 0;         // planned -1: no cap
   long pairs = 0, planned_pairs = 0;
+  long unfinished = 0;  // rounds of incomplete pairs, left out of the counts
 };
 
-// Rounds and pairs this run (or this set of shards) is to play.
+// Rounds and pairs this run (or this set of shards) is to play; -1 when
+// there is no cap.
 long PlannedRounds(const TournamentSettings& s, bool all_shards);
 
 Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_shards);
 
-// The sequential test over the finished pairs of the only pairing.
+// The sequential test over the distinct complete pairs of the only pairing.
 SprtState SprtOf(const TournamentSettings& s, const Summary& sum);
+
+// Warn beside the error bars when repeated rounds are more than this share
+// of a pairing's rounds.
+constexpr double kRepeatWarning = 0.1;
 
 // The final report.
 std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);

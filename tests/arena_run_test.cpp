@@ -204,16 +204,27 @@ TEST(ArenaRun, ShardsMerge) {
   EXPECT_EQ(Arena(dir, merge).status, 64);
 }
 
-TEST(ArenaRun, SprtStopsEarly) {
+// Without --pairs the test runs until it decides; the verdict names the
+// pair and ratio of the crossing as the results file recorded them.
+TEST(ArenaRun, SprtRunsUntilItDecides) {
   TestDir dir;
-  const Outcome r = Arena(
-      dir, {"--out", (dir / "t").string(), "--pairs", "2000", "--batch", "10", "--quiet", "--sprt",
-            "elo0=0,elo1=5,alpha=0.05,beta=0.05", "starter=" STARTER_SO, "Tossel=" TOSSEL_SO});
+  const Outcome r = Arena(dir, {"--out", (dir / "t").string(), "--batch", "10", "--quiet", "--sprt",
+                                "elo0=0,elo1=10", "Plus=" STARTER_PLUS_SO, "Starter=" STARTER_SO});
   ASSERT_EQ(r.status, 0) << r.err;
   const Results res = Load(dir / "t/results.jsonl");
   EXPECT_EQ(res.end, "sprt-h1");
-  EXPECT_LT(res.winners.size(), 1000u);
-  EXPECT_NE(r.out.find("H1 accepted"), std::string::npos) << r.out;
+  EXPECT_TRUE(res.lines[0]["settings"]["pairs"].is_null());
+  EXPECT_EQ(res.lines[0]["settings"]["openings"]["depth"], 6);
+  nlohmann::json crossing;
+  for (const auto& j : res.lines)
+    if (j["type"] == "sprt" && j.contains("decision")) crossing = j;
+  ASSERT_TRUE(crossing.is_object());
+  char line[200];
+  std::snprintf(line, sizeof line, "  H1 accepted at pair %d (%d distinct), LLR %.3f\n",
+                crossing["pairs"].get<int>(), crossing["distinct"].get<int>(),
+                crossing["llr"].get<double>());
+  EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+  EXPECT_GE(crossing["llr"].get<double>(), 2.944);
 }
 
 // Players at fault in PsInit, in PsDone and hanging in PsGetTurn: every

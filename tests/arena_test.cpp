@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <set>
+#include <tuple>
 
 #include "openings.h"
+#include "openings_space.h"
 #include "records.h"
 #include "report_adapter.h"
 #include "stats.h"
@@ -60,6 +63,32 @@ TEST(ArenaStats, Sprt) {
   EXPECT_NE(ParseSprt("gamma=1", parsed), "");
 }
 
+// Unequal error rates: the bounds are log(beta / (1 - alpha)) and
+// log((1 - beta) / alpha), by hand -1.558 and 2.773 (swapped alpha and
+// beta would give -2.773 and 1.558).
+TEST(ArenaStats, SprtBoundsAndModels) {
+  const SprtSpec uneven{0, 5, 0.05, 0.2};
+  const SprtState t = Sprt(uneven, Penta{34, 54, 63, 64, 75});
+  EXPECT_EQ(Fixed(t.lower, 3), "-1.558");
+  EXPECT_EQ(Fixed(t.upper, 3), "2.773");
+  EXPECT_EQ(SprtText(uneven, Sprt(uneven, Wdl{136, 111, 96})),
+            "SPRT elo0=0 elo1=5 alpha=0.05 beta=0.2 (logistic Elo): LLR 0.799, bounds "
+            "[-1.558, 2.773]: no decision\n");
+  // Normalised bounds: for small differences the ratio nears the normal
+  // one, N (t1 - t0) (2 t - t0 - t1) / 2 with t = (score - 1/2) / sd of a
+  // pair and t = nElo sqrt 2 / (800 / ln 10).
+  SprtSpec normal{0, 5, 0.05, 0.05, true};
+  const Penta p{1000, 2000, 4000, 2000, 1100};
+  const Estimate e = FromPenta(p);
+  const double scale = std::sqrt(2.0) * std::log(10.0) / 800;
+  const double t0 = 0, t1 = 5 * scale, th = e.nelo * scale;
+  EXPECT_NEAR(Sprt(normal, p).llr, 10100 * (t1 - t0) * (2 * th - t0 - t1) / 2, 1e-3);
+  EXPECT_NE(Sprt(normal, p).llr, Sprt(SprtSpec{0, 5}, p).llr);
+  normal.elo0 = -10;
+  normal.elo1 = 10;
+  EXPECT_NEAR(Sprt(normal, p).llr, -Sprt(normal, Penta{1100, 2000, 4000, 2000, 1000}).llr, 1e-6);
+}
+
 TEST(ArenaStats, BradleyTerry) {
   // Two players, 75% for the first: gamma ratio 3, 400 log10 3 Elo apart.
   const auto two = BradleyTerry({75, 25}, {{0, 100}, {100, 0}});
@@ -70,6 +99,80 @@ TEST(ArenaStats, BradleyTerry) {
   EXPECT_GT(three[0], three[1]);
   EXPECT_GT(three[1], three[2]);
   EXPECT_NEAR(three[0] + three[1] + three[2], 0, 1e-6);
+  // A player that wins everything is +inf, one that loses everything -inf;
+  // the others keep finite ratings of mean 0.
+  const auto sweep = BradleyTerry({40, 25, 15, 0}, {{0, 10, 10, 10},  //
+                                                    {10, 0, 20, 10},
+                                                    {10, 20, 0, 10},
+                                                    {10, 10, 10, 0}});
+  EXPECT_EQ(sweep[0], std::numeric_limits<double>::infinity());
+  EXPECT_EQ(sweep[3], -std::numeric_limits<double>::infinity());
+  EXPECT_GT(sweep[1], 0);
+  EXPECT_NEAR(sweep[1] + sweep[2], 0, 1e-6);
+}
+
+// Every sequence of holes 1..holes of each length, played through
+// CheckOpening: the ones it accepts.
+std::set<std::vector<int>> BruteForceOpenings(int holes, int bones, int depth) {
+  std::set<std::vector<int>> out;
+  std::vector<int> seq(static_cast<size_t>(depth), 1);
+  for (;;) {
+    if (CheckOpening(holes, bones, seq).empty()) out.insert(seq);
+    size_t i = 0;
+    while (i < seq.size() && seq[i] == holes) seq[i++] = 1;
+    if (i == seq.size()) return out;
+    ++seq[i];
+  }
+}
+
+TEST(ArenaOpenings, CountsAndChoice) {
+  for (const auto& [holes, bones, deepest] : {std::tuple{6, 6, 4}, {3, 2, 6}, {2, 1, 6}})
+    for (int depth = 1; depth <= deepest; ++depth) {
+      const auto all = BruteForceOpenings(holes, bones, depth);
+      EXPECT_EQ(CountOpenings(holes, bones, depth, 1 << 20), static_cast<int64_t>(all.size()))
+          << holes << "x" << bones << " depth " << depth;
+      const auto list = ListOpenings(holes, bones, depth, 7);
+      ASSERT_TRUE(list);
+      std::set<std::vector<int>> listed;
+      for (int64_t i = 0; i < list->count; ++i) listed.insert(list->At(i));
+      EXPECT_EQ(listed, all);
+    }
+  // The standard board: 6, 35, 190, 1056, 5882 and 32243 openings of 1 to 6
+  // moves (with a cap to count up to).
+  std::vector<int64_t> counts;
+  for (int depth = 1; depth <= 6; ++depth) counts.push_back(CountOpenings(6, 6, depth, 100000));
+  EXPECT_EQ(counts, (std::vector<int64_t>{6, 35, 190, 1056, 5882, 32243}));
+  EXPECT_EQ(CountOpenings(6, 6, 6, 1000), 1001);
+  // auto: the fewest moves with more openings than pairs; 10,000 without a cap.
+  EXPECT_EQ(ChooseOpeningDepth(6, 6, -1, 2000).depth, 5);
+  EXPECT_EQ(ChooseOpeningDepth(6, 6, -1, 1056).depth, 5);
+  EXPECT_EQ(ChooseOpeningDepth(6, 6, -1, 1055).depth, 4);
+  EXPECT_EQ(ChooseOpeningDepth(6, 6, -1, 0).depth, 6);
+  const OpeningDepth few = ChooseOpeningDepth(6, 6, 2, 2000);
+  EXPECT_EQ(few.warning, "only 35 distinct openings of 2 moves for 2000 pairs: openings repeat");
+  EXPECT_EQ(ChooseOpeningDepth(6, 6, 2, 30).warning, "");
+}
+
+// The schedule plays every opening once per pairing before any comes
+// again, the same for every pairing and every shard.
+TEST(ArenaOpenings, EachOnceBeforeRepeats) {
+  TournamentSettings s;
+  s.holes = 3;
+  s.bones = 2;
+  s.opening_depth = 4;
+  const auto all = BruteForceOpenings(3, 2, 4);
+  const int n = static_cast<int>(all.size());
+  s.pairs = 2 * n + 5;
+  std::set<std::vector<int>> first;
+  for (int k = 0; k < n; ++k) first.insert(OpeningOf(s, k));
+  EXPECT_EQ(first, all);
+  for (int k = n; k < s.pairs; ++k) EXPECT_EQ(OpeningOf(s, k), OpeningOf(s, k - n));
+  s.seed = 2;
+  std::vector<std::vector<int>> other;
+  for (int k = 0; k < n; ++k) other.push_back(OpeningOf(s, k));
+  EXPECT_EQ(std::set<std::vector<int>>(other.begin(), other.end()), all);
+  s.seed = 1;
+  EXPECT_NE(other[0], OpeningOf(s, 0));  // another seed, another order
 }
 
 TEST(ArenaSchedule, PairingsAndShards) {
@@ -203,6 +306,54 @@ TEST(ArenaRecords, ResultsReadBack) {
   ASSERT_EQ(OpenResults(path, valid, f), "");
   CloseResults(f);
   EXPECT_EQ(ReadFile(path), whole);
+}
+
+}  // namespace
+
+namespace {
+
+// Deterministic players: pairs 0..7 play opening 1 the same way each time
+// (A wins as player 1, loses as player 2), pair 8 opening 2 (A wins both),
+// pair 9 has one round only. The verdict counts the 9 complete pairs,
+// leaves pair 9 out, warns of the repeats and bases the error bars on the
+// 2 distinct pairs (4 rounds, 3 won: no finite bound; 18 rounds counted
+// as evidence would have given one).
+TEST(ArenaVerdict, RepeatedRounds) {
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  s.pairs = 10;
+  s.opening_depth = 1;
+  s.opening_distinct = 6;
+  Ledger ledger;
+  const Json same = {{"opening", {1}}, {"moves", {{1, 2}, {2, 3}}}, {"winner", 1}};
+  for (int k = 0; k < 8; ++k)
+    for (int seat = 0; seat < 2; ++seat) Absorb(ledger, RoundToJson(s, {0, k, seat}, same, "m"));
+  Json other = {{"opening", {2}}, {"moves", {{1, 5}}}, {"winner", 1}};
+  Absorb(ledger, RoundToJson(s, {0, 8, 0}, other, "m"));
+  other["winner"] = 2;
+  Absorb(ledger, RoundToJson(s, {0, 8, 1}, other, "m"));
+  Absorb(ledger, RoundToJson(s, {0, 9, 0}, other, "m"));
+  const std::string text = VerdictText(s, ledger, Summarise(s, ledger, false));
+  EXPECT_EQ(text.substr(0, text.find("\n\nCross-table")),
+            "Rounds 19 of 20, pairs 9 of 10\n"
+            "Openings: 1 random moves (auto), 6 distinct, seed 1\n"
+            "Unfinished pairs left out of every count: 1 (one round each)\n"
+            "\n"
+            "Standings\n"
+            "player  rounds   wins  draws losses  score       Elo +/- 95%  faults\n"
+            "A           18     10      0      8  55.6%    +190.8 +/- inf       0\n"
+            "B           18      8      0     10  44.4%    -190.8 +/- inf       0");
+  EXPECT_EQ(text.substr(text.find("\nPairings\n")),
+            "\nPairings\n"
+            "A vs B: 18 rounds, +10 =0 -8, score 55.6%\n"
+            "  distinct: 2 openings, 4 rounds, 2 pairs\n"
+            "  Elo +190.85 +/- inf, nElo +200.59 +/- 340.48, LOS 87.6%, draw ratio 0.0% (each "
+            "distinct pair once)\n"
+            "  WARNING: 14 of 18 rounds (77.8%) repeat an earlier round: too few openings for the "
+            "pairs; the error bars count each distinct pair once\n"
+            "  pairs 9: LL 0, LD 0, DD+WL 8, WD 0, WW 1 (distinct 2: LL 0, LD 0, DD+WL 1, WD 0, WW "
+            "1); pair Elo +190.85 +/- inf, nElo +245.67 +/- 340.48\n"
+            "  first player scores 94.4% (Elo +492.2), faults 0\n");
 }
 
 }  // namespace
