@@ -12,6 +12,7 @@
 
 #include "exit_status.h"
 #include "openings_space.h"
+#include "machine.h"
 #include "parse_command_line.h"
 #include "record_check.h"
 #include "record_reader.h"
@@ -19,6 +20,7 @@
 #include "report_adapter.h"
 #include "resume.h"
 #include "runner.h"
+#include "time_control.h"
 #include "verdict.h"
 
 namespace fs = std::filesystem;
@@ -149,11 +151,22 @@ int Tournament(int argc, char** argv) {
       ->capture_default_str()
       ->excludes(file);
   app.add_option("--seed", s.seed, "seed of the random openings")->capture_default_str();
-  o.concurrency = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  o.concurrency = UsableCores();
   app.add_option("--concurrency", o.concurrency, "referee runs at once (default: the cores)")
       ->check(CLI::Range(1, 4096));
   app.add_option("--move-time", s.move_time, "seconds per move (the referee's limit)")
       ->check(CLI::Range(0.0, 1e6));
+  app.add_option("--time-control", s.time_control,
+                 "CPU seconds per round per player plus per move, BASE+INC (the referee's)")
+      ->check([](const std::string& v) {
+        TimeControl tc;
+        const auto e = ParseTimeControl(v, tc);
+        return e ? "expected BASE+INC in seconds, BASE above 0" : std::string();
+      });
+  app.add_option("--time-margin", s.time_margin, "seconds forgiven past any time limit")
+      ->check(CLI::Range(0.0, 1e6));
+  bool force = false;
+  app.add_flag("--force", force, "allow a --concurrency above the cores");
   app.add_option("--memory", s.memory_mb, "address space per player, MB")
       ->check(CLI::Range(0, 1 << 30));
   app.add_option("--max-faults", s.max_faults, "faults that retire a player")
@@ -192,6 +205,13 @@ int Tournament(int argc, char** argv) {
       return Usage("--resume " + resume_dir + " and --out " + o.out_dir + " name two folders");
     o.out_dir = resume_dir;
   }
+  // More referee runs than cores make matches wait for a CPU: their wall
+  // times, and any limit a player's CPU time does not cover, then depend on
+  // the machine rather than the player.
+  if (o.concurrency > UsableCores() && !force)
+    return Usage("--concurrency " + std::to_string(o.concurrency) + " is above the " +
+                 std::to_string(UsableCores()) +
+                 " cores: matches would wait for a CPU; add --force to run anyway");
   if (players.size() < 2 && !(o.resume && players.empty()))
     return Usage("give two or more players");
   for (const std::string& spec : players) {

@@ -67,18 +67,22 @@ Json SettingsToJson(const TournamentSettings& s) {
             {"model", s.sprt->normalized ? "normalized" : "logistic"}};
   Json shard = nullptr;
   if (s.shards > 1) shard = {s.shard, s.shards};
-  return {{"players", players},
-          {"format", s.format},
-          {"pairs", s.pairs > 0 ? Json(s.pairs) : Json()},
-          {"holes", s.holes},
-          {"bones", s.bones},
-          {"max_turns", s.max_turns},
-          {"openings", openings},
-          {"sprt", sprt},
-          {"shard", shard},
-          {"move_time", s.move_time},
-          {"memory_mb", s.memory_mb},
-          {"max_faults", s.max_faults}};
+  Json j = {{"players", players},
+            {"format", s.format},
+            {"pairs", s.pairs > 0 ? Json(s.pairs) : Json()},
+            {"holes", s.holes},
+            {"bones", s.bones},
+            {"max_turns", s.max_turns},
+            {"openings", openings},
+            {"sprt", sprt},
+            {"shard", shard},
+            {"move_time", s.move_time},
+            {"memory_mb", s.memory_mb},
+            {"max_faults", s.max_faults}};
+  // Only when given, so that the results of earlier runs still resume.
+  if (!s.time_control.empty()) j["time_control"] = s.time_control;
+  if (s.time_margin >= 0) j["time_margin"] = s.time_margin;
+  return j;
 }
 
 std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
@@ -114,6 +118,8 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     s.move_time = j.at("move_time").get<double>();
     s.memory_mb = j.at("memory_mb").get<int>();
     s.max_faults = j.at("max_faults").get<int>();
+    s.time_control = j.value("time_control", "");
+    s.time_margin = j.value("time_margin", -1.0);
   } catch (const Json::exception& e) {
     return std::string("bad tournament settings: ") + e.what();
   }

@@ -23,6 +23,7 @@
 #include "match_record.h"
 #include "record_check.h"
 #include "pair_tally.h"
+#include "machine.h"
 #include "records.h"
 #include "verdict.h"
 #include "watchdog.h"
@@ -330,6 +331,8 @@ struct Arena {
     if (any_opening) args.push_back("--openings=openings.txt");
     if (s.move_time > 0) args.push_back("--move-time=" + Fixed(s.move_time, 6));
     if (s.memory_mb > 0) args.push_back("--memory=" + std::to_string(s.memory_mb));
+    if (!s.time_control.empty()) args.push_back("--time-control=" + s.time_control);
+    if (s.time_margin >= 0) args.push_back("--time-margin=" + Fixed(s.time_margin, 6));
     std::vector<char*> argv;
     for (std::string& x : args) argv.push_back(x.data());
     argv.push_back(nullptr);
@@ -565,11 +568,14 @@ RunResult RunTournament(const RunOptions& options) {
   arena.tty = isatty(1);
   arena.started = Now();
   arena.rounds_at_start = static_cast<long>(arena.ledger.rounds.size());
+  MachineLoad machine{UsableCores(), options.concurrency, SampleMachine(), {}};
   if (!decided) {
     arena.PlanBatches();
     arena.ScoreRetired();
     arena.Loop();
     arena.Display(true);
+    machine.end = SampleMachine();
+    arena.Write(MachineJson(machine));
     arena.Write({{"type", "end"}, {"reason", arena.stop}});
   }
   sigaction(SIGINT, &old_int, nullptr);
@@ -583,6 +589,7 @@ RunResult RunTournament(const RunOptions& options) {
 
   const Summary sum = Summarise(s, arena.ledger, false);
   result.verdict = VerdictText(s, arena.ledger, sum);
+  if (!decided) result.verdict += "\n" + MachineText(machine, s);
   std::ofstream(options.out_dir + "/report.txt") << result.verdict;
   result.error = arena.error;
   result.status = !arena.error.empty()          ? arena.error_status

@@ -34,6 +34,8 @@ struct TournamentSettings {
   std::optional<SprtSpec> sprt;
   int shard = 1, shards = 1;  // play the shard-th of shards parts
   double move_time = 0;
+  std::string time_control;  // BASE+INC for the referee; empty: none
+  double time_margin = -1;   // for the referee; below 0: its default
   int memory_mb = 0;
   int max_faults = 10;
 };

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -24,12 +25,10 @@ constexpr double kLifeCheckSeconds = 0.01;
 // How long a host may take to end after a quit request or a fatal signal
 // before it is killed.
 constexpr double kEndGraceSeconds = 1.0;
+// The shortest sleep between two looks at a call's CPU time.
+constexpr double kLeastSlice = 0.0005;
 
-double Now() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+double Now() { return WallSeconds(); }
 
 timespec Span(double seconds) {
   if (seconds < 0) seconds = 0;
@@ -65,7 +64,7 @@ std::string SignalText(int sig) {
 
 std::string Seconds(double s) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", s);
+  std::snprintf(buf, sizeof buf, "%.3f", s);
   return buf;
 }
 
@@ -134,27 +133,90 @@ std::optional<HostFault> Fail(HostedPlayer& hp, HostFault f) {
   return f;
 }
 
-// Waits for the answer to the request in flight: spins, then sleeps in
-// slices, looking after each whether the host still lives; enforces the
-// limit (seconds, 0 or less: none).
-std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit) {
+// The CPU limit of a call: the limit of its kind, or the player's budget
+// where that is less.
+struct Cap {
+  bool limited = false;
+  double seconds = 0;
+  bool budget = false;
+};
+
+Cap CapOf(const HostedPlayer& hp, double limit) {
+  Cap c;
+  if (limit > 0) c = {true, limit, false};
+  if (hp.budget && (!c.limited || *hp.budget < c.seconds)) c = {true, *hp.budget, true};
+  return c;
+}
+
+// The CPU used since the mark; without a CPU clock, the call's wall time.
+double Used(const HostedPlayer& hp, double start, double now) {
+  return hp.clock.open ? ReadCpuClock(hp.clock) - hp.clock.cpu_mark : now - start;
+}
+
+// The most CPU that can have been used since the mark, without reading.
+double MostUsed(const HostedPlayer& hp, double start, double now) {
+  return hp.clock.open ? CpuBound(hp.clock, now) : now - start;
+}
+
+// Stops a player that ran past its limit, in CPU or, blocked, in wall time.
+std::optional<HostFault> Overrun(HostedPlayer& hp, int call, const Cap& cap, double cpu,
+                                 double wall, bool blocked) {
+  kill(hp.pid, SIGKILL);
+  Reap(hp.pid, 0);
+  HostFault f;
+  f.kind = HostFault::Kind::Timeout;
+  f.limit_seconds = cap.seconds;
+  f.cpu_seconds = cpu;
+  f.wall_seconds = wall;
+  f.blocked = blocked;
+  f.over_budget = cap.budget;
+  f.detail = (blocked ? "blocked for " + Seconds(wall) + " s"
+                      : "used " + Seconds(cpu) + " s of CPU in " + Seconds(wall) + " s") +
+             " in " + CallName(call) + ", limit " + Seconds(cap.seconds) + " s";
+  hp.last = {cpu, wall};
+  return Fail(hp, f);
+}
+
+// The answer is in: the call's cost, read from the CPU clock unless the
+// call cannot have used more than half the margin since the last reading.
+std::optional<HostFault> Settle(HostedPlayer& hp, int call, const Cap& cap, double start) {
+  const double now = WallSeconds();
+  hp.last = {0, now - start};
+  const double margin = hp.limits.margin_seconds;
+  if (!hp.exact && hp.clock.open && CpuBound(hp.clock, now) <= margin / 2) return std::nullopt;
+  const double cpu = hp.clock.open ? ReadCpuClock(hp.clock) : hp.clock.cpu_mark + hp.last.wall;
+  hp.last.cpu = cpu - hp.clock.cpu_mark;
+  hp.clock.cpu_mark = cpu;
+  hp.clock.wall_mark = now;
+  if (cap.limited && hp.last.cpu > cap.seconds + margin)
+    return Overrun(hp, call, cap, hp.last.cpu, hp.last.wall, false);
+  return std::nullopt;
+}
+
+// Waits for the answer to the request in flight (sent at wall time
+// start): spins, then sleeps in slices, looking after each whether the
+// host still lives and, when the call has a limit, whether the CPU it may
+// have used could be past it (then reading the clock) or the wall-clock
+// backstop has passed.
+std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit, double start) {
   PsChannel* ch = hp.channel;
+  const Cap cap = CapOf(hp, limit);
+  const double allowed = cap.seconds + hp.limits.margin_seconds;
+  const double backstop = BackstopSeconds(cap.seconds);
   uint32_t s = PsWaitBriefly(ch, PS_CH_REQUEST, &ch->client_waiter);
-  const double deadline = Now() + limit;
   while (s == PS_CH_REQUEST) {
     double slice = kLifeCheckSeconds;
-    if (limit > 0) {
-      const double left = deadline - Now();
-      if (left <= 0) {
-        kill(hp.pid, SIGKILL);
-        Reap(hp.pid, 0);
-        HostFault f;
-        f.kind = HostFault::Kind::Timeout;
-        f.limit_seconds = limit;
-        f.detail = "took longer than " + Seconds(limit) + " s in " + CallName(call);
-        return Fail(hp, f);
+    if (cap.limited) {
+      const double now = WallSeconds();
+      const double wall = now - start;
+      if (wall >= backstop) return Overrun(hp, call, cap, Used(hp, start, now), wall, true);
+      double room = allowed - MostUsed(hp, start, now);
+      if (room <= 0) {
+        const double used = Used(hp, start, now);
+        if (used > allowed) return Overrun(hp, call, cap, used, wall, false);
+        room = allowed - used;
       }
-      if (left < slice) slice = left;
+      slice = std::min({slice, std::max(room / hp.clock.cpus, kLeastSlice), backstop - wall});
     }
     const timespec ts = Span(slice);
     s = PsSleepWhile(ch, PS_CH_REQUEST, &ch->client_sleeping, &ts);
@@ -171,7 +233,7 @@ std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit) {
       return Fail(hp, f);
     }
   }
-  if (s == PS_CH_ANSWER) return std::nullopt;
+  if (s == PS_CH_ANSWER) return Settle(hp, call, cap, start);
   // The host noted its end and is going down.
   return Fail(hp, Classify(ch, Reap(hp.pid, kEndGraceSeconds), call));
 }
@@ -184,8 +246,9 @@ std::optional<HostFault> Call(HostedPlayer& hp, int call, double limit) {
     return f;
   }
   hp.channel->call = call;
+  const double start = WallSeconds();
   PsSignal(hp.channel, PS_CH_REQUEST, &hp.channel->host_sleeping);
-  return Await(hp, call, limit);
+  return Await(hp, call, limit, start);
 }
 
 }  // namespace
@@ -262,8 +325,9 @@ std::optional<std::string> StartHost(HostedPlayer& hp, const std::string& hostEx
     return "cannot start player host " + hostExe + ": " + strerror(err);
   }
   hp.pid = pid;
+  hp.clock = OpenCpuClock(pid, Now());
 
-  if (const std::optional<HostFault> f = Await(hp, PS_CALL_LOAD, limits.call_seconds)) {
+  if (const std::optional<HostFault> f = Await(hp, PS_CALL_LOAD, limits.call_seconds, Now())) {
     StopHost(hp);
     return "cannot load player library " + library + ": player host " + f->detail;
   }

@@ -16,13 +16,33 @@
 #include <string>
 
 #include "PsComm.h"
+#include "cpu_clock.h"
 
 struct PsChannel;
 
+// A call's time limit is CPU time of the player's process (all threads),
+// read from the kernel: a busy machine does not eat into it. A call may
+// use the limit plus the margin. A wall-clock backstop of twice the limit
+// plus one second catches a player that blocks or sleeps instead.
 struct HostLimits {
-  double call_seconds = 10;  // each call; 0 or less: no limit
-  double move_seconds = 0;   // PsGetTurn; 0: call_seconds
-  long memory_mb = 0;        // the host's address space in MiB; 0: none
+  double call_seconds = 10;      // each call; 0 or less: no limit
+  double move_seconds = 0;       // PsGetTurn; 0: call_seconds
+  double margin_seconds = 0.01;  // forgiven past any limit
+  long memory_mb = 0;            // the host's address space in MiB; 0: none
+};
+
+// The wall time after which a call with CPU limit `limit` is stopped as
+// blocked.
+inline double BackstopSeconds(double limit) { return 2 * limit + 1; }
+
+// What one call cost the player. cpu is the CPU its process used since the
+// clock was last read, normally the end of its previous call (so work done
+// between calls is charged too); quick calls leave the reading to a later
+// call, with cpu 0, as long as the most they can have used stays under
+// half the margin.
+struct CallTimes {
+  double cpu = 0;
+  double wall = 0;
 };
 
 // What went wrong in one call.
@@ -32,6 +52,10 @@ struct HostFault {
   int signal = 0;            // Crashed and the memory faults: the signal
   int status = 0;            // Exited: the exit status
   double limit_seconds = 0;  // Timeout: the limit overrun
+  double cpu_seconds = 0;    // Timeout: CPU used in the call
+  double wall_seconds = 0;   // Timeout: wall time of the call
+  bool blocked = false;      // Timeout: by the wall-clock backstop
+  bool over_budget = false;  // Timeout: the budget was the limit broken
   std::string detail;        // one line: what happened, in which call
 };
 
@@ -42,6 +66,10 @@ struct HostedPlayer {
   HostLimits limits;
   std::string library;
   std::optional<HostFault> fault;  // set once the player is dead
+  CpuClock clock;                  // the host process's CPU clock
+  CallTimes last;                  // the last call's cost
+  std::optional<double> budget;    // a further CPU limit on the calls (a clock's time left)
+  bool exact = false;              // read the CPU clock at the end of every call
 };
 
 // Starts hostExe for library as player number player and waits until it

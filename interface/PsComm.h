@@ -63,10 +63,19 @@
  *
  * FAULTS. With --isolate, a player that crashes, ends its process, writes
  * past the record or the rows, or runs past a time limit (--move-time for
- * PsGetTurn, --call-time for the other calls, 10 s by default) or its
- * memory limit (--memory) loses the round in progress, and the match ends
- * after that round with exit status 4; the other player still gets
- * PsEndRound and PsDone. Without --isolate the player runs inside the
+ * PsGetTurn, --call-time for the other calls, 10 s by default,
+ * --time-control for a round) or its memory limit (--memory) loses the
+ * round in progress, and the match ends after that round with exit status
+ * 4; the other player still gets PsEndRound and PsDone.
+ *
+ * TIME. The limits count the CPU time of the player's process, all its
+ * threads, as the kernel accounts it: a call is charged with what the
+ * process used since the end of its previous call, so work done between
+ * calls (threads thinking on the opponent's time) counts too. Time spent
+ * waiting costs nothing, but a call still blocked after twice its limit
+ * plus one second of wall time is stopped. --time-margin (0.01 s by
+ * default) is forgiven past any limit. Child processes are not counted:
+ * do not compute in them. Without --isolate the player runs inside the
  * referee's process: a crash ends the referee with the player's signal
  * (after a report naming the player, the call, the round and the turn),
  * exit() inside a call ends it with status 4, and no call has a limit.

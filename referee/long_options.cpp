@@ -30,6 +30,10 @@ void Describe(CLI::App& app, LongOptions& o) {
       ->check(Positive());
   app.add_option("--call-time", o.callTime, "seconds for every other call (with --isolate)")
       ->check(Positive());
+  app.add_option("--time-control", o.timeControl.text,
+                 "CPU seconds per round and per move, BASE+INC (with --isolate)");
+  app.add_option("--time-margin", o.timeMargin, "seconds forgiven past any limit (--isolate)")
+      ->check(CLI::Range(0.0, 1e6));
   app.add_option("--memory", o.memoryMb, "megabytes of address space per player (--isolate)")
       ->check(CLI::Range(1L, 1L << 30));
   app.add_flag("--forfeit", o.forfeit, "a rejected answer loses the round");
@@ -71,9 +75,12 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
     return Error{"pitsow: " + text};
   }
   // Limits can only be kept on a player in a process of its own.
-  for (const char* limit : {"--move-time", "--call-time", "--memory"})
+  for (const char* limit :
+       {"--move-time", "--call-time", "--memory", "--time-control", "--time-margin"})
     if (app.count(limit) > 0 && !options.isolate)
       return Error{std::string("pitsow: ") + limit + " needs --isolate"};
+  if (app.count("--time-control") > 0)
+    return ParseTimeControl(options.timeControl.text, options.timeControl);
   return std::nullopt;
 }
 
@@ -84,8 +91,10 @@ std::string LongOptionsUsage() {
       "  --player2=FILE     slash is that file, a bare name is searched by the loader",
       "  --isolate          each player runs in a process of its own (pitsow-host):",
       "                     a crash, exit, hang or memory hog loses the round",
-      "  --move-time=S      seconds for each PsGetTurn, isolated (e.g. 0.25)",
-      "  --call-time=S      seconds for every other call, isolated (default 10)",
+      "  --move-time=S      CPU seconds for each PsGetTurn, isolated (e.g. 0.25)",
+      "  --call-time=S      CPU seconds for every other call, isolated (default 10)",
+      "  --time-control=B+I CPU seconds per round per player, plus I after each move",
+      "  --time-margin=S    seconds forgiven past any time limit (default 0.01)",
       "  --memory=MB        address space of each player's process, isolated",
       "  --forfeit          a rejected answer loses the round for its player",
       "  --results=FILE     a JSON Lines record of the match, written as it goes",

@@ -184,6 +184,7 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   for (int32_t Round = 0; Round < s.NumRounds && !ref.fault; ++Round) {
     ref.Round = Round;
     ref.track = RoundTrack{};
+    StartClocks(ref.clocks, ref.options.timeControl);
     ResetBoard(board, s.NumHoles, s.NumBones);
     if (LogsDetail(s)) PrintState(ref, 0, 0);
     if (!ref.openings.empty()) {

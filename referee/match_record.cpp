@@ -68,6 +68,8 @@ void RecordMatch(const Referee& ref) {
                    {"forfeit", o.forfeit},
                    {"move_time", o.moveTime},
                    {"call_time", o.callTime},
+                   {"time_control", o.timeControl.on ? json(o.timeControl.text) : json()},
+                   {"time_margin", o.timeMargin},
                    {"memory_mb", o.memoryMb},
                    {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
                    {"quiet", o.quiet}};
@@ -109,6 +111,11 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
   line["winner"] = outcome.winner;
   line["turns"] = ref.board.TurnCount;
   line["time"] = {static_cast<double>(t.time[1]), static_cast<double>(t.time[2])};
+  if (ref.options.isolate) {
+    line["cpu"] = {t.cpu[1], t.cpu[2]};
+    line["wall"] = {t.wall[1], t.wall[2]};
+  }
+  if (ref.options.timeControl.on) line["clock"] = t.clock;
   Write(ref, line);
 }
 

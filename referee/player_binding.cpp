@@ -182,6 +182,7 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   HostLimits limits;
   limits.call_seconds = ref.options.callTime;
   limits.move_seconds = ref.options.moveTime;
+  limits.margin_seconds = ref.options.timeMargin;
   limits.memory_mb = ref.options.memoryMb;
   const std::string hostExe = exeDir + "/pitsow-host";
   if (access(hostExe.c_str(), X_OK) != 0)
@@ -197,6 +198,8 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
       StopHost(ref.hosts[2]);
       return Error{report};
     }
+    // A time control charges every move: each call's cost is read.
+    ref.hosts[n].exact = ref.options.timeControl.on;
   }
   return std::nullopt;
 }

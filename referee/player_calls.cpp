@@ -17,6 +17,24 @@ std::string Seconds(double s) {
   return text;
 }
 
+// Which limit a call ran past, as the report names it.
+std::string LimitBroken(const Referee& ref, Entry entry, const HostFault& hf) {
+  if (hf.over_budget) return "ran out of its time of " + ref.options.timeControl.text + " s";
+  return std::string("exceeded the ") +
+         (entry == Entry::PsGetTurn && ref.options.moveTime > 0 ? "move" : "call") + " time of " +
+         Seconds(hf.limit_seconds) + " s";
+}
+
+// The figures of an overrun: the CPU used and the wall time, or how long
+// the player was blocked.
+std::string Figures(const HostFault& hf) {
+  std::string text = hf.blocked ? "blocked for " + Seconds(hf.wall_seconds) + " s"
+                                : "used " + Seconds(hf.cpu_seconds) + " s of CPU in " +
+                                      Seconds(hf.wall_seconds) + " s";
+  if (hf.over_budget) text += " with " + Seconds(hf.limit_seconds) + " s left";
+  return text;
+}
+
 // Notes the fault of the call in progress, with its report line.
 void NoteFault(Referee& ref, int n, const HostFault& hf) {
   Fault f;
@@ -28,9 +46,8 @@ void NoteFault(Referee& ref, int n, const HostFault& hf) {
   switch (hf.kind) {
     case HostFault::Kind::Timeout:
       f.kind = "timeout";
-      what = std::string("exceeded the ") +
-             (f.entry == Entry::PsGetTurn && ref.options.moveTime > 0 ? "move" : "call") +
-             " time of " + Seconds(hf.limit_seconds) + " s";
+      what = LimitBroken(ref, f.entry, hf);
+      f.detail = Figures(hf);
       break;
     case HostFault::Kind::Crashed:
       f.kind = "crash";
@@ -62,6 +79,21 @@ void NoteFault(Referee& ref, int n, const HostFault& hf) {
   if (!ref.fault) ref.fault = f;
 }
 
+// Before a move's calls: a time control caps them at the time left.
+void Budget(Referee& ref, int n) {
+  if (ref.options.timeControl.on) ref.hosts[n].budget = ref.clocks.left[n];
+}
+
+// After an isolated call: its cost goes to the round's account and, for a
+// move's calls under a time control, to the player's clock.
+void Account(Referee& ref, int n, bool move) {
+  HostedPlayer& hp = ref.hosts[n];
+  ref.track.cpu[n] += hp.last.cpu;
+  ref.track.wall[n] += hp.last.wall;
+  if (move && ref.options.timeControl.on) ChargeClock(ref.clocks, n, hp.last.cpu);
+  hp.budget.reset();
+}
+
 }  // namespace
 
 bool CallInit(Referee& ref, int n) {
@@ -85,8 +117,12 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
   int32_t answer = 0;
   EnterCall(n, Entry::PsGetTurn, ref.Round, ref.board.TurnCount);
   if (Isolated(ref)) {
-    if (auto hf = HostGetTurn(ref.hosts[n], myHoles, oppHoles, myStore, oppStore, answer))
-      NoteFault(ref, n, *hf);
+    Budget(ref, n);
+    const auto hf = HostGetTurn(ref.hosts[n], myHoles, oppHoles, myStore, oppStore, answer);
+    Account(ref, n, true);
+    if (hf) NoteFault(ref, n, *hf);
+    if (!hf && ref.options.timeControl.on)
+      ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.timeControl));
   } else {
     int32_t* rows = Guarded().rows;
     std::memcpy(rows, myHoles, sizeof(HoleRow));
@@ -101,7 +137,10 @@ void CallOppTurn(Referee& ref, int n, int32_t hole) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsOppTurn, ref.Round, ref.board.TurnCount);
   if (Isolated(ref)) {
-    if (auto hf = HostOppTurn(ref.hosts[n], hole)) NoteFault(ref, n, *hf);
+    Budget(ref, n);
+    const auto hf = HostOppTurn(ref.hosts[n], hole);
+    Account(ref, n, true);
+    if (hf) NoteFault(ref, n, *hf);
   } else {
     ref.players[n].OppTurn(hole);
   }
@@ -112,7 +151,9 @@ void CallEndRound(Referee& ref, int n, int32_t my, int32_t opp, int32_t turns) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsEndRound, ref.Round, -1);
   if (Isolated(ref)) {
-    if (auto hf = HostEndRound(ref.hosts[n], my, opp, turns)) NoteFault(ref, n, *hf);
+    const auto hf = HostEndRound(ref.hosts[n], my, opp, turns);
+    Account(ref, n, false);
+    if (hf) NoteFault(ref, n, *hf);
   } else {
     ref.players[n].EndRound(my, opp, turns);
   }

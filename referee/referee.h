@@ -43,7 +43,10 @@ struct RoundTrack {
   std::vector<std::array<int32_t, 2>> moves;  // [player, hole], accepted moves in order
   int rejectedPlayer = 0;                     // who gave a rejected answer, or 0
   int32_t rejectedAnswer = 0;
-  long double time[3] = {0, 0, 0};  // each player's turn time in the round
+  long double time[3] = {0, 0, 0};           // each player's turn time in the round
+  double cpu[3] = {0, 0, 0};                 // isolated: CPU charged to each player's calls
+  double wall[3] = {0, 0, 0};                // isolated: wall time of each player's calls
+  std::vector<std::array<double, 2>> clock;  // time control: [CPU, time left] per answer
 };
 
 struct Referee {
@@ -60,6 +63,7 @@ struct Referee {
   OutStream record;  // the JSON Lines record, with --results
   std::vector<std::vector<int32_t>> openings;
   RoundTrack track;
+  RoundClocks clocks;  // with a time control
   std::optional<Fault> fault;
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

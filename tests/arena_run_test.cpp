@@ -73,16 +73,25 @@ Results Load(const std::filesystem::path& file) {
   return r;
 }
 
-// The report from "Standings" on (the same for equal counts).
-std::string Standings(const std::string& out) { return out.substr(out.find("\nStandings")); }
+// The report from "Standings" on (the same for equal counts), without what
+// the run saw of the machine.
+std::string Standings(const std::string& out) {
+  const size_t from = out.find("\nStandings");
+  return out.substr(from, out.find("\nTime limits: ") - from);
+}
 
 TEST(ArenaRun, RoundRobinWithCrasher) {
   TestDir dir;
   const std::string out = (dir / "t").string();
-  const Outcome r = Arena(dir, {"--out", out, "--pairs", "20", "--concurrency", "2", "--quiet",
-                                "Tossel=" TOSSEL_SO, "starter=" STARTER_SO, "crasher=" CRASH40_SO});
+  const Outcome r =
+      Arena(dir, {"--out", out, "--pairs", "20", "--concurrency", "2", "--quiet", "--time-control",
+                  "5+0.1", "Tossel=" TOSSEL_SO, "starter=" STARTER_SO, "crasher=" CRASH40_SO});
   ASSERT_EQ(r.status, 0) << r.err << r.out;
   const Results res = Load(dir / "t/results.jsonl");
+  // The time control reaches the settings and the verdict, beside the machine seen.
+  EXPECT_EQ(res.lines.front()["settings"]["time_control"], "5+0.1");
+  EXPECT_EQ(res.lines[res.lines.size() - 2]["type"], "machine");
+  EXPECT_NE(r.out.find("Time limits: time control 5+0.1\nMachine: "), std::string::npos);
   EXPECT_EQ(res.end, "complete");
   EXPECT_EQ(res.winners.size(), 3u * 20 * 2);  // every round of the schedule, once
   EXPECT_EQ(res.repeats, 0);
@@ -399,6 +408,10 @@ TEST(ArenaRun, Usage) {
   EXPECT_EQ(bogus.status, 64);
   EXPECT_EQ(bogus.err, "pitsow-arena: The following argument was not expected: --bogus\n");
   EXPECT_EQ(Arena(dir, {TOSSEL_SO}).status, 64);
+  const Outcome crowded = Arena(dir, {"--concurrency", "4096", TOSSEL_SO, TOSSEL_SO});
+  EXPECT_EQ(crowded.status, 64);
+  EXPECT_NE(crowded.err.find("cores: matches would wait for a CPU; add --force"),
+            std::string::npos);
   EXPECT_EQ(Arena(dir, {"--sprt", "elo0=1", "A=" TOSSEL_SO, "B=" TOSSEL_SO, "C=" TOSSEL_SO}).status,
             64);
   const Outcome missing = Arena(dir, {"A=" TOSSEL_SO, "B=/nonexistent/B.so"});

@@ -85,6 +85,7 @@ TEST_P(Isolated, AFaultLosesTheRoundAndEndsTheMatch) {
 }
 
 const std::string kRound = ", round 1, turn [0-9]+";
+const std::string kCpu = ": used [0-9.]+ s of CPU in [0-9.]+ s";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, Isolated,
@@ -127,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--move-time=0.2"},
                       R"(pitsow: player 1 \(PsPlayer1.so\) exceeded the move time of 0.200 s in )"
                       "PsGetTurn" +
-                          kRound},
+                          kRound + kCpu},
         // Without --move-time, PsGetTurn has the call time: a hung player
         // cannot hang the match.
         IsolatedFault{"hang PsGetTurn 1 2",
@@ -135,12 +136,18 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--call-time=0.3"},
                       R"(pitsow: player 2 \(PsPlayer2.so\) exceeded the call time of 0.300 s in )"
                       "PsGetTurn" +
-                          kRound},
+                          kRound + kCpu},
         IsolatedFault{"sleep PsEndRound 1 0",
                       2,
                       {"--call-time=0.3"},
                       R"(pitsow: player 2 \(PsPlayer2.so\) exceeded the call time of 0.300 s in )"
-                      "PsEndRound, round 1"},
+                      "PsEndRound, round 1: blocked for [0-9.]+ s"},
+        IsolatedFault{"burn30 PsGetTurn 1 0",
+                      1,
+                      {"--time-control=0.05+0"},
+                      R"(pitsow: player 1 \(PsPlayer1.so\) ran out of its time of 0.05\+0 s in )"
+                      "PsGetTurn" +
+                          kRound + kCpu + " with 0.0[0-9]+ s left"},
         IsolatedFault{"hog PsGetTurn 1 2",
                       2,
                       {"--memory=64"},
@@ -295,6 +302,41 @@ TEST(Openings, ABadLineIsAUsageErrorNamingIt) {
   const Result r = a.Play({"--openings=openings.txt", "/H=1", "/B=1"});
   EXPECT_EQ(r.status, 64);
   EXPECT_NE(r.err.find("the opening ends the round"), std::string::npos) << r.err;
+}
+
+// Limits count CPU, not wall time: a player that sleeps 60 ms a move,
+// three times its move time but under the backstop, plays to the end.
+TEST(TimeLimits, APlayerThatWaitsButThinksLittleIsNotStopped) {
+  Arena a(FAULTY_SO, TOSSEL_SO);
+  WriteFile(a.Run() / "fault1.txt", "nap60 PsGetTurn 0 0\n");
+  const Result r = a.Play({"--isolate", "/H=3", "/B=2", "--move-time=0.02", "--results=r.jsonl"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+// Under a time control every answer's CPU is charged to its mover: the time
+// left after each is the base plus an increment a move less what the moves
+// cost, and the moves cost no more than the round's CPU of their player.
+TEST(TimeLimits, TheTimeLeftAtEachMoveAddsUp) {
+  Arena a(FAULTY_SO, TOSSEL_SO);
+  WriteFile(a.Run() / "fault1.txt", "burn20 PsGetTurn 0 0\n");
+  const Result r = a.Play({"--isolate", "/R=2", "--time-control=1+0.01", "--results=r.jsonl"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<json> record = Record(a);
+  EXPECT_EQ(record[0]["settings"]["time_control"], "1+0.01");
+  for (const json& round : record) {
+    if (round["type"] != "round") continue;
+    ASSERT_EQ(round["clock"].size(), round["moves"].size()) << round;
+    double spent[3] = {0, 0, 0};
+    int moves[3] = {0, 0, 0};
+    for (size_t i = 0; i < round["moves"].size(); ++i) {
+      const int p = round["moves"][i][0];
+      spent[p] += round["clock"][i][0].get<double>();
+      ++moves[p];
+      EXPECT_NEAR(round["clock"][i][1].get<double>(), 1 + 0.01 * moves[p] - spent[p], 1e-9);
+    }
+    for (int p = 1; p <= 2; ++p) EXPECT_LE(spent[p], round["cpu"][p - 1].get<double>() + 1e-9);
+  }
 }
 
 }  // namespace

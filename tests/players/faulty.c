@@ -14,8 +14,10 @@
  * itself), record (writes past the PsInfo record), rows (writes past the
  * rows), hang (an endless loop), sleep (sleeps 3 s), hog (allocates
  * without end), answerN (answers N), lead0 (answers 0 whenever its store
- * leads), wait (waits until the file "go" exists). The line "texts" gives
- * it a name, creator and description full of control characters.
+ * leads), wait (waits until the file "go" exists). Two actions repeat in
+ * every call of ENTRY from then on: napN sleeps N milliseconds, burnN
+ * spends N milliseconds of CPU in every other such call. The line "texts"
+ * gives it a name, creator and description full of control characters.
  * Built with FAULT_LINE defined, that line applies when there is no file:
  * tournaments run the player where they choose.
  */
@@ -34,8 +36,32 @@ static int FaultRound = -1, FaultTurn, Round, Turn, Done;
 static int Texts;
 static volatile int *volatile Nowhere;
 
+static double CpuSeconds(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
+}
+
+/* napN and burnN, from their first call on. */
+static void Repeat(void) {
+  static int calls;
+  const int ms = atoi(Action + 4);
+  if (strncmp(Action, "nap", 3) == 0) {
+    struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&t, NULL);
+  }
+  if (strncmp(Action, "burn", 4) == 0 && calls++ % 2 == 0) {
+    const double end = CpuSeconds() + ms * 1e-3;
+    while (CpuSeconds() < end) {
+    }
+  }
+}
+
 static void Fire(const char *entry, const int32_t *rows, PsInfo *info) {
-  if (Done || strcmp(entry, Entry) != 0 || Round != FaultRound || Turn < FaultTurn) return;
+  if (strcmp(entry, Entry) != 0 || Round < FaultRound || (Round == FaultRound && Turn < FaultTurn))
+    return;
+  if (strncmp(Action, "nap", 3) == 0 || strncmp(Action, "burn", 4) == 0) Repeat();
+  if (Done || Round != FaultRound) return;
   if (strncmp(Action, "answer", 6) == 0 || strcmp(Action, "lead0") == 0) return;
   Done = 1;
   if (strcmp(Action, "segv") == 0) *Nowhere = 1;
