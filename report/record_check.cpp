@@ -94,6 +94,18 @@ Why Rejected(const J& line) {
   return First({Int(r, "player", 1, 2), Int(r, "answer", INT32_MIN, kMax)});
 }
 
+// "random" is a number of moves or "auto"; "depth", the number played,
+// is there from the runs that choose it.
+template <class J>
+Why RandomDepth(const J& o) {
+  if (Why w = Need(o, "random")) return w;
+  const J& r = o.at("random");
+  if (!(r.is_string() && r.template get<std::string>() == "auto") && !IntIn(r, 0, 1000))
+    return std::string("\"random\" is not an integer from 0 to 1000 or \"auto\"");
+  if (o.contains("depth")) return Int(o, "depth", 0, 1000);
+  return std::nullopt;
+}
+
 template <class J>
 Why MatchRecordLine(const J& l, const std::string& type) {
   if (type == "match") {
@@ -149,6 +161,10 @@ Why ResultsLine(const J& l, const std::string& type) {
   if (type == "sprt")
     return First({Num(l, "llr"), Num(l, "lower"), Num(l, "upper"), Int(l, "pairs", 0, INT64_MAX)});
   if (type == "end") return Str(l, "reason");
+  if (type == "machine")
+    return First({Int(l, "cores", 1, kMax), Int(l, "concurrency", 1, kMax),
+                  Array(l, "load", 2, [](const J& v) { return v.is_number(); }),
+                  Num(l, "others_cpu"), Num(l, "steal_cpu")});
   if (type == "watchdog")
     return First(
         {Int(l, "pairing", 0, kMax), Int(l, "seat", 0, 1), Num(l, "limit"), Str(l, "match")});
@@ -178,7 +194,7 @@ template <class J>
 std::optional<std::string> CheckTournamentSettings(const J& s) {
   const auto player = [](const J& p) { return !Str(p, "label") && !Str(p, "file"); };
   if (Why w =
-          First({Array(s, "players", 0, player), Str(s, "format"), Int(s, "pairs", 0, 100000000),
+          First({Array(s, "players", 0, player), Str(s, "format"), Int(s, "pairs", 0, 100000000, true),
                  Int(s, "holes", 1, 6), Int(s, "bones", 0, 178956970), Int(s, "max_turns", 1, kMax),
                  Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
                  Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
@@ -187,7 +203,7 @@ std::optional<std::string> CheckTournamentSettings(const J& s) {
   const J& o = s.at("openings");
   const Why openings = o.is_object() && o.contains("file")
                            ? Str(o, "file")
-                           : First({Int(o, "random", 0, 1000), Seed(o)});
+                           : First({RandomDepth(o), Seed(o)});
   if (openings) return "settings: openings: " + *openings;
   const J& t = s.at("sprt");
   if (!t.is_null()) {

@@ -279,10 +279,10 @@ TEST(ArenaRun, FaultsInEveryCallAreThePlayers) {
   EXPECT_EQ(table.substr(0, table.find("\nCross-table")),
             "\nStandings\n"
             "player  rounds   wins  draws losses  score       Elo +/- 95%  faults\n"
-            "S           24     23      0      1  95.8%    +544.7 +/- inf       0\n"
-            "L           24     19      0      5  79.2%  +231.9 +/- 217.7       0\n"
+            "S           24     21      1      2  89.6%    +373.8 +/- inf       0\n"
+            "L           24     19      1      4  81.2%  +254.7 +/- 225.3       0\n"
             "H           24     12      0     12  50.0%    +0.0 +/- 147.2       2  retired\n"
-            "D           24      6      0     18  25.0%  -190.8 +/- 189.2       2  retired\n"
+            "D           24      7      0     17  29.2%  -154.1 +/- 172.5       2  retired\n"
             "I           24      0      0     24   0.0%      -inf +/- inf       2  retired\n")
       << table;
   EXPECT_NE(r.out.find("Retired: D after 2 faults"), std::string::npos) << r.out;
