@@ -255,7 +255,8 @@ int Tournament(int argc, char** argv) {
   } else {
     s.random_openings = random_openings == "auto" ? -1 : std::stoi(random_openings);
     const OpeningDepth d = ChooseOpeningDepth(s.holes, s.bones, s.random_openings, s.pairs);
-    if (d.distinct == 0)
+    if (d.distinct == 0 ||
+        (d.distinct > kOpeningListLimit && !RandomOpening(s.holes, s.bones, d.depth, s.seed, 0)))
       return Usage("--random-openings: no opening of that many moves leaves the round open");
     s.opening_depth = d.depth;
     s.opening_distinct = d.distinct;

@@ -9,32 +9,42 @@
 
 namespace {
 
+// Positions a walk may visit: deep openings on a board whose rounds end
+// early can have few leaves below a vast tree, and then no count is had.
+constexpr int64_t kWalkBudget = 30000000;
+
 // Calls leaf(path) for every opening of `depth` moves below b, in the order
-// of their holes; stops as soon as leaf returns false.
+// of their holes; stops as soon as leaf returns false or the budget is
+// spent.
 template <class Leaf>
-bool Walk(const Board& b, int holes, int bones, int depth, std::vector<uint8_t>& path, Leaf& leaf) {
+bool Walk(const Board& b, int holes, int bones, int depth, std::vector<uint8_t>& path, Leaf& leaf,
+          int64_t& budget) {
   if (static_cast<int>(path.size()) == depth) return leaf(path);
   for (int m = 1; m <= holes; ++m) {
+    if (--budget < 0) return false;
     Board next = b;
     if (!PlayOpeningMove(next, holes, m) || CheckGame(next, bones)) continue;
     path.push_back(static_cast<uint8_t>(m));
-    const bool go = Walk(next, holes, bones, depth, path, leaf);
+    const bool go = Walk(next, holes, bones, depth, path, leaf, budget);
     path.pop_back();
     if (!go) return false;
   }
   return true;
 }
 
+// False when the budget ran out before the walk was done.
 template <class Leaf>
-void WalkOpenings(int holes, int bones, int depth, Leaf& leaf) {
+bool WalkOpenings(int holes, int bones, int depth, Leaf& leaf) {
   Board b;
   ResetBoard(b, holes, bones);
   std::vector<uint8_t> path;
   if (depth == 0) {
     leaf(path);  // the filled board itself, ended or not, as ever
-    return;
+    return true;
   }
-  if (!CheckGame(b, bones)) Walk(b, holes, bones, depth, path, leaf);
+  int64_t budget = kWalkBudget;
+  if (!CheckGame(b, bones)) Walk(b, holes, bones, depth, path, leaf, budget);
+  return budget >= 0;
 }
 
 // The deepest search for a depth that has enough openings: beyond it a
@@ -52,7 +62,7 @@ std::string Repeats(int64_t distinct, int depth, int64_t pairs) {
 int64_t CountOpenings(int holes, int bones, int depth, int64_t limit) {
   int64_t count = 0;
   auto leaf = [&](const std::vector<uint8_t>&) { return ++count <= limit; };
-  WalkOpenings(holes, bones, depth, leaf);
+  if (!WalkOpenings(holes, bones, depth, leaf)) return limit + 1;  // too many to count
   return count;
 }
 
@@ -63,7 +73,8 @@ OpeningDepth ChooseOpeningDepth(int holes, int bones, int wanted, int64_t pairs)
   const auto warning = [&](int64_t d, int depth) -> std::string {
     if (too_many(d) && enough > kOpeningListLimit)
       return "more than " + std::to_string(kOpeningListLimit) + " openings of " +
-             std::to_string(depth) + " moves are drawn at random: repeats are possible";
+             std::to_string(depth) +
+             " moves (or too many to count) are drawn at random: repeats are possible";
     return d < enough ? Repeats(d, depth, pairs) : "";
   };
   if (wanted >= 0) {
@@ -99,8 +110,7 @@ std::shared_ptr<const OpeningList> ListOpenings(int holes, int bones, int depth,
     list->moves.insert(list->moves.end(), path.begin(), path.end());
     return true;
   };
-  WalkOpenings(holes, bones, depth, leaf);
-  if (list->count > kOpeningListLimit) list = nullptr;
+  if (!WalkOpenings(holes, bones, depth, leaf) || list->count > kOpeningListLimit) list = nullptr;
   if (list) {
     // Fisher-Yates with the seed's own generator: the same order anywhere.
     uint64_t state = seed;

@@ -12,7 +12,8 @@
 #include <vector>
 
 // Openings of `depth` moves counted up to `limit`: the count, or limit + 1
-// when there are more. Depth 0 is the filled board alone: 1.
+// when there are more (or too many positions to visit to tell). Depth 0 is
+// the filled board alone: 1.
 int64_t CountOpenings(int holes, int bones, int depth, int64_t limit);
 
 // The most openings a tournament lists (and so never repeats before all are

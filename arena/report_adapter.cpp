@@ -32,35 +32,36 @@ std::string Score(const Wdl& w) {
   return text;
 }
 
-// The course of the only pairing, pair by pair in the order of the pairs.
+// The course of the only pairing, pair by pair in the order of the pairs;
+// score, Elo and the test's ratio over the distinct pairs so far, as the
+// verdict counts them.
 Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
   Course c;
   c.playerA = s.players[0].label;
   c.playerB = s.players[1].label;
   c.unit = "pairs";
-  Penta penta{};
-  std::vector<std::pair<int, int>> pairs;  // pair, quarters won by A
+  std::vector<std::pair<const RoundRecord*, const RoundRecord*>> pairs;
   for (const auto& [slot, r] : ledger.rounds) {
     if (slot.pairing != 0 || slot.seat != 0) continue;
     const auto other = ledger.rounds.find({0, slot.pair, 1});
-    if (other == ledger.rounds.end()) continue;
-    pairs.push_back({slot.pair, PairQuarters(r, other->second)});
+    if (other != ledger.rounds.end()) pairs.push_back({&r, &other->second});
   }
+  PairTally tally;
   // At most a few hundred points: the chart shows the course, not each pair.
   const size_t step = std::max<size_t>(1, pairs.size() / 400);
   for (size_t i = 0; i < pairs.size(); ++i) {
-    ++penta[static_cast<size_t>(pairs[i].second)];
+    tally.Add(*pairs[i].first, *pairs[i].second);
     if ((i + 1) % step != 0 && i + 1 != pairs.size()) continue;
     CoursePoint p;
     p.played = static_cast<int64_t>(i + 1);
-    const Estimate e = FromPenta(penta);
+    const Estimate e = FromPenta(tally.penta_distinct);
     p.scorePercent = 100 * e.score;
     SetElo(e, p.elo, p.eloError);
-    if (s.sprt) p.llr = Sprt(*s.sprt, penta).llr;
+    if (s.sprt) p.llr = Sprt(*s.sprt, tally.penta_distinct).llr;
     c.points.push_back(p);
   }
   if (s.sprt) {
-    const SprtState t = Sprt(*s.sprt, penta);
+    const SprtState t = Sprt(*s.sprt, tally.penta_distinct);
     c.llrBounds = std::make_pair(t.lower, t.upper);
   }
   return c;
