@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
       "Checks a Pitsow player library: runs it isolated in pitsow-host and prints a checklist."};
   CheckOptions o;
   app.add_option("FILE", o.library, "the player library (.so)")->required();
-  app.add_option("--move-time", o.moveSeconds, "seconds each PsGetTurn may take")
+  app.add_option("--move-time", o.moveSeconds, "CPU seconds each PsGetTurn may take")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
-  app.add_option("--call-time", o.callSeconds, "seconds each other call may take")
+  app.add_option("--call-time", o.callSeconds, "CPU seconds each other call may take")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--memory", o.memoryMb, "the player's address space in MiB (default: no limit)")

@@ -239,6 +239,7 @@ std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit, double 
 }
 
 std::optional<HostFault> Call(HostedPlayer& hp, int call, double limit) {
+  hp.last = CallTimes{};
   if (hp.fault) return hp.fault;
   if (hp.channel == nullptr || hp.pid <= 0) {
     HostFault f;

@@ -151,7 +151,12 @@ void CallEndRound(Referee& ref, int n, int32_t my, int32_t opp, int32_t turns) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsEndRound, ref.Round, -1);
   if (Isolated(ref)) {
-    const auto hf = HostEndRound(ref.hosts[n], my, opp, turns);
+    // The clock is read at the round's end, so the round's account is exact.
+    HostedPlayer& hp = ref.hosts[n];
+    const bool exact = hp.exact;
+    hp.exact = true;
+    const auto hf = HostEndRound(hp, my, opp, turns);
+    hp.exact = exact;
     Account(ref, n, false);
     if (hf) NoteFault(ref, n, *hf);
   } else {

@@ -45,7 +45,7 @@ static double CpuSeconds(void) {
 /* napN and burnN, from their first call on. */
 static void Repeat(void) {
   static int calls;
-  const int ms = atoi(Action + 4);
+  const int ms = atoi(Action + strcspn(Action, "0123456789"));
   if (strncmp(Action, "nap", 3) == 0) {
     struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
     nanosleep(&t, NULL);
