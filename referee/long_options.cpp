@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
+#include "python_player.h"
+
 namespace {
 
 // The long options that take no value; every other one does.
@@ -74,6 +76,9 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
   for (const char* limit : {"--move-time", "--call-time", "--memory"})
     if (app.count(limit) > 0 && !options.isolate)
       return Error{std::string("pitsow: ") + limit + " needs --isolate"};
+  // One Python interpreter per process: two Python players need two.
+  if (IsPythonPlayer(options.player[1]) && IsPythonPlayer(options.player[2]) && !options.isolate)
+    return Error{"pitsow: two Python players need --isolate"};
   return std::nullopt;
 }
 
