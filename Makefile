@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test.
-.PHONY: all build play test test-asan bench fuzz clean slurm-test
+.PHONY: all build play test test-asan bench fuzz clean slurm-test deb
 
 all: build
 
@@ -38,6 +38,12 @@ bench:
 	build-bench/bin/host_bench build-bench/bin
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
+
+# The Debian package build/pitsow_VERSION_amd64.deb (CPack; dpkg-shlibdeps
+# from dpkg-dev finds its dependencies), then lintian's verdict on it.
+deb: build
+	cd build && cpack -G DEB
+	lintian --fail-on error build/pitsow_*_amd64.deb
 
 # Fuzzes the command line for a minute with the sanitizers (clang).
 fuzz:
