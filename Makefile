@@ -1,6 +1,6 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test.
-.PHONY: all build play test test-asan bench fuzz fuzz-records clean slurm-test
+.PHONY: all build play test test-asan bench fuzz fuzz-records clean slurm-test deb
 
 all: build
 
@@ -28,7 +28,8 @@ test-asan:
 
 # Measures whole matches against the yardstick, the rules alone, the ways
 # to wait across processes, isolated player calls beside the shared-memory
-# floors, the report beside its floor and the arena beside a shell loop.
+# floors, the report beside its floor, the arena beside a shell loop, and
+# Python players and the pitsow package beside C.
 bench:
 	cmake --preset bench
 	cmake --build --preset bench
@@ -38,6 +39,14 @@ bench:
 	build-bench/bin/host_bench build-bench/bin
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
+	PYTHONPATH=build-bench/lib/python3/dist-packages build-bench/bin/python_bench \
+	  build-bench/bin /usr/bin/python3 bench
+
+# The Debian package build/pitsow_VERSION_amd64.deb (CPack; dpkg-shlibdeps
+# from dpkg-dev finds its dependencies), then lintian's verdict on it.
+deb: build
+	cd build && cpack -G DEB
+	lintian --fail-on error build/pitsow_*_amd64.deb
 
 # Fuzzes the command line, then the record readers, for a minute each
 # with the sanitizers (clang).

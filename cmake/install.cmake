@@ -1,7 +1,7 @@
 # Installation: the referee, its player host and the tools, with Tossel
 # beside them under both binding names, the interface and rules headers, a
 # CMake package and a pkg-config file for player builds, the example
-# players and the manual pages.
+# players, the Python player shim and package, and the manual pages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -20,6 +20,15 @@ install(TARGETS pitsow-perft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-check pitsow-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples)
+# Python: the player shim beside pitsow-host, the pitsow package where
+# Debian's python3 looks (a prefix of one's own needs PYTHONPATH), the
+# Python examples.
+install(TARGETS pitsow-python LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitsow_rules LIBRARY DESTINATION ${PITSOW_PYTHON_DIR}/pitsow)
+install(FILES python/pitsow/__init__.py python/pitsow/env.py
+  DESTINATION ${PITSOW_PYTHON_DIR}/pitsow)
+install(FILES examples/python/random_player.py examples/python/greedy.py
+  examples/python/alphabeta.py DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples/python)
 install(FILES doc/pitsow.1 doc/pitsow-arena.1 doc/pitsow-check.1 doc/pitsow-perft.1
   doc/pitsow-report.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

@@ -15,6 +15,7 @@
 
 #include "channel.h"
 #include "player_procs.h"
+#include "python_player.h"
 
 namespace {
 
@@ -221,9 +222,15 @@ void EndCall() { InCall = 0; }
 // text, empty on success.
 std::string Load(const std::string& library, PlayerProcs& procs) {
   BeginCall(PS_CALL_LOAD);
-  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = nullptr;
+  std::string why;
+  if (IsPythonPlayer(library)) {
+    why = OpenPythonPlayer("", library, handle).value_or("");
+  } else if ((handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr) {
+    why = "cannot load player library " + library + ": " + DlError();
+  }
   EndCall();
-  if (handle == nullptr) return "cannot load player library " + library + ": " + DlError();
+  if (!why.empty()) return why;
   if (auto error = FindEntryPoints(handle, library, procs)) return *error;
   return "";
 }

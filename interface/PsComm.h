@@ -10,7 +10,9 @@
  * PsPlayer2.so beside the referee). Every integer that crosses is a signed
  * 32-bit integer, and PsInfo is packed with the exact layout asserted
  * below, so players built with any toolchain (C, C++, Rust, Pascal, ...)
- * can be exchanged. This header compiles as C99 and as C++.
+ * can be exchanged. This header compiles as C99 and as C++. A Python
+ * module NAME.py plays through a library of the project that embeds CPython
+ * and exports these five (python/player_shim.h); nothing here changes.
  *
  * THE BOARD. Each player has a row of NumHoles holes (1 to 6) and a store.
  * A player's holes are numbered 1 to NumHoles in the direction of sowing,

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
+#include "python_player.h"
+
 namespace {
 
 // The long options that take no value; every other one does.
@@ -79,6 +81,9 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
        {"--move-time", "--call-time", "--memory", "--time-control", "--time-margin"})
     if (app.count(limit) > 0 && !options.isolate)
       return Error{std::string("pitsow: ") + limit + " needs --isolate"};
+  // One Python interpreter per process: two Python players need two.
+  if (IsPythonPlayer(options.player[1]) && IsPythonPlayer(options.player[2]) && !options.isolate)
+    return Error{"pitsow: two Python players need --isolate"};
   if (app.count("--time-control") > 0)
     return ParseTimeControl(options.timeControl.text, options.timeControl);
   return std::nullopt;

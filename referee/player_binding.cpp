@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "call_context.h"
+#include "python_player.h"
 
 namespace {
 
@@ -218,8 +219,10 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       file = lstat(beside.c_str(), &st) == 0 ? beside : PlayerFileName(n);
     }
     // A name with a slash is opened as that file; a bare name goes through
-    // the loader's search path.
-    const bool named = file.find('/') != std::string::npos;
+    // the loader's search path. A Python player (NAME.py) is always that
+    // file, in the working folder when its name is bare.
+    const bool python = IsPythonPlayer(file);
+    const bool named = python || file.find('/') != std::string::npos;
     if (named) {
       if (auto error = CheckUsable(file)) return error;
     }
@@ -229,6 +232,15 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       files[n] = file;
       char resolved[PATH_MAX];
       source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
+      continue;
+    }
+    if (python) {
+      void* shim = nullptr;
+      if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + *error};
+      char resolved[PATH_MAX];
+      source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
+      if (auto error = FindEntryPoints(shim, file, ref.players[n]))
+        return Error{"pitsow: " + *error};
       continue;
     }
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -3,7 +3,7 @@
 # into ~/pitsow, sets the environment the README names and nothing else,
 # builds the installed starter and minimax players against the installed
 # headers alone (with cc through pkg-config, and through find_package), and
-# plays them: every match complete, no answer rejected, the starter beating
+# plays them and the installed Python greedy player: every match complete, no answer rejected, the starter beating
 # Tossel and the minimax player beating both.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,6 +20,7 @@ cmake --install "$build" --prefix ~/pitsow >/dev/null
 export PATH="$HOME/pitsow/bin:$PATH"
 export PKG_CONFIG_PATH="$HOME/pitsow/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 export CMAKE_PREFIX_PATH="$HOME/pitsow${CMAKE_PREFIX_PATH:+:$CMAKE_PREFIX_PATH}"
+export PYTHONPATH="$HOME/pitsow/lib/python3/dist-packages${PYTHONPATH:+:$PYTHONPATH}"
 
 cd "$HOME/player"
 cp ~/pitsow/share/pitsow/examples/starter.c ~/pitsow/share/pitsow/examples/minimax.c .
@@ -87,6 +88,11 @@ test -s "$PWD/arena/report.html"
 pitsow --player1="$PWD/Starter.so" --player2="$tossel" /R=2 --quiet --results="$PWD/match.jsonl" >/dev/null
 pitsow-report --match "$PWD/match.jsonl" --output "$PWD/match.html"
 test -s "$PWD/match.html"
+# The installed Python package and a Python player.
+python3 -c "import pitsow; assert pitsow.State(6, 4).perft(8) == 563055"
+cp ~/pitsow/share/pitsow/examples/python/greedy.py .
+wins "$PWD/greedy.py" "$tossel" 100 60
+
 for page in pitsow pitsow-arena pitsow-check pitsow-perft pitsow-report; do
   test -f "$HOME/pitsow/share/man/man1/$page.1"
 done

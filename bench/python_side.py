@@ -1,0 +1,50 @@
+"""The Python halves of python_bench, each printing nanoseconds (the median
+of five runs):
+  python_side.py call PLAYER.py   one call of its get_turn with two rows of 6
+  python_side.py play GAMES       one State.play replaying the games in the
+                                  file (a line per game: its holes in order)"""
+import importlib.util
+import sys
+import time
+
+RUNS = 5
+
+
+def median_ns(run, count):
+    times = []
+    for _ in range(RUNS):
+        start = time.perf_counter_ns()
+        run()
+        times.append((time.perf_counter_ns() - start) / count)
+    return sorted(times)[RUNS // 2]
+
+
+def call_cost(path):
+    spec = importlib.util.spec_from_file_location("player", path)
+    player = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(player)
+    get_turn, mine, theirs, n = player.get_turn, [4] * 6, [4] * 6, 1_000_000
+
+    def run():
+        for _ in range(n):
+            get_turn(mine, theirs, 0, 0)
+    return median_ns(run, n)
+
+
+def play_cost(path):
+    from pitsow import State
+    with open(path) as f:
+        games = [[int(h) for h in line.split()] for line in f]
+    moves = sum(map(len, games))
+
+    def run():
+        for game in games:
+            s = State(6, 6)
+            play = s.play
+            for hole in game:
+                play(hole)
+    return median_ns(run, moves)
+
+
+if __name__ == "__main__":
+    print(f"{(call_cost if sys.argv[1] == 'call' else play_cost)(sys.argv[2]):.1f}")

@@ -1,0 +1,101 @@
+"""The pitsow package against the rules header: perft through State's own
+legal_moves, clone and play, a thousand random games move by move against
+the header played by the replay helper, and the environment's bookkeeping.
+Argument: the replay helper."""
+import random
+import subprocess
+import sys
+import unittest
+
+import pitsow
+
+REPLAY = sys.argv[1]
+
+
+def perft(state, depth):
+    if depth == 0:
+        return 1
+    moves = state.legal_moves()
+    if depth == 1:
+        return len(moves)
+    leaves = 0
+    for hole in moves:
+        child = state.clone()
+        leaves += 1 if child.play(hole).end else perft(child, depth - 1)
+    return leaves
+
+
+def line(state, outcome):
+    rows = " | ".join(" ".join(map(str, row)) for row in state.holes)
+    return (f"{rows} | {state.stores[0]} {state.stores[1]} | {state.to_move} "
+            f"{int(state.is_over())} | {int(outcome.extra_move)} {outcome.capture}")
+
+
+class RulesTest(unittest.TestCase):
+    def test_perft_equals_the_move_counter(self):
+        counts = [6, 35, 185, 942, 4690, 23233, 114430, 563055]
+        start = pitsow.State(6, 4)
+        self.assertEqual([perft(start, d) for d in range(1, 9)], counts)
+        self.assertEqual([start.perft(d) for d in range(1, 9)], counts)
+
+    def test_random_games_move_by_move(self):
+        rng = random.Random(7)
+        games, ours = [], []
+        for _ in range(1000):
+            holes, bones = rng.randint(1, 6), rng.randint(1, 8)
+            state, moves = pitsow.State(holes, bones), []
+            while not state.is_over() and len(moves) < 400:
+                # Mostly sowing moves, sometimes a pass on an empty hole.
+                empty = [h for h in range(1, holes + 1) if h not in state.legal_moves()]
+                hole = rng.choice(empty if empty and rng.random() < 0.1 else state.legal_moves())
+                moves.append(hole)
+                ours.append(line(state, state.play(hole)))
+            ours.append(f"end {state.winner() or 0}")
+            games.append(" ".join(map(str, [holes, bones, *moves])))
+        theirs = subprocess.run([REPLAY], input="\n".join(games) + "\n", capture_output=True,
+                                text=True, check=True).stdout.splitlines()
+        self.assertEqual(len(ours), len(theirs))
+        for i, (mine, header) in enumerate(zip(ours, theirs)):
+            self.assertEqual(mine, header, f"line {i}")
+
+    def test_from_turn_and_errors(self):
+        # Player 2 to move, its row below, hole 6 beside its store:
+        #   player 1:   2  0  0  0  2  1     (its holes 6 to 1)
+        #   player 2:   0  3  0  0  0  1     (its holes 1 to 6)
+        s = pitsow.State.from_turn(6, 4, 2, [0, 3, 0, 0, 0, 1], [1, 2, 0, 0, 0, 2], 20, 21)
+        self.assertEqual((s.holes, s.stores, s.to_move),
+                         (([1, 2, 0, 0, 0, 2], [0, 3, 0, 0, 0, 1]), (21, 20), 2))
+        o = s.play(6)  # the last bone in its store: an extra move
+        self.assertEqual((o.extra_move, o.capture, o.end, s.to_move), (True, 0, False, 2))
+        # Hole 2 sows 3 to 5, which captures with player 1's hole 2.
+        self.assertEqual((s.play(2).capture, s.holes, s.stores, s.to_move),
+                         (5, ([1, 0, 0, 0, 0, 2], [0, 0, 1, 1, 0, 0]), (21, 24), 1))
+        for bad in (0, 7):
+            self.assertRaises(ValueError, s.play, bad)
+        self.assertRaises(ValueError, pitsow.State, 7, 4)
+
+    def test_env_plays_a_round_to_its_reward(self):
+        env = pitsow.Env(holes=4, bones=3)
+        obs, info = env.reset(seed=3)
+        self.assertEqual((obs, info), ((3, 3, 3, 3, 3, 3, 3, 3, 0, 0),
+                                       {"action_mask": [True] * 4, "turns": 0}))
+        first = []
+        for _ in range(2):
+            env.reset(seed=3)
+            done, steps = False, []
+            while not done:
+                action = info["action_mask"].index(True) if not steps else \
+                    steps[-1][4]["action_mask"].index(True)
+                steps.append(env.step(action))
+                done = steps[-1][2] or steps[-1][3]
+            first.append(steps)
+        self.assertEqual(first[0], first[1])  # the seed fixes the opponent
+        obs, reward, terminated, _, info = first[0][-1]
+        mine, theirs = obs[-2], obs[-1]
+        self.assertTrue(terminated)
+        self.assertEqual(reward, (mine > theirs) - (mine < theirs))
+        self.assertRaises(RuntimeError, env.step, 0)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
