@@ -133,8 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
         // cannot hang the match.
         IsolatedFault{"hang PsGetTurn 1 2",
                       2,
-                      {"--call-time=0.3"},
-                      R"(pitsow: player 2 \(PsPlayer2.so\) exceeded the call time of 0.300 s in )"
+                      {"--call-time=1"},
+                      R"(pitsow: player 2 \(PsPlayer2.so\) exceeded the call time of 1.000 s in )"
                       "PsGetTurn" +
                           kRound + kCpu},
         IsolatedFault{"sleep PsEndRound 1 0",
