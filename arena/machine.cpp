@@ -47,7 +47,6 @@ void Shares(const MachineLoad& m, double& others, double& steal) {
   steal = std::max(0.0, Share(stolen, total));
 }
 
-
 }  // namespace
 
 int UsableCores() {
