@@ -196,8 +196,16 @@ const char kPageScript[] = R"JS(
     const old = list.querySelector("[aria-current]");
     if (old) old.removeAttribute("aria-current");
     const li = list.children[step];
-    if (li) { li.setAttribute("aria-current", "step"); li.scrollIntoView({ block: "nearest" }); }
+    if (li) { li.setAttribute("aria-current", "step"); reveal(list, li); }
     $("board").dataset.step = step;
+  }
+
+  // Scrolls the step list, never the page, so that its current step shows:
+  // the page moves only when the user moves it.
+  function reveal(list, li) {
+    const lr = list.getBoundingClientRect(), ir = li.getBoundingClientRect();
+    if (ir.top < lr.top) list.scrollTop -= lr.top - ir.top;
+    else if (ir.bottom > lr.bottom) list.scrollTop += ir.bottom - lr.bottom;
   }
 
   function open(i) {

@@ -23,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 
 class Browser:
@@ -123,6 +124,31 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
+def ink(png):
+    """The share of a PNG's decoded bytes that are neither 0 nor 255: about 0
+    for a blank (one-colour) picture, well above for one with text on it."""
+    data, at = b"", 8
+    while at < len(png):
+        size = int.from_bytes(png[at:at + 4], "big")
+        if png[at + 4:at + 8] == b"IDAT":
+            data += png[at + 8:at + 8 + size]
+        at += 12 + size
+    raw = zlib.decompress(data)
+    return sum(1 for b in raw if b not in (0, 255)) / max(1, len(raw))
+
+
+def top_of_page(browser, check, path):
+    """After load the page stays at its top, and the top is not blank."""
+    time.sleep(0.3)  # anything the page might do after load
+    check(browser.eval("scrollY") == 0, f"the page opens at the top, not at {browser.eval('scrollY')}")
+    shot = base64.b64decode(browser.send("Page.captureScreenshot", {"format": "png"})["data"])
+    with open(path, "wb") as f:
+        f.write(shot)
+    check(ink(shot) > 0.01, f"the top of the page shows something ({ink(shot):.4f} ink)")
+    heading = browser.eval("document.querySelector('h1').getBoundingClientRect().top")
+    check(0 <= heading < 200, f"the title is at the top: {heading}")
+
+
 # The board as the page shows it: player 1's holes, player 2's, the stores.
 BOARD = """(() => {
   const v = (q) => Number(document.querySelector(q).querySelector('.n').textContent);
@@ -138,10 +164,11 @@ def tournament(browser, make_tournament, outdir, check):
                           capture_output=True, text=True)
     print("generator:", made.stdout.strip())
     start = time.monotonic()
-    browser.open("file://" + os.path.abspath(big))
+    browser.open("file://" + os.path.abspath(big), 1400, 1200)
     browser.eval("document.getElementById('round-title').textContent")
     print(f"20000-round page: {os.path.getsize(big)} bytes, loaded and drawn in "
           f"{(time.monotonic() - start) * 1000:.0f} ms")
+    top_of_page(browser, check, os.path.join(outdir, "tournament-top.png"))
     check(browser.eval("!!document.getElementById('sample-note')"), "the sampling is noted")
     browser.screenshot("#standings", os.path.join(outdir, "tournament-standings.png"))
     rounds = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
@@ -208,7 +235,8 @@ def main():
 
     browser = Browser(chromium)
     try:
-        browser.open("file://" + os.path.abspath(html))
+        browser.open("file://" + os.path.abspath(html), 1400, 1200)
+        top_of_page(browser, check, os.path.join(outdir, "top.png"))
         check(browser.eval("document.querySelectorAll('#standings tbody tr').length") >= 2,
               "the standings table has the two players")
         browser.screenshot("#standings", os.path.join(outdir, "standings.png"))
