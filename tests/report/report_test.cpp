@@ -6,6 +6,7 @@
 
 #include "record_reader.h"
 #include "render.h"
+#include "settings_words.h"
 #include "replay.h"
 
 namespace {
@@ -161,3 +162,28 @@ TEST(Elo, Interval) {
 }
 
 }  // namespace
+
+// The settings of a real record line, every one in words and units.
+TEST(MatchRecord, SettingsInWords) {
+  const auto settings = nlohmann::json::parse(
+      R"({"holes":6,"bones":4,"rounds":100,"max_turns":300,"log_levels":[3,0,0],"params":[2,0],
+          "out_file":"","isolate":true,"forfeit":true,"move_time":0.25,"call_time":10.0,
+          "memory_mb":0,"openings":null,"quiet":true,"time_control":"40/60"})");
+  const SettingLines expected = {{"board", "6 holes of 4 bones"},
+                                 {"rounds", "100"},
+                                 {"turn limit", "300 turns a round"},
+                                 {"parameters", "player 1: 2, player 2: 0"},
+                                 {"log levels", "referee 3, player 1 0, player 2 0"},
+                                 {"log file", "standard output"},
+                                 {"players run", "each in a process of its own"},
+                                 {"move time", "0.250 s a move"},
+                                 {"call time", "10 s a call"},
+                                 {"memory", "no limit"},
+                                 {"a rejected answer", "loses the round"},
+                                 {"openings", "none"},
+                                 {"time control", "40/60"}};
+  EXPECT_EQ(MatchSettingsInWords(settings), expected);
+  const SettingLines end = {{"elapsed", "0.103 s"},
+                            {"exit status", "4, a player's fault ended the match"}};
+  EXPECT_EQ(MatchEndInWords(nlohmann::json::parse(R"({"elapsed":0.102795251,"status":4})")), end);
+}
