@@ -95,13 +95,28 @@ std::string Beside(const char* name) {
   return ec ? name : (self.parent_path() / name).string();
 }
 
+// The page of what was played, written after the run; a page that cannot
+// be written turns a success into an I/O failure, never into silence.
+int EndReport(const std::string& dir, int status) {
+  if (const auto error = WriteTournamentReport(dir)) {
+    std::fprintf(stderr, "pitsow-arena: report: %s\n", error->c_str());
+    return status == 0 ? kExitIoError : status;
+  }
+  std::printf("Report: %s/report.html\n", dir.c_str());
+  return status;
+}
+
 int Tournament(int argc, char** argv) {
   CLI::App app{
       "Tournaments of Pitsow players: fair pairs over the same openings, Elo with error bars, "
-      "a sequential test, faults counted, resumable, sharded.\n"
-      "Also: pitsow-arena stats --help, pitsow-arena merge --help.",
+      "a sequential test, faults counted, resumable, sharded.",
       "pitsow-arena"};
   app.footer(
+      "Subcommands (each with --help):\n"
+      "  pitsow-arena report DIR | --match FILE   the HTML page of a run or a match record\n"
+      "  pitsow-arena merge [--out DIR] DIR...    combine the folders of a sharded run\n"
+      "  pitsow-arena stats --wdl W,D,L | --penta LL,LD,DD+WL,WD,WW   statistics of counts\n"
+      "\n"
       "Exit status: 0 played to the end or decided by --sprt, 2 a player library or the\n"
       "referee missing, 3 an I/O failure or a referee run that failed, 64 usage,\n"
       "130 interrupted (continue with --resume).");
@@ -153,6 +168,8 @@ int Tournament(int argc, char** argv) {
       ->check(CLI::Range(1, 100000000))
       ->capture_default_str();
   app.add_flag("--quiet", o.quiet, "no live display");
+  bool noReport = false;
+  app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
@@ -204,9 +221,10 @@ int Tournament(int argc, char** argv) {
     std::fprintf(stderr, "pitsow-arena: referee %s: not found\n", o.referee.c_str());
     return kExitPlayerMissing;
   }
-  const RunResult r = RunTournament(o);
+  RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
+  if (!noReport && !r.verdict.empty()) r.status = EndReport(o.out_dir, r.status);
   return r.status;
 }
 

@@ -73,7 +73,11 @@ Results Load(const std::filesystem::path& file) {
 }
 
 // The report from "Standings" on (the same for equal counts).
-std::string Standings(const std::string& out) { return out.substr(out.find("\nStandings")); }
+// The verdict's standings onwards, without the line that names the page.
+std::string Standings(const std::string& out) {
+  const size_t from = out.find("\nStandings");
+  return out.substr(from, out.find("Report: ") - from);
+}
 
 TEST(ArenaRun, RoundRobinWithCrasher) {
   TestDir dir;
@@ -99,6 +103,8 @@ TEST(ArenaRun, RoundRobinWithCrasher) {
   EXPECT_LT(table.find("starter"), table.find("Tossel")) << table;
   EXPECT_NE(table.find("pairs 20:"), std::string::npos);
   EXPECT_NE(r.out.find("Rounds 120 of 120, pairs 60 of 60"), std::string::npos);
+  EXPECT_NE(r.out.find("Report: " + out + "/report.html\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "t/report.html")) << "the page is written at the end of a run";
   // The page of the same run: the faults are on it.
   const Outcome page = Arena(dir, {"report", out});
   ASSERT_EQ(page.status, 0) << page.err;
@@ -182,9 +188,10 @@ TEST(ArenaRun, ShardsMerge) {
   std::vector<std::string> merge = {"merge"};
   for (int k = 1; k <= 4; ++k) {
     std::vector<std::string> args = {"--out", (dir / ("s" + std::to_string(k))).string(), "--shard",
-                                     std::to_string(k) + "/4"};
+                                     std::to_string(k) + "/4", "--no-report"};
     args.insert(args.end(), common.begin(), common.end());
     ASSERT_EQ(Arena(dir, args).status, 0);
+    EXPECT_FALSE(fs::exists(args[1] + "/report.html"));
     merge.push_back(args[1]);
   }
   merge.insert(merge.begin() + 1, {"--out", (dir / "merged").string()});
