@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -95,6 +96,33 @@ std::string Beside(const char* name) {
   return ec ? name : (self.parent_path() / name).string();
 }
 
+// --param LABEL=N, each naming a player by its label; a label given twice
+// or unknown, or N not an integer, is an error.
+std::string ApplyParams(const std::vector<std::string>& params, std::vector<PlayerSpec>& players) {
+  std::vector<bool> given(players.size(), false);
+  for (const std::string& text : params) {
+    const size_t eq = text.rfind('=');
+    if (eq == std::string::npos) return "expected LABEL=N, not \"" + text + "\"";
+    const std::string label = text.substr(0, eq), value = text.substr(eq + 1);
+    size_t i = 0;
+    while (i < players.size() && players[i].label != label) ++i;
+    if (i == players.size()) return "no player is labelled \"" + label + "\"";
+    if (given[i]) return "two parameters for " + label;
+    long long v = 0;
+    size_t used = 0;
+    try {
+      v = std::stoll(value, &used);
+    } catch (...) {
+      used = 0;
+    }
+    if (used == 0 || used != value.size() || v < INT32_MIN || v > INT32_MAX)
+      return "not a 32-bit integer: \"" + value + "\"";
+    players[i].param = static_cast<int32_t>(v);
+    given[i] = true;
+  }
+  return "";
+}
+
 // The page of what was played, written after the run; a page that cannot
 // be written turns a success into an I/O failure, never into silence.
 int EndReport(const std::string& dir, int status) {
@@ -168,6 +196,11 @@ int Tournament(int argc, char** argv) {
       ->check(CLI::Range(1, 100000000))
       ->capture_default_str();
   app.add_flag("--quiet", o.quiet, "no live display");
+  std::vector<std::string> params;
+  app.add_option("--param", params,
+                 "LABEL=N: player LABEL's parameter (the referee's /P); repeat for each player")
+      ->take_all()
+      ->allow_extra_args(false);
   bool noReport = false;
   app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
@@ -189,6 +222,8 @@ int Tournament(int argc, char** argv) {
     }
     s.players.push_back({label, fs::absolute(path).lexically_normal().string()});
   }
+  if (const std::string e = ApplyParams(params, s.players); !e.empty())
+    return Usage("--param: " + e);
   if (!sprt.empty()) {
     if (s.players.size() != 2) return Usage("--sprt needs exactly two players");
     SprtSpec spec;

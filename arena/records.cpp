@@ -35,7 +35,10 @@ Json SlotFields(const TournamentSettings& s, const Slot& slot) {
 
 Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
-  for (const PlayerSpec& p : s.players) players.push_back({{"label", p.label}, {"file", p.file}});
+  for (const PlayerSpec& p : s.players) {
+    players.push_back({{"label", p.label}, {"file", p.file}});
+    if (p.param != 0) players.back()["param"] = p.param;
+  }
   Json openings = s.openings_file.empty()
                       ? Json{{"random", s.random_openings}, {"seed", s.seed}}
                       : Json{{"file", s.openings_file}, {"lines", s.opening_lines.size()}};
@@ -59,7 +62,8 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
   try {
     s.players.clear();
     for (const Json& p : j.at("players"))
-      s.players.push_back({p.at("label").get<std::string>(), p.at("file").get<std::string>()});
+      s.players.push_back({p.at("label").get<std::string>(), p.at("file").get<std::string>(),
+                           p.value("param", int32_t{0})});
     s.format = j.at("format").get<std::string>();
     s.pairs = j.at("pairs").get<int>();
     s.holes = j.at("holes").get<int>();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -92,6 +93,11 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
                     " bones, turn limit " + std::to_string(s.max_turns)},
       {"rounds played", std::to_string(sum.rounds) + " of " + std::to_string(sum.planned)}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
+  for (const PlayerSpec& p : s.players)
+    data.settings.push_back(
+        {"player " + p.label,
+         std::filesystem::path(p.file).filename().string() +
+             (p.param != 0 ? ", parameter " + std::to_string(p.param) : std::string())});
 
   for (size_t i = 0; i < s.players.size(); ++i) {
     const PlayerCounts& pc = sum.players[i];

@@ -219,6 +219,30 @@ TEST(ArenaRun, SprtStopsEarly) {
   EXPECT_NE(r.out.find("H1 accepted"), std::string::npos) << r.out;
 }
 
+// One library with two parameters is two players: each referee run hands
+// each seat its own parameter, and the results file and page keep them.
+TEST(ArenaRun, ParametersMakeTwoPlayersOfOneLibrary) {
+  TestDir dir;
+  const Outcome r = Arena(dir, {"--out", (dir / "t").string(), "--pairs", "2", "--quiet", "--param",
+                                "D3=3", "--param", "D4=-4", "D3=" STARTER_SO, "D4=" STARTER_SO});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Results res = Load(dir / "t/results.jsonl");
+  EXPECT_EQ(res.lines[0]["settings"]["players"],
+            nlohmann::json::parse(R"([{"label":"D3","file":")" STARTER_SO R"(","param":3},)"
+                                  R"({"label":"D4","file":")" STARTER_SO R"(","param":-4}])"));
+  for (const auto& [folder, params] :
+       {std::pair{"p0-s0-k0-r1", "[3,-4]"}, {"p0-s1-k0-r1", "[-4,3]"}}) {
+    std::istringstream record(ReadFile(dir / "t/matches" / folder / "match.jsonl"));
+    std::string matchLine;
+    std::getline(record, matchLine);
+    EXPECT_EQ(nlohmann::json::parse(matchLine)["settings"]["params"], nlohmann::json::parse(params))
+        << folder;
+  }
+  EXPECT_NE(ReadFile(dir / "t/report.html").find("starter_player.so, parameter -4"),
+            std::string::npos);
+  EXPECT_EQ(Arena(dir, {"--param", "X=1", "A=" TOSSEL_SO, "B=" TOSSEL_SO}).status, 64);
+}
+
 TEST(ArenaRun, Usage) {
   TestDir dir;
   EXPECT_EQ(Arena(dir, {"--bogus", TOSSEL_SO, TOSSEL_SO}).status, 64);
