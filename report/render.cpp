@@ -231,14 +231,19 @@ void Standings(std::string& h, const ReportData& d) {
       "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
       "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
       "scope=\"col\">Losses</th><th scope=\"col\">Score %</th><th scope=\"col\">Elo ± 95 %</th><th "
-      "scope=\"col\">Faults</th></tr></thead><tbody>";
+      "scope=\"col\">Faults</th>" +
+      std::string(d.rounds.empty() ? "" : "<th scope=\"col\">Rounds</th>") + "</tr></thead><tbody>";
   int place = 0;
   for (const StandingRow& r : d.standings) {
     h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
          "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
          "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
          "</td><td>" + Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) +
-         "</td><td>" + std::to_string(r.faults) + "</td></tr>";
+         "</td><td>" + std::to_string(r.faults) + "</td>";
+    if (!d.rounds.empty())
+      h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
+           EscapeHtml(r.player) + "\">losses</button></td>";
+    h += "</tr>";
   }
   h += "</tbody></table>";
   if (!d.standings.empty()) h += "<figure>" + EloChart(d.standings) + "</figure>";
@@ -347,6 +352,13 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
   h += "</ol></section>";
 }
 
+void Rounds(std::string& h, const ReportData& d) {
+  if (d.rounds.empty()) return;
+  h += "<section id=\"rounds\" aria-labelledby=\"rounds-h\"><h2 id=\"rounds-h\">Rounds</h2>";
+  if (!d.samplingNote.empty()) h += "<p class=\"note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  h += std::string(kRoundsMarkup) + "</section>";
+}
+
 void Viewer(std::string& h, const ReportData& d) {
   h += "<section id=\"viewer\" aria-labelledby=\"viewer-h\"><h2 id=\"viewer-h\">Round viewer</h2>";
   if (!d.samplingNote.empty())
@@ -371,10 +383,12 @@ std::string DataJson(const ReportData& d) {
   }
   nlohmann::json pairings = nlohmann::json::array();
   for (const auto& [g, name] : pairingNames) pairings.push_back({g, name});
-  nlohmann::json data = {{"holes", d.holes},
-                         {"bones", d.bones},
-                         {"pairings", pairings},
-                         {"rounds", std::move(rounds)}};
+  nlohmann::json data = {
+      {"holes", d.holes},
+      {"bones", d.bones},
+      {"pairings", pairings},
+      {"total", std::max<int64_t>(d.totalRounds, static_cast<int64_t>(d.rounds.size()))},
+      {"rounds", std::move(rounds)}};
   std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   // Inside a script element "</" could end it early.
   std::string safe;
@@ -457,12 +471,15 @@ std::string RenderReport(ReportData d) {
        "</style></head><body><header><h1>" + EscapeHtml(d.title) +
        "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
   if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
-  h += " · <a href=\"#faults\">Faults</a> · <a href=\"#viewer\">Round "
+  h += " · <a href=\"#faults\">Faults</a>";
+  if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
+  h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
   Settings(h, d);
   Standings(h, d);
   CourseSection(h, d);
   Faults(h, d, viewable);
+  Rounds(h, d);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
        "viewer were worked out by the referee's rules when this page was made.</p></footer>"
