@@ -6,8 +6,8 @@
 
 #include "record_reader.h"
 #include "render.h"
-#include "settings_words.h"
 #include "replay.h"
+#include "settings_words.h"
 
 namespace {
 
@@ -142,6 +142,34 @@ TEST(Page, Sampling) {
   EXPECT_EQ(d.rounds.front().id, 0);
   EXPECT_GT(d.rounds[d.rounds.size() - 2].id, 9900);  // spread to the end
   EXPECT_NE(d.samplingNote.find("10000"), std::string::npos);
+}
+
+// A long lopsided run keeps every draw and every loss of the leading
+// player, and fills the rest with its wins.
+TEST(Page, SamplingKeepsTheLeadersLossesAndTheDraws) {
+  ReportData d;
+  for (int i = 0; i < 10000; ++i) {
+    RoundView r;
+    r.id = i;
+    r.player1 = i % 2 ? "A" : "B";
+    r.player2 = i % 2 ? "B" : "A";
+    const int aSeat = i % 2 ? 1 : 2;
+    r.winner = i % 100 == 0 ? 0 : i % 10 == 3 ? 3 - aSeat : aSeat;  // 1 % draws, 10 % B wins
+    d.rounds.push_back(r);
+  }
+  SampleRounds(d, 3000);
+  int draws = 0, upsets = 0;
+  for (const RoundView& r : d.rounds) {
+    draws += r.winner == 0;
+    upsets += r.winner != 0 && (r.winner == 1 ? r.player1 : r.player2) == "B";
+  }
+  EXPECT_EQ(d.rounds.size(), 3000u);
+  EXPECT_EQ(draws, 100);
+  EXPECT_EQ(upsets, 1000);
+  EXPECT_EQ(d.samplingNote,
+            "This run played 10000 rounds; this page keeps 3000 of them: all 0 that ended in a "
+            "fault or a rejected answer, 1100 of 1100 draws and losses of a pairing's leading "
+            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run.");
 }
 
 TEST(Page, LargeCounts) {
