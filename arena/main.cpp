@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -125,8 +126,8 @@ std::string ApplyParams(const std::vector<std::string>& params, std::vector<Play
 
 // The page of what was played, written after the run; a page that cannot
 // be written turns a success into an I/O failure, never into silence.
-int EndReport(const std::string& dir, int status) {
-  if (const auto error = WriteTournamentReport(dir)) {
+int EndReport(const std::string& dir, const std::string& anchor, int status) {
+  if (const auto error = WriteTournamentReport(dir, anchor)) {
     std::fprintf(stderr, "pitsow-arena: report: %s\n", error->c_str());
     return status == 0 ? kExitIoError : status;
   }
@@ -201,6 +202,9 @@ int Tournament(int argc, char** argv) {
                  "LABEL=N: player LABEL's parameter (the referee's /P); repeat for each player")
       ->take_all()
       ->allow_extra_args(false);
+  std::string anchor;
+  app.add_option("--anchor", anchor,
+                 "the player rated 0 in the report's ratings chart (default: the field's mean)");
   bool noReport = false;
   app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
@@ -224,6 +228,9 @@ int Tournament(int argc, char** argv) {
   }
   if (const std::string e = ApplyParams(params, s.players); !e.empty())
     return Usage("--param: " + e);
+  if (!anchor.empty() && std::none_of(s.players.begin(), s.players.end(),
+                                      [&](const PlayerSpec& p) { return p.label == anchor; }))
+    return Usage("--anchor: no player is labelled \"" + anchor + "\"");
   if (!sprt.empty()) {
     if (s.players.size() != 2) return Usage("--sprt needs exactly two players");
     SprtSpec spec;
@@ -259,7 +266,7 @@ int Tournament(int argc, char** argv) {
   RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", r.error.c_str());
-  if (!noReport && !r.verdict.empty()) r.status = EndReport(o.out_dir, r.status);
+  if (!noReport && !r.verdict.empty()) r.status = EndReport(o.out_dir, anchor, r.status);
   return r.status;
 }
 
@@ -274,6 +281,10 @@ int Report(int argc, char** argv) {
   auto* d = app.add_option("DIR", dir, "a tournament's output folder");
   auto* m = app.add_option("--match", match, "a referee match record (pitsow --results=FILE)");
   app.add_option("--output", output, "the page to write (default: report.html beside the input)");
+  std::string anchor;
+  app.add_option("--anchor", anchor,
+                 "the player rated 0 in the ratings chart (default: the field's mean)")
+      ->excludes(m);
   d->excludes(m);
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (dir.empty() && match.empty()) return Usage("report: give DIR or --match FILE");
@@ -284,11 +295,11 @@ int Report(int argc, char** argv) {
     error = WriteMatchReport(match, page);
   } else if (output.empty()) {
     page = dir + "/report.html";
-    error = WriteTournamentReport(dir);
+    error = WriteTournamentReport(dir, anchor);
   } else {
     page = output;
     ReportData data;
-    error = TournamentReportData(dir, data);
+    error = TournamentReportData(dir, data, anchor);
     if (!error) error = WriteReportFile(std::move(data), output);
   }
   if (error) {

@@ -60,7 +60,8 @@ std::string TickText(double v, double step) {
 std::string Num(double v) { return Fixed(v, 1); }
 
 // The Elo of each player as a point with its 95 % interval.
-std::string EloChart(const std::vector<StandingRow>& rows) {
+std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axisLabel,
+                     const std::string& title) {
   double lo = 0;
   double hi = 0;
   for (const StandingRow& r : rows) {
@@ -82,9 +83,8 @@ std::string EloChart(const std::vector<StandingRow>& rows) {
   std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
                   std::to_string(height) +
                   "\" role=\"img\" aria-labelledby=\"elo-chart-title\">"
-                  "<title id=\"elo-chart-title\">Elo of each player with its 95 % interval "
-                  "(the same numbers are in the standings table; ± ∞: the interval reaches a "
-                  "score of 0 or 100 %)</title>";
+                  "<title id=\"elo-chart-title\">" +
+                  EscapeHtml(title) + "</title>";
   const std::vector<double> ticks = Ticks(lo, hi, 8);
   const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
   const int axisY = top + rowH * static_cast<int>(rows.size()) + 4;
@@ -96,8 +96,8 @@ std::string EloChart(const std::vector<StandingRow>& rows) {
          "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(axisY + 34) +
-       "\" text-anchor=\"middle\">Elo (0 = the field's average)</text>";
+       std::to_string(axisY + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axisLabel) +
+       "</text>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const StandingRow& r = rows[i];
     const std::string y = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2);
@@ -223,6 +223,34 @@ void Settings(std::string& h, const ReportData& d) {
   h += "</dl></details>";
 }
 
+// The Bradley-Terry ratings as points with their 95 % intervals, and a
+// caption that says what they are.
+std::string RatingsFigure(const ReportData& d) {
+  std::vector<StandingRow> rows;
+  for (const RatingRow& r : d.ratings) {
+    StandingRow row;
+    row.player = r.player == d.ratingsAnchor ? r.player + " (anchor)" : r.player;
+    if (std::isfinite(r.elo)) row.elo = r.elo;
+    if (std::isfinite(r.low) && std::isfinite(r.high)) row.eloError = (r.high - r.low) / 2;
+    rows.push_back(row);
+  }
+  const std::string zero = d.ratingsAnchor.empty() ? "the field's mean" : d.ratingsAnchor;
+  std::string f = "<figure>" +
+                  EloChart(rows, "Bradley–Terry rating, Elo scale (0 = " + zero + ")",
+                           "Bradley–Terry ratings with their 95 % intervals, 0 = " + zero) +
+                  "<figcaption>Bradley–Terry ratings fitted to every round of the run (a draw "
+                  "counts half a win), on the Elo scale, with 95 % intervals from the "
+                  "likelihood; 0 is " +
+                  EscapeHtml(zero) +
+                  (d.ratingsAnchor.empty() ? " (choose a player with --anchor LABEL)" : "") +
+                  ". The difference of two ratings is the Elo of one against the other.";
+  for (const RatingRow& r : d.ratings)
+    if (!std::isfinite(r.elo))
+      f += " " + EscapeHtml(r.player) + (r.elo > 0 ? " won" : " lost") +
+           " every round and has no finite rating.";
+  return f + "</figcaption></figure>";
+}
+
 void Standings(std::string& h, const ReportData& d) {
   h +=
       "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
@@ -246,7 +274,15 @@ void Standings(std::string& h, const ReportData& d) {
     h += "</tr>";
   }
   h += "</tbody></table>";
-  if (!d.standings.empty()) h += "<figure>" + EloChart(d.standings) + "</figure>";
+  if (!d.ratings.empty()) {
+    h += RatingsFigure(d);
+  } else if (!d.standings.empty()) {
+    h += "<figure>" +
+         EloChart(d.standings, "Elo of each player's score against the rest of the field",
+                  "Elo of each player's score with its 95 % interval (the same numbers are in "
+                  "the standings table; ± ∞: the interval reaches a score of 0 or 100 %)") +
+         "</figure>";
+  }
 
   if (!d.cross.players.empty()) {
     h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
@@ -266,16 +302,19 @@ void Standings(std::string& h, const ReportData& d) {
     h += "</tbody></table>";
   }
   if (!d.pairings.empty()) {
-    h += "<table class=\"num\"><caption>Pairings, from the first player's side</caption><thead><tr>"
+    h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
+         "Elo of the first player against the second, from pairs of rounds on the same opening "
+         "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
+         "<thead><tr>"
          "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
          "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
-         "scope=\"col\">Elo ± 95 %</th></tr></thead><tbody>";
+         "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
     for (const PairingLine& p : d.pairings) {
       h += "<tr><th scope=\"row\">" + EscapeHtml(p.playerA) + " vs " + EscapeHtml(p.playerB) +
            "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.winsA) +
            "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.winsB) +
-           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" + EloText(p.elo, p.eloError) +
-           "</td></tr>";
+           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" +
+           (p.eloNote.empty() ? EloText(p.elo, p.eloError) : EscapeHtml(p.eloNote)) + "</td></tr>";
     }
     h += "</tbody></table>";
   }
