@@ -105,6 +105,9 @@ TEST(ArenaRun, RoundRobinWithCrasher) {
   EXPECT_NE(r.out.find("Rounds 120 of 120, pairs 60 of 60"), std::string::npos);
   EXPECT_NE(r.out.find("Report: " + out + "/report.html\n"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "t/report.html")) << "the page is written at the end of a run";
+  EXPECT_NE(ReadFile(dir / "t/report.html")
+                .find("Bradley–Terry rating, Elo scale (0 = the field&#39;s mean)"),
+            std::string::npos);
   // The page of the same run: the faults are on it.
   const Outcome page = Arena(dir, {"report", out});
   ASSERT_EQ(page.status, 0) << page.err;
