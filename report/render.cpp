@@ -254,7 +254,8 @@ std::string RatingsFigure(const ReportData& d) {
 void Standings(std::string& h, const ReportData& d) {
   h +=
       "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
-      "and ratings</h2><table class=\"num\"><caption>Standings; Elo of each player's score against the whole field, with half the width of its 95 "
+      "and ratings</h2><table class=\"num\"><caption>Standings; Elo of each player's score against "
+      "the whole field, with half the width of its 95 "
       "% "
       "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
       "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
