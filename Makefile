@@ -1,24 +1,27 @@
 # The front door: `make` builds, `make play` plays a match of the random
-# player against itself, `make test` builds and runs every test.
+# player against itself, `make test` builds and runs every test. Each first
+# installs the Debian packages it lacks (tools/setup.sh, tools/packages.txt).
 .PHONY: all build play test test-asan bench fuzz fuzz-records clean slurm-test deb
 
 all: build
 
 build:
+	bash tools/setup.sh play
 	cmake --preset default
 	cmake --build --preset default
 
-# The match's result follows the progress display: its round lines from the
-# log and the tally of the last one.
-play: build
+# Builds only the referee, the host and Tossel, then plays; the referee's
+# --quiet ends the console with the tally, last round's stores and time.
+play:
+	bash tools/setup.sh play
+	cmake --preset default
+	cmake --build --preset default --target pitsow pitsow-host Tossel
 	mkdir -p build/match
-	cd build/match && rm -f PsLog.txt && ../bin/pitsow; status=$$?; echo; \
-	  if [ -f PsLog.txt ]; then tr -d '\r' < PsLog.txt | grep '^ROUND'; \
-	  tr -d '\r' < PsLog.txt | grep '^ROUND' | tail -1 | sed -E \
-	    's/.*\( *([0-9]+): *([0-9]+)\) +([0-9]+).*/Tally: player 1 won \1, player 2 won \2, \3 drawn/'; fi; \
-	  exit $$status
+	cd build/match && ../bin/pitsow --quiet
 
-test: build
+test:
+	bash tools/setup.sh test
+	$(MAKE) --no-print-directory build
 	ctest --preset default
 
 test-asan:

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -108,13 +109,55 @@ std::string Beside(const char* name) {
   return ec ? name : (self.parent_path() / name).string();
 }
 
+// --param LABEL=N, each naming a player by its label; a label given twice
+// or unknown, or N not an integer, is an error.
+std::string ApplyParams(const std::vector<std::string>& params, std::vector<PlayerSpec>& players) {
+  std::vector<bool> given(players.size(), false);
+  for (const std::string& text : params) {
+    const size_t eq = text.rfind('=');
+    if (eq == std::string::npos) return "expected LABEL=N, not \"" + text + "\"";
+    const std::string label = text.substr(0, eq), value = text.substr(eq + 1);
+    size_t i = 0;
+    while (i < players.size() && players[i].label != label) ++i;
+    if (i == players.size()) return "no player is labelled \"" + label + "\"";
+    if (given[i]) return "two parameters for " + label;
+    long long v = 0;
+    size_t used = 0;
+    try {
+      v = std::stoll(value, &used);
+    } catch (...) {
+      used = 0;
+    }
+    if (used == 0 || used != value.size() || v < INT32_MIN || v > INT32_MAX)
+      return "not a 32-bit integer: \"" + value + "\"";
+    players[i].param = static_cast<int32_t>(v);
+    given[i] = true;
+  }
+  return "";
+}
+
+// The page of what was played, written after the run; a page that cannot
+// be written turns a success into an I/O failure, never into silence.
+int EndReport(const std::string& dir, const std::string& anchor, int status) {
+  if (const auto error = WriteTournamentReport(dir, anchor)) {
+    std::fprintf(stderr, "pitsow-arena: report: %s\n", error->c_str());
+    return status == 0 ? kExitIoError : status;
+  }
+  std::printf("Report: %s/report.html\n", dir.c_str());
+  return status;
+}
+
 int Tournament(int argc, char** argv) {
   CLI::App app{
       "Tournaments of Pitsow players: fair pairs over the same openings, Elo with error bars, "
-      "a sequential test, faults counted, resumable, sharded.\n"
-      "Also: pitsow-arena stats --help, pitsow-arena merge --help.",
+      "a sequential test, faults counted, resumable, sharded.",
       "pitsow-arena"};
   app.footer(
+      "Subcommands (each with --help):\n"
+      "  pitsow-arena report DIR | --match FILE   the HTML page of a run or a match record\n"
+      "  pitsow-arena merge [--out DIR] DIR...    combine the folders of a sharded run\n"
+      "  pitsow-arena stats --wdl W,D,L | --penta LL,LD,DD+WL,WD,WW   statistics of counts\n"
+      "\n"
       "Exit status: 0 played to the end or decided by --sprt, 2 a player library or the\n"
       "referee missing, 3 an I/O failure, a bad line in a record or a referee run that\n"
       "failed or was stopped by the watchdog, 64 usage, 130 interrupted (continue with\n"
@@ -196,6 +239,16 @@ int Tournament(int argc, char** argv) {
                  "seconds a referee run may take before the watchdog kills it (default: from its "
                  "rounds, --max-turns and the time limits)")
       ->check(CLI::Range(0.0, 1e9));
+  std::vector<std::string> params;
+  app.add_option("--param", params,
+                 "LABEL=N: player LABEL's parameter (the referee's /P); repeat for each player")
+      ->take_all()
+      ->allow_extra_args(false);
+  std::string anchor;
+  app.add_option("--anchor", anchor,
+                 "the player rated 0 in the report's ratings chart (default: the field's mean)");
+  bool noReport = false;
+  app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
@@ -229,6 +282,11 @@ int Tournament(int argc, char** argv) {
     }
     s.players.push_back({label, fs::absolute(path).lexically_normal().string()});
   }
+  if (const std::string e = ApplyParams(params, s.players); !e.empty())
+    return Usage("--param: " + e);
+  if (!anchor.empty() && std::none_of(s.players.begin(), s.players.end(),
+                                      [&](const PlayerSpec& p) { return p.label == anchor; }))
+    return Usage("--anchor: no player is labelled \"" + anchor + "\"");
   if (!sprt.empty()) {
     if (s.players.size() != 2) return Usage("--sprt needs exactly two players");
     SprtSpec spec;
@@ -278,7 +336,9 @@ int Tournament(int argc, char** argv) {
         {"--openings", "openings"}, {"--random-openings", "openings"},
         {"--seed", "openings"},     {"--sprt", "sprt"},
         {"--shard", "shard"},       {"--move-time", "move_time"},
-        {"--memory", "memory_mb"},  {"--max-faults", "max_faults"}};
+        {"--memory", "memory_mb"},  {"--max-faults", "max_faults"},
+        {"--param", "players"},     {"--sprt-model", "sprt"},
+        {"--time-control", "time_control"}, {"--time-margin", "time_margin"}};
     std::vector<std::string> given;
     for (const auto& [option, key] : kKeys)
       if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())
@@ -297,9 +357,11 @@ int Tournament(int argc, char** argv) {
         return kExitPlayerMissing;
       }
   }
-  const RunResult r = RunTournament(o);
+  RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
-  if (r.status == 128 + SIGINT || r.status == kExitIoError)
+  const bool resumable = r.status == 128 + SIGINT || r.status == kExitIoError;
+  if (!noReport && !r.verdict.empty()) r.status = EndReport(o.out_dir, anchor, r.status);
+  if (resumable)
     std::printf("Resume with: pitsow-arena --resume %s\n", ShellWord(o.out_dir).c_str());
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", Printable(r.error).c_str());
   return r.status;
@@ -316,6 +378,10 @@ int Report(int argc, char** argv) {
   auto* d = app.add_option("DIR", dir, "a tournament's output folder");
   auto* m = app.add_option("--match", match, "a referee match record (pitsow --results=FILE)");
   app.add_option("--output", output, "the page to write (default: report.html beside the input)");
+  std::string anchor;
+  app.add_option("--anchor", anchor,
+                 "the player rated 0 in the ratings chart (default: the field's mean)")
+      ->excludes(m);
   d->excludes(m);
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (dir.empty() && match.empty()) return Usage("report: give DIR or --match FILE");
@@ -326,11 +392,11 @@ int Report(int argc, char** argv) {
     error = WriteMatchReport(match, page);
   } else if (output.empty()) {
     page = dir + "/report.html";
-    error = WriteTournamentReport(dir);
+    error = WriteTournamentReport(dir, anchor);
   } else {
     page = output;
     ReportData data;
-    error = TournamentReportData(dir, data);
+    error = TournamentReportData(dir, data, anchor);
     if (!error) error = WriteReportFile(std::move(data), output);
   }
   if (error) {

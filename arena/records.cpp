@@ -49,8 +49,10 @@ std::string Bytes(const Json& text) {
 
 Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
-  for (const PlayerSpec& p : s.players)
+  for (const PlayerSpec& p : s.players) {
     players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
+    if (p.param != 0) players.back()["param"] = p.param;
+  }
   Json openings =
       s.openings_file.empty()
           ? Json{{"random", s.random_openings < 0 ? Json("auto") : Json(s.random_openings)},
@@ -90,7 +92,8 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
   try {
     s.players.clear();
     for (const Json& p : j.at("players"))
-      s.players.push_back({Bytes(p.at("label")), Bytes(p.at("file"))});
+      s.players.push_back(
+          {Bytes(p.at("label")), Bytes(p.at("file")), p.value("param", int32_t{0})});
     s.format = j.at("format").get<std::string>();
     s.pairs = j.at("pairs").is_null() ? 0 : j.at("pairs").get<int>();
     s.holes = j.at("holes").get<int>();

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "pair_tally.h"
+#include "ratings.h"
 #include "records.h"
 #include "render.h"
 #include "verdict.h"
@@ -16,6 +18,27 @@ void SetElo(const Estimate& e, std::optional<double>& elo, std::optional<double>
   if (e.samples == 0 || !std::isfinite(e.elo)) return;
   elo = e.elo;
   if (std::isfinite(e.elo_error)) error = e.elo_error;
+}
+
+// What the head-to-head Elo cannot say with a plain interval: a bound when
+// one end is infinite, the reason when the width is zero.
+std::string PairNote(const Penta& pairs, const std::optional<double>& elo,
+                     const std::optional<double>& error) {
+  int64_t n = 0, alike = 0;
+  for (int64_t c : pairs) {
+    n += c;
+    alike = std::max(alike, c);
+  }
+  if (n == 0) return "";
+  if (const auto bound = OneSidedBound(pairs); bound && !error) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s %+.0f at 95 %%", bound->sign > 0 ? ">" : "<", bound->value);
+    return buf;
+  }
+  if (elo && error && *error == 0 && alike == n)
+    return Signed(*elo, 1) + " ± 0: all " + std::to_string(n) +
+           " pairs alike, no spread to measure";
+  return "";
 }
 
 double Percent(const Wdl& w) {
@@ -69,7 +92,8 @@ Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
 
 }  // namespace
 
-std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data) {
+std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data,
+                                                const std::string& anchor) {
   const std::string path = dir + "/results.jsonl";
   Ledger ledger;
   long valid = 0;
@@ -92,6 +116,11 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
       {"rounds played",
        std::to_string(sum.rounds) + (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned))}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
+  for (const PlayerSpec& p : s.players)
+    data.settings.push_back(
+        {"player " + p.label,
+         std::filesystem::path(p.file).filename().string() +
+             (p.param != 0 ? ", parameter " + std::to_string(p.param) : std::string())});
 
   for (size_t i = 0; i < s.players.size(); ++i) {
     const PlayerCounts& pc = sum.players[i];
@@ -128,8 +157,19 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     // Pairs over the same opening carry the fairer error bar.
     SetElo(pc.penta_distinct == Penta{} ? FromWdl(pc.wdl_distinct) : FromPenta(pc.penta_distinct),
            line.elo, line.eloError);
+    line.eloNote = PairNote(pc.penta_distinct, line.elo, line.eloError);
     data.pairings.push_back(line);
   }
+  std::optional<size_t> at;
+  for (size_t i = 0; i < s.players.size(); ++i)
+    if (s.players[i].label == anchor) at = i;
+  if (!anchor.empty() && !at) return "--anchor: no player is labelled \"" + anchor + "\"";
+  const std::vector<FieldRating> ratings = FieldRatings(sum.cross, at);
+  for (size_t i = 0; i < s.players.size(); ++i)
+    data.ratings.push_back({s.players[i].label, ratings[i].elo, ratings[i].low, ratings[i].high});
+  std::stable_sort(data.ratings.begin(), data.ratings.end(),
+                   [](const RatingRow& x, const RatingRow& y) { return x.elo > y.elo; });
+  data.ratingsAnchor = anchor;
   if (s.players.size() == 2) data.course = CourseOf(s, ledger);
 
   // The rounds, with their moves, read again from the file: the ledger
@@ -185,8 +225,9 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
   return std::nullopt;
 }
 
-std::optional<std::string> WriteTournamentReport(const std::string& dir) {
+std::optional<std::string> WriteTournamentReport(const std::string& dir,
+                                                 const std::string& anchor) {
   ReportData data;
-  if (auto error = TournamentReportData(dir, data)) return error;
+  if (auto error = TournamentReportData(dir, data, anchor)) return error;
   return WriteReportFile(std::move(data), dir + "/report.html");
 }

@@ -11,7 +11,11 @@
 
 // The report data of the output folder dir (its results.jsonl), or the
 // reason it cannot be read.
-std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data);
+// anchor: the label of the player rated 0 in the ratings chart; empty: the
+// field's mean.
+std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data,
+                                                const std::string& anchor = "");
 
 // Writes dir/report.html; the error text on failure.
-std::optional<std::string> WriteTournamentReport(const std::string& dir);
+std::optional<std::string> WriteTournamentReport(const std::string& dir,
+                                                 const std::string& anchor = "");

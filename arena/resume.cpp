@@ -8,8 +8,9 @@ namespace {
 
 // The option that sets a key of the results file's settings.
 std::string OptionOf(const std::string& key) {
-  if (key == "players") return "PLAYER";
+  if (key == "players") return "PLAYER/--param";
   if (key == "openings") return "--openings/--random-openings/--seed";
+  if (key == "sprt") return "--sprt/--sprt-model";
   if (key == "memory_mb") return "--memory";
   std::string option = "--" + key;
   for (char& c : option)

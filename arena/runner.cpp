@@ -312,11 +312,11 @@ struct Arena {
       if (!o) return Fail("cannot write " + abs + "/openings.txt", kExitIoError);
     }
     const auto [a, b] = pairings[static_cast<size_t>(job.pairing)];
-    const std::string& p1 = s.players[static_cast<size_t>(job.seat == 0 ? a : b)].file;
-    const std::string& p2 = s.players[static_cast<size_t>(job.seat == 0 ? b : a)].file;
+    const PlayerSpec& p1 = s.players[static_cast<size_t>(job.seat == 0 ? a : b)];
+    const PlayerSpec& p2 = s.players[static_cast<size_t>(job.seat == 0 ? b : a)];
     std::vector<std::string> args = {opt.referee,
-                                     "--player1=" + p1,
-                                     "--player2=" + p2,
+                                     "--player1=" + p1.file,
+                                     "--player2=" + p2.file,
                                      "--isolate",
                                      "--forfeit",
                                      "--quiet",
@@ -333,6 +333,8 @@ struct Arena {
     if (s.memory_mb > 0) args.push_back("--memory=" + std::to_string(s.memory_mb));
     if (!s.time_control.empty()) args.push_back("--time-control=" + s.time_control);
     if (s.time_margin >= 0) args.push_back("--time-margin=" + Fixed(s.time_margin, 6));
+    if (p1.param != 0) args.push_back("/P=1:" + std::to_string(p1.param));
+    if (p2.param != 0) args.push_back("/P=2:" + std::to_string(p2.param));
     std::vector<char*> argv;
     for (std::string& x : args) argv.push_back(x.data());
     argv.push_back(nullptr);

@@ -14,7 +14,8 @@
 
 struct PlayerSpec {
   std::string label;
-  std::string file;  // absolute
+  std::string file;   // absolute
+  int32_t param = 0;  // the player's Param (the referee's /P)
 };
 
 // The most pairs per pairing of a test run without a cap.

@@ -13,6 +13,7 @@
 #include "player_calls.h"
 #include "player_init.h"
 #include "run_log.h"
+#include "summary_line.h"
 #include "turn.h"
 
 namespace {
@@ -157,6 +158,9 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
     }
     RecordEnd(ref, tally, EndTime - StartTime, status);
     CloseStream(ref.record);
+    if (ref.options.quiet)
+      EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
+                                         ref.board.Store[2], EndTime - StartTime}));
     StopHosts(ref);
     return status;
   };

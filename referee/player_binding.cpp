@@ -205,6 +205,15 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   return std::nullopt;
 }
 
+// A bare name goes to the loader, which never looks in the current folder;
+// when the file is there, the user most likely meant it.
+std::string CurrentFolderHint(const std::string& file) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+  return " (a bare name is searched by the loader, not in the current folder: write ./" + file +
+         " for the file here)";
+}
+
 }  // namespace
 
 std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
@@ -249,6 +258,8 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       if (named) {
         const std::string what = DiagnoseLibrary(file);
         if (!what.empty()) text += " (" + what + ")";
+      } else {
+        text += CurrentFolderHint(file);
       }
       return Error{text};
     }

@@ -56,7 +56,30 @@ table.board .hn { position: absolute; bottom: 1px; left: 3px; font-size: .65rem;
 #step-list li[aria-current] { font-weight: bold; background: #eef3fb; }
 #step-list li[aria-current]::before { content: "▶ "; }
 .error { color: #a00; font-weight: bold; }
+#round-filter { display: flex; flex-wrap: wrap; gap: .4rem .8rem; align-items: end; margin-bottom: .4rem; }
+#round-filter label { display: flex; flex-direction: column; font-size: .85rem; color: var(--muted); }
+#round-table-wrap { max-height: 24rem; overflow: auto; border: 1px solid #ccc; }
+#round-table { margin: 0; width: 100%; }
+#round-table thead th { position: sticky; top: 0; }
+#round-table tr[aria-current] td, #round-table tr[aria-current] th { background: #eef3fb; font-weight: bold; }
+button.link { border: none; background: none; color: var(--accent); text-decoration: underline; padding: 0; }
 )CSS";
+
+const char kRoundsMarkup[] = R"HTML(
+<form id="round-filter" aria-label="Filter the rounds">
+  <label>Player <select id="f-player"><option value="">any</option></select></label>
+  <label>Result for that player <select id="f-result"><option value="">any</option>
+    <option value="loss">lost</option><option value="draw">drawn</option><option value="win">won</option></select></label>
+  <label>Seat of that player <select id="f-seat"><option value="">any</option>
+    <option value="1">player 1 (opens)</option><option value="2">player 2</option></select></label>
+  <label>End <select id="f-end"><option value="">any</option></select></label>
+</form>
+<p id="round-count" role="status"></p>
+<div id="round-table-wrap"><table class="num" id="round-table"><thead><tr>
+  <th scope="col">Round</th><th scope="col">Player 1</th><th scope="col">Player 2</th>
+  <th scope="col">Stores</th><th scope="col">Winner</th><th scope="col">End</th><th scope="col">Viewer</th>
+</tr></thead><tbody></tbody></table></div>
+)HTML";
 
 const char kViewerMarkup[] = R"HTML(
 <form id="chooser" aria-label="Choose a round">
@@ -132,7 +155,11 @@ const char kPageScript[] = R"JS(
   }
   function describe(r, s, i, moveNo) {
     if (s.kind === "start") return "Start: " + n + " holes of " + D.bones + " bones each; player 1 moves first.";
-    if (s.kind === "sweep") return "End-of-round sweep: the bones left in a row go to its owner's store. Stores " + s.store1 + " : " + s.store2 + ".";
+    if (s.kind === "sweep") {
+      const before = steps[i - 1] || s, got1 = s.store1 - before.store1, got2 = s.store2 - before.store2;
+      return "End-of-round sweep: the bones left in a row go to its owner's store: " +
+        got1 + " to player 1 (" + r.p1 + "), " + got2 + " to player 2 (" + r.p2 + ").";
+    }
     const who = "player " + s.player + " (" + name(r, s.player) + ")";
     let t = (s.kind === "opening" ? "Opening move " + i : "Move " + moveNo) + ": " + who + " plays hole " + s.hole;
     if (s.pass) t += ", which is empty: a pass";
@@ -184,7 +211,7 @@ const char kPageScript[] = R"JS(
 
     let moveNo = 0;
     for (let k = 1; k <= step; k++) if (steps[k].kind === "move") moveNo++;
-    let text = describe(r, s, step, moveNo);
+    let text = describe(r, s, step, moveNo) + " Stores " + s.store1 + " : " + s.store2 + ".";
     if (step === steps.length - 1) {
       text += " Round over (" + r.end + "): stores " + r.st[0] + " : " + r.st[1] + ", " + winnerText(r) + ".";
       if (r.rej) text += " Rejected: " + r.rej + ".";
@@ -196,8 +223,16 @@ const char kPageScript[] = R"JS(
     const old = list.querySelector("[aria-current]");
     if (old) old.removeAttribute("aria-current");
     const li = list.children[step];
-    if (li) { li.setAttribute("aria-current", "step"); li.scrollIntoView({ block: "nearest" }); }
+    if (li) { li.setAttribute("aria-current", "step"); reveal(list, li); }
     $("board").dataset.step = step;
+  }
+
+  // Scrolls the step list, never the page, so that its current step shows:
+  // the page moves only when the user moves it.
+  function reveal(list, li) {
+    const lr = list.getBoundingClientRect(), ir = li.getBoundingClientRect();
+    if (ir.top < lr.top) list.scrollTop -= lr.top - ir.top;
+    else if (ir.bottom > lr.bottom) list.scrollTop += ir.bottom - lr.bottom;
   }
 
   function open(i) {
@@ -219,12 +254,15 @@ const char kPageScript[] = R"JS(
     steps.forEach((s, k) => {
       if (s.kind === "move") moveNo++;
       const li = document.createElement("li");
-      li.textContent = describe(r, s, k, moveNo);
+      li.textContent = (s.captured ? "✕ " : "") + (s.extra ? "↻ " : "") + describe(r, s, k, moveNo) +
+        " Stores " + s.store1 + " : " + s.store2 + ".";
+      li.dataset.stores = s.store1 + ":" + s.store2;
       li.addEventListener("click", () => { stop(); step = k; draw(); });
       list.appendChild(li);
     });
     if (r.g >= 0) { $("pick-pairing").value = String(r.g); $("pick-pair").value = r.p; $("pick-seat").value = String(r.s); }
     else $("pick-round").value = r.r;
+    mark();
     draw();
   }
 
@@ -277,6 +315,81 @@ const char kPageScript[] = R"JS(
                    Home: () => go(0), End: () => go(steps.length - 1) };
     if (keys[e.key] && (t === document.body || $("viewer").contains(t))) { e.preventDefault(); stop(); keys[e.key](); }
   });
+  // The rounds table: every kept round, filtered by player, result and seat
+  // from that player's side, and end; a row opens its round in the viewer,
+  // and N and P step through the listed rounds (a player's losses, say).
+  let listed = [];
+  const winnerName = (r) => (r.w === 0 ? "" : name(r, r.w));
+  function matches(r) {
+    const who = $("f-player").value, res = $("f-result").value, seat = $("f-seat").value, end = $("f-end").value;
+    if (end && r.end !== end) return false;
+    if (!who) return (!res || (res === "draw") === (r.w === 0)) && (!seat);
+    const at = r.p1 === who ? 1 : r.p2 === who ? 2 : 0;
+    if (!at || (seat && Number(seat) !== at)) return false;
+    if (res === "draw") return r.w === 0;
+    if (res === "win") return r.w === at;
+    if (res === "loss") return r.w !== 0 && r.w !== at;
+    return true;
+  }
+  function listRounds() {
+    listed = [];
+    D.rounds.forEach((r, i) => { if (matches(r)) listed.push(i); });
+    const shown = listed.slice(0, 1000), body = $("round-table").tBodies[0];
+    body.replaceChildren();
+    for (const i of shown) {
+      const r = D.rounds[i], tr = document.createElement("tr");
+      tr.dataset.index = i;
+      const td = (t) => { const c = document.createElement("td"); c.textContent = t; tr.appendChild(c); return c; };
+      const th = document.createElement("th"); th.scope = "row";
+      th.textContent = r.g >= 0 ? r.g + "/" + r.p + "/" + r.s : String(r.r); tr.appendChild(th);
+      td(r.p1); td(r.p2); td(r.st[0] + " : " + r.st[1]); td(r.w === 0 ? "draw" : winnerName(r)); td(r.end);
+      const b = document.createElement("button"); b.type = "button"; b.className = "link"; b.textContent = "view";
+      b.setAttribute("aria-label", "view " + roundTitle(r));
+      b.addEventListener("click", () => { open(i); $("board-wrap").focus({ preventScroll: true }); $("viewer").scrollIntoView(); });
+      td("").appendChild(b);
+      body.appendChild(tr);
+    }
+    const kept = D.rounds.length, total = D.total || kept;
+    $("round-count").textContent = listed.length + " of " + (kept < total ? "the " + kept + " rounds kept of " + total + " played" : "the run's " + kept + " rounds") +
+      " match the filter" + (listed.length > shown.length ? "; the first " + shown.length + " are listed" : "") +
+      (listed.length ? ". N and P open the next and previous of them in the viewer." : ".");
+    mark();
+  }
+  function mark() {
+    if (!D.rounds.length) return;
+    const body = $("round-table").tBodies[0];
+    const old = body.querySelector("[aria-current]");
+    if (old) old.removeAttribute("aria-current");
+    const row = body.querySelector('tr[data-index="' + cur + '"]');
+    if (row) row.setAttribute("aria-current", "true");
+  }
+  function stepListed(d) {
+    if (!listed.length) return;
+    const at = listed.indexOf(cur);
+    const k = at < 0 ? (d > 0 ? 0 : listed.length - 1) : Math.max(0, Math.min(listed.length - 1, at + d));
+    open(listed[k]);
+  }
+  if (D.rounds.length) {
+    const players = new Set(), ends = new Set();
+    D.rounds.forEach((r) => { players.add(r.p1); players.add(r.p2); ends.add(r.end); });
+    for (const [sel, values] of [["f-player", players], ["f-end", ends]]) {
+      for (const v of [...values].sort()) { const o = document.createElement("option"); o.value = o.textContent = v; $(sel).appendChild(o); }
+    }
+    for (const id of ["f-player", "f-result", "f-seat", "f-end"]) $(id).addEventListener("change", listRounds);
+    document.querySelectorAll("button.show-losses").forEach((b) => b.addEventListener("click", () => {
+      $("f-player").value = b.dataset.player; $("f-result").value = "loss"; $("f-seat").value = ""; $("f-end").value = "";
+      listRounds(); $("rounds").scrollIntoView();
+    }));
+    listRounds();
+  }
+  document.addEventListener("keydown", (e) => {
+    const t = e.target;
+    if (t && (t.tagName === "INPUT" || t.tagName === "SELECT" || t.tagName === "TEXTAREA")) return;
+    if (e.altKey || e.ctrlKey || e.metaKey) return;
+    if (e.key === "n" || e.key === "N") { e.preventDefault(); stepListed(1); }
+    if (e.key === "p" || e.key === "P") { e.preventDefault(); stepListed(-1); }
+  });
+
   function fromHash() {
     const m = /^#round-(.+)$/.exec(location.hash);
     if (m && byId.has(m[1])) { open(byId.get(m[1])); $("board-wrap").focus(); return true; }

@@ -4,4 +4,5 @@
 
 extern const char kPageStyle[];
 extern const char kViewerMarkup[];
+extern const char kRoundsMarkup[];
 extern const char kPageScript[];

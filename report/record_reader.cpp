@@ -8,6 +8,7 @@
 
 #include "record_check.h"
 #include "render.h"
+#include "settings_words.h"
 
 using nlohmann::json;
 
@@ -21,12 +22,6 @@ std::string PlayerLabel(const json& player, int number) {
   }
   if (name.empty()) name = "Player " + std::to_string(number);
   return name;
-}
-
-std::string SettingText(const json& v) {
-  if (v.is_string()) return v.get<std::string>();
-  if (v.is_null()) return "none";
-  return v.dump();
 }
 
 void AddFault(ReportData& data, const json& line, const std::array<std::string, 2>& names) {
@@ -154,8 +149,7 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         const json& settings = line.at("settings");
         data.holes = settings.at("holes").get<int>();
         data.bones = settings.at("bones").get<int>();
-        for (const auto& [key, value] : settings.items())
-          data.settings.emplace_back(key, SettingText(value));
+        for (auto& setting : MatchSettingsInWords(settings)) data.settings.push_back(setting);
         const json players = line.value("players", json::array());
         for (size_t i = 0; i < 2 && i < players.size(); ++i) {
           names[i] = PlayerLabel(players[i], static_cast<int>(i) + 1);
@@ -187,8 +181,7 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
         const int player = line.value("player", 0);
         if (player == 1 || player == 2) ++faults[player - 1];
       } else if (type == "end") {
-        data.settings.emplace_back("elapsed", SettingText(line.value("elapsed", json())) + " s");
-        data.settings.emplace_back("exit status", SettingText(line.value("status", json())));
+        for (auto& setting : MatchEndInWords(line)) data.settings.push_back(setting);
       }
     } catch (const json::exception& e) {
       return "line " + std::to_string(lineNo) + ": " + e.what();

@@ -60,7 +60,8 @@ std::string TickText(double v, double step) {
 std::string Num(double v) { return Fixed(v, 1); }
 
 // The Elo of each player as a point with its 95 % interval.
-std::string EloChart(const std::vector<StandingRow>& rows) {
+std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axisLabel,
+                     const std::string& title) {
   double lo = 0;
   double hi = 0;
   for (const StandingRow& r : rows) {
@@ -82,9 +83,8 @@ std::string EloChart(const std::vector<StandingRow>& rows) {
   std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
                   std::to_string(height) +
                   "\" role=\"img\" aria-labelledby=\"elo-chart-title\">"
-                  "<title id=\"elo-chart-title\">Elo of each player with its 95 % interval "
-                  "(the same numbers are in the standings table; ± ∞: the interval reaches a "
-                  "score of 0 or 100 %)</title>";
+                  "<title id=\"elo-chart-title\">" +
+                  EscapeHtml(title) + "</title>";
   const std::vector<double> ticks = Ticks(lo, hi, 8);
   const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
   const int axisY = top + rowH * static_cast<int>(rows.size()) + 4;
@@ -96,8 +96,8 @@ std::string EloChart(const std::vector<StandingRow>& rows) {
          "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(axisY + 34) +
-       "\" text-anchor=\"middle\">Elo (0 = the field's average)</text>";
+       std::to_string(axisY + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axisLabel) +
+       "</text>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const StandingRow& r = rows[i];
     const std::string y = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2);
@@ -223,25 +223,67 @@ void Settings(std::string& h, const ReportData& d) {
   h += "</dl></details>";
 }
 
+// The Bradley-Terry ratings as points with their 95 % intervals, and a
+// caption that says what they are.
+std::string RatingsFigure(const ReportData& d) {
+  std::vector<StandingRow> rows;
+  for (const RatingRow& r : d.ratings) {
+    StandingRow row;
+    row.player = r.player == d.ratingsAnchor ? r.player + " (anchor)" : r.player;
+    if (std::isfinite(r.elo)) row.elo = r.elo;
+    if (std::isfinite(r.low) && std::isfinite(r.high)) row.eloError = (r.high - r.low) / 2;
+    rows.push_back(row);
+  }
+  const std::string zero = d.ratingsAnchor.empty() ? "the field's mean" : d.ratingsAnchor;
+  std::string f = "<figure>" +
+                  EloChart(rows, "Bradley–Terry rating, Elo scale (0 = " + zero + ")",
+                           "Bradley–Terry ratings with their 95 % intervals, 0 = " + zero) +
+                  "<figcaption>Bradley–Terry ratings fitted to every round of the run (a draw "
+                  "counts half a win), on the Elo scale, with 95 % intervals from the "
+                  "likelihood; 0 is " +
+                  EscapeHtml(zero) +
+                  (d.ratingsAnchor.empty() ? " (choose a player with --anchor LABEL)" : "") +
+                  ". The difference of two ratings is the Elo of one against the other.";
+  for (const RatingRow& r : d.ratings)
+    if (!std::isfinite(r.elo))
+      f += " " + EscapeHtml(r.player) + (r.elo > 0 ? " won" : " lost") +
+           " every round and has no finite rating.";
+  return f + "</figcaption></figure>";
+}
+
 void Standings(std::string& h, const ReportData& d) {
   h +=
       "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
-      "and ratings</h2><table class=\"num\"><caption>Standings; Elo with half the width of its 95 "
+      "and ratings</h2><table class=\"num\"><caption>Standings; Elo of each player's score against "
+      "the whole field, with half the width of its 95 "
       "% "
       "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
       "scope=\"col\">Rounds</th><th scope=\"col\">Wins</th><th scope=\"col\">Draws</th><th "
       "scope=\"col\">Losses</th><th scope=\"col\">Score %</th><th scope=\"col\">Elo ± 95 %</th><th "
-      "scope=\"col\">Faults</th></tr></thead><tbody>";
+      "scope=\"col\">Faults</th>" +
+      std::string(d.rounds.empty() ? "" : "<th scope=\"col\">Rounds</th>") + "</tr></thead><tbody>";
   int place = 0;
   for (const StandingRow& r : d.standings) {
     h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
          "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
          "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
          "</td><td>" + Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) +
-         "</td><td>" + std::to_string(r.faults) + "</td></tr>";
+         "</td><td>" + std::to_string(r.faults) + "</td>";
+    if (!d.rounds.empty())
+      h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
+           EscapeHtml(r.player) + "\">losses</button></td>";
+    h += "</tr>";
   }
   h += "</tbody></table>";
-  if (!d.standings.empty()) h += "<figure>" + EloChart(d.standings) + "</figure>";
+  if (!d.ratings.empty()) {
+    h += RatingsFigure(d);
+  } else if (!d.standings.empty()) {
+    h += "<figure>" +
+         EloChart(d.standings, "Elo of each player's score against the rest of the field",
+                  "Elo of each player's score with its 95 % interval (the same numbers are in "
+                  "the standings table; ± ∞: the interval reaches a score of 0 or 100 %)") +
+         "</figure>";
+  }
 
   if (!d.cross.players.empty()) {
     h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
@@ -261,16 +303,19 @@ void Standings(std::string& h, const ReportData& d) {
     h += "</tbody></table>";
   }
   if (!d.pairings.empty()) {
-    h += "<table class=\"num\"><caption>Pairings, from the first player's side</caption><thead><tr>"
+    h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
+         "Elo of the first player against the second, from pairs of rounds on the same opening "
+         "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
+         "<thead><tr>"
          "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
          "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
-         "scope=\"col\">Elo ± 95 %</th></tr></thead><tbody>";
+         "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
     for (const PairingLine& p : d.pairings) {
       h += "<tr><th scope=\"row\">" + EscapeHtml(p.playerA) + " vs " + EscapeHtml(p.playerB) +
            "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.winsA) +
            "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.winsB) +
-           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" + EloText(p.elo, p.eloError) +
-           "</td></tr>";
+           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" +
+           (p.eloNote.empty() ? EloText(p.elo, p.eloError) : EscapeHtml(p.eloNote)) + "</td></tr>";
     }
     h += "</tbody></table>";
   }
@@ -347,6 +392,13 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
   h += "</ol></section>";
 }
 
+void Rounds(std::string& h, const ReportData& d) {
+  if (d.rounds.empty()) return;
+  h += "<section id=\"rounds\" aria-labelledby=\"rounds-h\"><h2 id=\"rounds-h\">Rounds</h2>";
+  if (!d.samplingNote.empty()) h += "<p class=\"note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  h += std::string(kRoundsMarkup) + "</section>";
+}
+
 void Viewer(std::string& h, const ReportData& d) {
   h += "<section id=\"viewer\" aria-labelledby=\"viewer-h\"><h2 id=\"viewer-h\">Round viewer</h2>";
   if (!d.samplingNote.empty())
@@ -371,10 +423,12 @@ std::string DataJson(const ReportData& d) {
   }
   nlohmann::json pairings = nlohmann::json::array();
   for (const auto& [g, name] : pairingNames) pairings.push_back({g, name});
-  nlohmann::json data = {{"holes", d.holes},
-                         {"bones", d.bones},
-                         {"pairings", pairings},
-                         {"rounds", std::move(rounds)}};
+  nlohmann::json data = {
+      {"holes", d.holes},
+      {"bones", d.bones},
+      {"pairings", pairings},
+      {"total", std::max<int64_t>(d.totalRounds, static_cast<int64_t>(d.rounds.size()))},
+      {"rounds", std::move(rounds)}};
   std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   // Inside a script element "</" or "<!--" could end it early: every "<"
   // goes as its JSON escape.
@@ -451,12 +505,15 @@ std::string RenderReport(ReportData d) {
        "</style></head><body><header><h1>" + EscapeHtml(d.title) +
        "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
   if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
-  h += " · <a href=\"#faults\">Faults</a> · <a href=\"#viewer\">Round "
+  h += " · <a href=\"#faults\">Faults</a>";
+  if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
+  h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
   Settings(h, d);
   Standings(h, d);
   CourseSection(h, d);
   Faults(h, d, viewable);
+  Rounds(h, d);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
        "viewer were worked out by the referee's rules when this page was made.</p></footer>"

@@ -1,7 +1,9 @@
 #include "report_data.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 #include "stats.h"
 
@@ -9,6 +11,33 @@ namespace {
 
 bool Notable(const RoundView& r) {
   return !r.fault.empty() || !r.rejected.empty() || r.end == "fault" || r.end == "rejected";
+}
+
+// Which player of each pairing won more of its rounds: the one whose losses
+// are the surprises worth looking at.
+std::map<std::pair<std::string, std::string>, std::string> Leaders(
+    const std::vector<RoundView>& rounds) {
+  std::map<std::string, int64_t> wins;
+  std::map<std::pair<std::string, std::string>, std::string> leaders;
+  for (const RoundView& r : rounds)
+    if (r.winner == 1 || r.winner == 2)
+      ++wins[r.pairingName + "\n" + (r.winner == 1 ? r.player1 : r.player2)];
+  for (const RoundView& r : rounds) {
+    const auto key = std::minmax(r.player1, r.player2);
+    if (leaders.count(key)) continue;
+    const int64_t w1 = wins[r.pairingName + "\n" + key.first];
+    const int64_t w2 = wins[r.pairingName + "\n" + key.second];
+    leaders[key] = w1 >= w2 ? key.first : key.second;
+  }
+  return leaders;
+}
+
+// Marks up to room of the rounds in `tier` (indexes into rounds, in order)
+// at evenly spaced ranks: the first, then one every size/room.
+size_t PickEvenly(const std::vector<size_t>& tier, size_t room, std::vector<bool>& keep) {
+  const size_t n = std::min(room, tier.size());
+  for (size_t k = 0; k < n; ++k) keep[tier[k * tier.size() / n]] = true;
+  return n;
 }
 
 }  // namespace
@@ -19,36 +48,41 @@ void SampleRounds(ReportData& data, size_t limit) {
   if (data.totalRounds < static_cast<int64_t>(total))
     data.totalRounds = static_cast<int64_t>(total);
 
-  size_t notable = 0;
-  for (const RoundView& r : data.rounds) notable += Notable(r) ? 1 : 0;
-  const size_t others = total - notable;
-  const size_t room = limit > notable ? limit - notable : 0;
-
-  // Of the ordinary rounds keep those at evenly spaced ranks: the first,
-  // then one every others/room, so the whole run is covered.
-  std::vector<RoundView> kept;
-  kept.reserve(notable + room);
-  size_t rank = 0;
-  size_t nextPick = 0;
-  size_t picked = 0;
-  for (RoundView& r : data.rounds) {
-    if (Notable(r)) {
-      kept.push_back(std::move(r));
-      continue;
-    }
-    if (picked < room && rank == nextPick) {
-      kept.push_back(std::move(r));
-      ++picked;
-      nextPick = picked * others / room;
-    }
-    ++rank;
+  // Three tiers, kept in this order while there is room: rounds with a
+  // fault or a rejected answer; draws and the losses of each pairing's
+  // leader; the other rounds (the leaders' wins), evenly spaced.
+  const auto leaders = Leaders(data.rounds);
+  std::array<std::vector<size_t>, 3> tiers;
+  for (size_t i = 0; i < total; ++i) {
+    const RoundView& r = data.rounds[i];
+    const std::string& leader = leaders.at(std::minmax(r.player1, r.player2));
+    const bool leaderLost = r.winner != 0 && (r.winner == 1 ? r.player2 : r.player1) == leader &&
+                            r.player1 != r.player2;
+    tiers[Notable(r) ? 0 : r.winner == 0 || leaderLost ? 1 : 2].push_back(i);
   }
+  std::vector<bool> keep(total, false);
+  std::array<size_t, 3> picked{};
+  size_t room = limit;
+  for (size_t t = 0; t < 3; ++t) {
+    picked[t] = t == 0 ? tiers[0].size() : PickEvenly(tiers[t], room, keep);
+    if (t == 0)
+      for (size_t i : tiers[0]) keep[i] = true;
+    room = room > picked[t] ? room - picked[t] : 0;
+  }
+  std::vector<RoundView> kept;
+  kept.reserve(limit);
+  for (size_t i = 0; i < total; ++i)
+    if (keep[i]) kept.push_back(std::move(data.rounds[i]));
   data.rounds = std::move(kept);
+  const auto of = [&](size_t t) {
+    return std::to_string(picked[t]) + " of " + std::to_string(tiers[t].size());
+  };
   data.samplingNote = "This run played " + std::to_string(data.totalRounds) +
-                      " rounds; the viewer keeps " + std::to_string(data.rounds.size()) +
-                      " of them: all " + std::to_string(notable) +
-                      " that ended in a fault or a rejected answer and " + std::to_string(picked) +
-                      " of the other " + std::to_string(others) + ", evenly spaced over the run.";
+                      " rounds; this page keeps " + std::to_string(data.rounds.size()) +
+                      " of them: all " + std::to_string(tiers[0].size()) +
+                      " that ended in a fault or a rejected answer, " + of(1) +
+                      " draws and losses of a pairing's leading player, and " + of(2) +
+                      " wins of the leading players, evenly spaced over the run.";
 }
 
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,

@@ -41,6 +41,15 @@ struct PairingLine {
   double scorePercent = 0;  // A's score
   std::optional<double> elo;
   std::optional<double> eloError;
+  std::string eloNote;  // shown instead of elo ± error when set (a bound, a zero width)
+};
+
+// A Bradley-Terry rating of the field on the Elo scale with its 95 %
+// interval (low == high: the anchor); +-inf for a player who won or lost
+// every round.
+struct RatingRow {
+  std::string player;
+  double elo = 0, low = 0, high = 0;
 };
 
 // The state of a two-player run after some of it was played.
@@ -94,7 +103,9 @@ struct ReportData {
   std::vector<StandingRow> standings;
   CrossTable cross;
   std::vector<PairingLine> pairings;
-  std::optional<Course> course;  // two-player runs only
+  std::vector<RatingRow> ratings;  // when set, the chart shows these
+  std::string ratingsAnchor;       // the player at 0; empty: the field's mean
+  std::optional<Course> course;    // two-player runs only
   std::vector<FaultLine> faults;
   std::vector<RoundView> rounds;
   int64_t totalRounds = 0;   // rounds played, when rounds holds fewer

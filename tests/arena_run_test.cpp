@@ -74,10 +74,10 @@ Results Load(const std::filesystem::path& file) {
 }
 
 // The report from "Standings" on (the same for equal counts), without what
-// the run saw of the machine.
+// the run saw of the machine and the line that names the page.
 std::string Standings(const std::string& out) {
   const size_t from = out.find("\nStandings");
-  return out.substr(from, out.find("\nTime limits: ") - from);
+  return out.substr(from, std::min(out.find("\nTime limits: "), out.find("Report: ")) - from);
 }
 
 TEST(ArenaRun, RoundRobinWithCrasher) {
@@ -109,6 +109,11 @@ TEST(ArenaRun, RoundRobinWithCrasher) {
   EXPECT_LT(table.find("starter"), table.find("Tossel")) << table;
   EXPECT_NE(table.find("pairs 20:"), std::string::npos);
   EXPECT_NE(r.out.find("Rounds 120 of 120, pairs 60 of 60"), std::string::npos);
+  EXPECT_NE(r.out.find("Report: " + out + "/report.html\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "t/report.html")) << "the page is written at the end of a run";
+  EXPECT_NE(ReadFile(dir / "t/report.html")
+                .find("Bradley–Terry rating, Elo scale (0 = the field&#39;s mean)"),
+            std::string::npos);
   // The page of the same run: the faults are on it.
   const Outcome page = Arena(dir, {"report", out});
   ASSERT_EQ(page.status, 0) << page.err;
@@ -195,9 +200,10 @@ TEST(ArenaRun, ShardsMerge) {
   std::vector<std::string> merge = {"merge"};
   for (int k = 1; k <= 4; ++k) {
     std::vector<std::string> args = {"--out", (dir / ("s" + std::to_string(k))).string(), "--shard",
-                                     std::to_string(k) + "/4"};
+                                     std::to_string(k) + "/4", "--no-report"};
     args.insert(args.end(), common.begin(), common.end());
     ASSERT_EQ(Arena(dir, args).status, 0);
+    EXPECT_FALSE(fs::exists(args[1] + "/report.html"));
     merge.push_back(args[1]);
   }
   merge.insert(merge.begin() + 1, {"--out", (dir / "merged").string()});
@@ -398,6 +404,30 @@ TEST(ArenaRun, OpeningsFiles) {
                                    "S=" STARTER_SO, "L=" LAST_HOLE_SO});
   EXPECT_EQ(fifo.err,
             "pitsow-arena: --openings: the openings file " + file + " is not a regular file\n");
+}
+
+// One library with two parameters is two players: each referee run hands
+// each seat its own parameter, and the results file and page keep them.
+TEST(ArenaRun, ParametersMakeTwoPlayersOfOneLibrary) {
+  TestDir dir;
+  const Outcome r = Arena(dir, {"--out", (dir / "t").string(), "--pairs", "2", "--quiet", "--param",
+                                "D3=3", "--param", "D4=-4", "D3=" STARTER_SO, "D4=" STARTER_SO});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Results res = Load(dir / "t/results.jsonl");
+  EXPECT_EQ(res.lines[0]["settings"]["players"],
+            nlohmann::json::parse(R"([{"label":"D3","file":")" STARTER_SO R"(","param":3},)"
+                                  R"({"label":"D4","file":")" STARTER_SO R"(","param":-4}])"));
+  for (const auto& [folder, params] :
+       {std::pair{"p0-s0-k0-r1", "[3,-4]"}, {"p0-s1-k0-r1", "[-4,3]"}}) {
+    std::istringstream record(ReadFile(dir / "t/matches" / folder / "match.jsonl"));
+    std::string matchLine;
+    std::getline(record, matchLine);
+    EXPECT_EQ(nlohmann::json::parse(matchLine)["settings"]["params"], nlohmann::json::parse(params))
+        << folder;
+  }
+  EXPECT_NE(ReadFile(dir / "t/report.html").find("starter_player.so, parameter -4"),
+            std::string::npos);
+  EXPECT_EQ(Arena(dir, {"--param", "X=1", "A=" TOSSEL_SO, "B=" TOSSEL_SO}).status, 64);
 }
 
 TEST(ArenaRun, Usage) {

@@ -173,11 +173,35 @@ TEST(LongOptions, ABadOneStopsEverythingWithStatus64) {
 
 TEST(LongOptions, PlayersByName) {
   Arena a("", "");
-  const Result r = a.Play({"--player1", SCRIPTED_SO, std::string("--player2=") + TOSSEL_SO, "/L=00",
+  const Result r = a.Play({"--player1", SCRIPTED_SO, std::string("--player2=") + TOSSEL_SO, "/L=01",
                            "/L=20", "--quiet"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Player 2 name        <Mopsy>"), std::string::npos);
   EXPECT_EQ(r.out.find("Turn:"), std::string::npos) << "--quiet shows no progress";
+  // --quiet ends the console with the result in one line; the tally and
+  // the stores agree with the log's last round line.
+  const std::vector<std::string> out = Lines(r.out), log = Lines(a.File("PsLog.txt"));
+  std::smatch round;
+  ASSERT_GE(log.size(), 2u);
+  ASSERT_TRUE(
+      std::regex_search(log[log.size() - 2], round,
+                        std::regex(R"(: +(\d+) +Player 2 : +(\d+) +\( +(\d+): +(\d+)\) +(\d+))")));
+  EXPECT_EQ(MaskTimes(out.back()), "Player 1 won " + round.str(3) + ", player 2 won " +
+                                       round.str(4) + ", " + round.str(5) + " drawn; last round " +
+                                       round.str(1) + " : " + round.str(2) + "; elapsed #.### s\r");
+}
+
+// A bare name goes to the loader; a file of that name in the current
+// folder earns a hint on the error line, the status stays 2.
+TEST(LongOptions, ABareNameFoundOnlyHereHintsAtDotSlash) {
+  Arena a("", "");
+  fs::copy_file(TOSSEL_SO, a.Run() / "Here.so");
+  const Result r = a.Play({"--player1=Here.so", std::string("--player2=") + TOSSEL_SO});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "pitsow: cannot load player library Here.so: Here.so: cannot open shared object file: "
+            "No such file or directory (a bare name is searched by the loader, not in the current "
+            "folder: write ./Here.so for the file here)\n");
 }
 
 // The record read back: each round's moves, replayed through the rules

@@ -23,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 
 class Browser:
@@ -93,7 +94,7 @@ class Browser:
         return r["result"].get("value")
 
     def key(self, name):
-        codes = {"ArrowRight": 39, "ArrowLeft": 37, "Home": 36, "End": 35}
+        codes = {"ArrowRight": 39, "ArrowLeft": 37, "Home": 36, "End": 35, "n": 78, "p": 80}
         for kind in ("keyDown", "keyUp"):
             self.send("Input.dispatchKeyEvent",
                       {"type": kind, "key": name, "code": name,
@@ -123,6 +124,70 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
+def ink(png):
+    """The share of a PNG's decoded bytes that are neither 0 nor 255: about 0
+    for a blank (one-colour) picture, well above for one with text on it."""
+    data, at = b"", 8
+    while at < len(png):
+        size = int.from_bytes(png[at:at + 4], "big")
+        if png[at + 4:at + 8] == b"IDAT":
+            data += png[at + 8:at + 8 + size]
+        at += 12 + size
+    raw = zlib.decompress(data)
+    return sum(1 for b in raw if b not in (0, 255)) / max(1, len(raw))
+
+
+def top_of_page(browser, check, path):
+    """After load the page stays at its top, and the top is not blank."""
+    time.sleep(0.3)  # anything the page might do after load
+    check(browser.eval("scrollY") == 0, f"the page opens at the top, not at {browser.eval('scrollY')}")
+    shot = base64.b64decode(browser.send("Page.captureScreenshot", {"format": "png"})["data"])
+    with open(path, "wb") as f:
+        f.write(shot)
+    check(ink(shot) > 0.01, f"the top of the page shows something ({ink(shot):.4f} ink)")
+    heading = browser.eval("document.querySelector('h1').getBoundingClientRect().top")
+    check(0 <= heading < 200, f"the title is at the top: {heading}")
+
+
+def rounds_table(browser, expected, board_js, check, outdir):
+    """From a player's row in the standings one click lists its losses; a
+    listed round opens in the viewer, its step list gives the stores of
+    every step as the rules do, and N opens the next loss."""
+    data = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
+                        ".rounds.map((r) => [r.r, r.p1, r.p2, r.w])")
+    losses = {}
+    for rnd, p1, p2, w in data:
+        if w:
+            losses.setdefault(p2 if w == 1 else p1, []).append(rnd)
+    player = max(losses, key=lambda p: len(losses[p]))
+    browser.eval(f"[...document.querySelectorAll('button.show-losses')]"
+                 f".find((b) => b.dataset.player === {json.dumps(player)}).click()")
+    listed = browser.eval("[...document.querySelectorAll('#round-table tbody tr')]"
+                          ".map((tr) => Number(tr.querySelector('th').textContent))")
+    check(listed == losses[player], f"{player}'s losses listed: {listed}, recorded {losses[player]}")
+    check(browser.eval("document.getElementById('f-result').value") == "loss", "filter: lost")
+    browser.screenshot("#rounds", os.path.join(outdir, "rounds-losses.png"))
+    if len(listed) < 2:
+        return
+    positions = {r["round"]: r["positions"] for r in expected["rounds"]}
+    browser.eval("document.querySelectorAll('#round-table tbody button')[0].click()")
+    for rnd in listed[:2]:
+        title = browser.eval("document.getElementById('round-title').textContent")
+        check(title.startswith(f"Round {rnd}:"), f"loss {rnd} opens in the viewer: {title}")
+        want = [f"{p[-2]}:{p[-1]}" for p in positions[rnd]]
+        got = browser.eval("[...document.querySelectorAll('#step-list li')].map((li) => li.dataset.stores)")
+        check(got == want, f"round {rnd}: stores per step {got} != {want}")
+        browser.eval("document.getElementById('board-wrap').focus()")
+        browser.key("End")
+        check(browser.eval(board_js) == positions[rnd][-1], f"round {rnd}: the end of the loss")
+        browser.key("n")  # the next loss
+    browser.key("p")
+    browser.key("End")
+    sweep = browser.eval("document.getElementById('step-text').textContent")
+    check("Stores" in sweep, f"the last step says the stores: {sweep}")
+    browser.screenshot("#viewer", os.path.join(outdir, "viewer-lost.png"))
+
+
 # The board as the page shows it: player 1's holes, player 2's, the stores.
 BOARD = """(() => {
   const v = (q) => Number(document.querySelector(q).querySelector('.n').textContent);
@@ -138,10 +203,11 @@ def tournament(browser, make_tournament, outdir, check):
                           capture_output=True, text=True)
     print("generator:", made.stdout.strip())
     start = time.monotonic()
-    browser.open("file://" + os.path.abspath(big))
+    browser.open("file://" + os.path.abspath(big), 1400, 1200)
     browser.eval("document.getElementById('round-title').textContent")
     print(f"20000-round page: {os.path.getsize(big)} bytes, loaded and drawn in "
           f"{(time.monotonic() - start) * 1000:.0f} ms")
+    top_of_page(browser, check, os.path.join(outdir, "tournament-top.png"))
     check(browser.eval("!!document.getElementById('sample-note')"), "the sampling is noted")
     browser.screenshot("#standings", os.path.join(outdir, "tournament-standings.png"))
     rounds = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
@@ -208,7 +274,8 @@ def main():
 
     browser = Browser(chromium)
     try:
-        browser.open("file://" + os.path.abspath(html))
+        browser.open("file://" + os.path.abspath(html), 1400, 1200)
+        top_of_page(browser, check, os.path.join(outdir, "top.png"))
         check(browser.eval("document.querySelectorAll('#standings tbody tr').length") >= 2,
               "the standings table has the two players")
         browser.screenshot("#standings", os.path.join(outdir, "standings.png"))
@@ -277,6 +344,7 @@ def main():
         check(int(browser.eval("document.getElementById('board').dataset.step")) == after,
               "pause stops")
         print(f"{steps_checked} steps of {len(expected['rounds'])} rounds checked in the DOM")
+        rounds_table(browser, expected, board_js, check, outdir)
         tournament(browser, make_tournament, outdir, check)
     finally:
         browser.close()

@@ -7,6 +7,7 @@
 #include "record_reader.h"
 #include "render.h"
 #include "replay.h"
+#include "settings_words.h"
 
 namespace {
 
@@ -161,6 +162,34 @@ TEST(Page, Sampling) {
   EXPECT_NE(d.samplingNote.find("10000"), std::string::npos);
 }
 
+// A long lopsided run keeps every draw and every loss of the leading
+// player, and fills the rest with its wins.
+TEST(Page, SamplingKeepsTheLeadersLossesAndTheDraws) {
+  ReportData d;
+  for (int i = 0; i < 10000; ++i) {
+    RoundView r;
+    r.id = i;
+    r.player1 = i % 2 ? "A" : "B";
+    r.player2 = i % 2 ? "B" : "A";
+    const int aSeat = i % 2 ? 1 : 2;
+    r.winner = i % 100 == 0 ? 0 : i % 10 == 3 ? 3 - aSeat : aSeat;  // 1 % draws, 10 % B wins
+    d.rounds.push_back(r);
+  }
+  SampleRounds(d, 3000);
+  int draws = 0, upsets = 0;
+  for (const RoundView& r : d.rounds) {
+    draws += r.winner == 0;
+    upsets += r.winner != 0 && (r.winner == 1 ? r.player1 : r.player2) == "B";
+  }
+  EXPECT_EQ(d.rounds.size(), 3000u);
+  EXPECT_EQ(draws, 100);
+  EXPECT_EQ(upsets, 1000);
+  EXPECT_EQ(d.samplingNote,
+            "This run played 10000 rounds; this page keeps 3000 of them: all 0 that ended in a "
+            "fault or a rejected answer, 1100 of 1100 draws and losses of a pairing's leading "
+            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run.");
+}
+
 TEST(Page, LargeCounts) {
   Replay r;
   ReplayStep s;
@@ -179,3 +208,28 @@ TEST(Elo, Interval) {
 }
 
 }  // namespace
+
+// The settings of a real record line, every one in words and units.
+TEST(MatchRecord, SettingsInWords) {
+  const auto settings = nlohmann::json::parse(
+      R"({"holes":6,"bones":4,"rounds":100,"max_turns":300,"log_levels":[3,0,0],"params":[2,0],
+          "out_file":"","isolate":true,"forfeit":true,"move_time":0.25,"call_time":10.0,
+          "memory_mb":0,"openings":null,"quiet":true,"time_control":"40/60"})");
+  const SettingLines expected = {{"board", "6 holes of 4 bones"},
+                                 {"rounds", "100"},
+                                 {"turn limit", "300 turns a round"},
+                                 {"parameters", "player 1: 2, player 2: 0"},
+                                 {"log levels", "referee 3, player 1 0, player 2 0"},
+                                 {"log file", "standard output"},
+                                 {"players run", "each in a process of its own"},
+                                 {"move time", "0.250 s a move"},
+                                 {"call time", "10 s a call"},
+                                 {"memory", "no limit"},
+                                 {"a rejected answer", "loses the round"},
+                                 {"openings", "none"},
+                                 {"time control", "40/60"}};
+  EXPECT_EQ(MatchSettingsInWords(settings), expected);
+  const SettingLines end = {{"elapsed", "0.103 s"},
+                            {"exit status", "4, a player's fault ended the match"}};
+  EXPECT_EQ(MatchEndInWords(nlohmann::json::parse(R"({"elapsed":0.102795251,"status":4})")), end);
+}
