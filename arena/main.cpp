@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "exit_status.h"
-#include "openings_space.h"
 #include "machine.h"
+#include "openings_space.h"
 #include "parse_command_line.h"
 #include "record_check.h"
 #include "record_reader.h"
@@ -68,23 +68,23 @@ int Stats(int argc, char** argv) {
       ->capture_default_str();
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (wdl.empty() && penta.empty()) return Usage("stats: give --wdl or --penta");
-  SprtSpec spec;
+  SprtBounds bounds;
   if (!sprt.empty()) {
-    const std::string e = ParseSprt(sprt, spec);
+    const std::string e = ParseSprt(sprt, bounds);
     if (!e.empty()) return Usage("--sprt: " + e);
   }
-  spec.normalized = model == "normalized";
+  bounds.normalized = model == "normalized";
   if (!wdl.empty()) {
     std::array<int64_t, 3> c{};
     if (!SplitCounts(wdl, c)) return Usage("--wdl: expected W,D,L");
     const Wdl counts{c[0], c[1], c[2]};
     std::fputs(WdlText(counts).c_str(), stdout);
-    if (!sprt.empty()) std::fputs(SprtText(spec, Sprt(spec, counts)).c_str(), stdout);
+    if (!sprt.empty()) std::fputs(SprtText(bounds, Sprt(bounds, counts)).c_str(), stdout);
   } else {
     Penta c{};
     if (!SplitCounts(penta, c)) return Usage("--penta: expected LL,LD,DD+WL,WD,WW");
     std::fputs(PentaText(c).c_str(), stdout);
-    if (!sprt.empty()) std::fputs(SprtText(spec, Sprt(spec, c)).c_str(), stdout);
+    if (!sprt.empty()) std::fputs(SprtText(bounds, Sprt(bounds, c)).c_str(), stdout);
   }
   return 0;
 }
@@ -111,7 +111,7 @@ std::string Beside(const char* name) {
 
 // --param LABEL=N, each naming a player by its label; a label given twice
 // or unknown, or N not an integer, is an error.
-std::string ApplyParams(const std::vector<std::string>& params, std::vector<PlayerSpec>& players) {
+std::string ApplyParams(const std::vector<std::string>& params, std::vector<PlayerEntry>& players) {
   std::vector<bool> given(players.size(), false);
   for (const std::string& text : params) {
     const size_t eq = text.rfind('=');
@@ -267,13 +267,13 @@ int Tournament(int argc, char** argv) {
                  " cores: matches would wait for a CPU; add --force to run anyway");
   if (players.size() < 2 && !(o.resume && players.empty()))
     return Usage("give two or more players");
-  for (const std::string& spec : players) {
-    const size_t eq = spec.find('=');
-    const std::string path = eq == std::string::npos ? spec : spec.substr(eq + 1);
+  for (const std::string& entry : players) {
+    const size_t eq = entry.find('=');
+    const std::string path = eq == std::string::npos ? entry : entry.substr(eq + 1);
     std::string label =
-        eq == std::string::npos ? fs::path(path).stem().string() : spec.substr(0, eq);
-    if (label.empty() || path.empty()) return Usage("bad player \"" + spec + "\"");
-    for (const PlayerSpec& p : s.players)
+        eq == std::string::npos ? fs::path(path).stem().string() : entry.substr(0, eq);
+    if (label.empty() || path.empty()) return Usage("bad player \"" + entry + "\"");
+    for (const PlayerEntry& p : s.players)
       if (p.label == label)
         return Usage("two players are labelled \"" + label + "\"; use LABEL=FILE");
     if (!fs::is_regular_file(path)) {
@@ -285,15 +285,15 @@ int Tournament(int argc, char** argv) {
   if (const std::string e = ApplyParams(params, s.players); !e.empty())
     return Usage("--param: " + e);
   if (!anchor.empty() && std::none_of(s.players.begin(), s.players.end(),
-                                      [&](const PlayerSpec& p) { return p.label == anchor; }))
+                                      [&](const PlayerEntry& p) { return p.label == anchor; }))
     return Usage("--anchor: no player is labelled \"" + anchor + "\"");
   if (!sprt.empty()) {
     if (s.players.size() != 2) return Usage("--sprt needs exactly two players");
-    SprtSpec spec;
-    const std::string e = ParseSprt(sprt, spec);
+    SprtBounds bounds;
+    const std::string e = ParseSprt(sprt, bounds);
     if (!e.empty()) return Usage("--sprt: " + e);
-    spec.normalized = sprt_model == "normalized";
-    s.sprt = spec;
+    bounds.normalized = sprt_model == "normalized";
+    s.sprt = bounds;
     if (pairs->count() == 0) s.pairs = 0;  // until the test decides
   } else if (sprt_model != "logistic") {
     return Usage("--sprt-model needs --sprt");
@@ -330,15 +330,24 @@ int Tournament(int argc, char** argv) {
     // Only the settings named on the command line are checked; the rest
     // come from the folder.
     static const std::vector<std::pair<std::string, std::string>> kKeys = {
-        {"PLAYER", "players"},      {"--format", "format"},
-        {"--pairs", "pairs"},       {"--holes", "holes"},
-        {"--bones", "bones"},       {"--max-turns", "max_turns"},
-        {"--openings", "openings"}, {"--random-openings", "openings"},
-        {"--seed", "openings"},     {"--sprt", "sprt"},
-        {"--shard", "shard"},       {"--move-time", "move_time"},
-        {"--memory", "memory_mb"},  {"--max-faults", "max_faults"},
-        {"--param", "players"},     {"--sprt-model", "sprt"},
-        {"--time-control", "time_control"}, {"--time-margin", "time_margin"}};
+        {"PLAYER", "players"},
+        {"--format", "format"},
+        {"--pairs", "pairs"},
+        {"--holes", "holes"},
+        {"--bones", "bones"},
+        {"--max-turns", "max_turns"},
+        {"--openings", "openings"},
+        {"--random-openings", "openings"},
+        {"--seed", "openings"},
+        {"--sprt", "sprt"},
+        {"--shard", "shard"},
+        {"--move-time", "move_time"},
+        {"--memory", "memory_mb"},
+        {"--max-faults", "max_faults"},
+        {"--param", "players"},
+        {"--sprt-model", "sprt"},
+        {"--time-control", "time_control"},
+        {"--time-margin", "time_margin"}};
     std::vector<std::string> given;
     for (const auto& [option, key] : kKeys)
       if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())
@@ -350,7 +359,7 @@ int Tournament(int argc, char** argv) {
       return e.status;
     }
     s = saved;
-    for (const PlayerSpec& p : s.players)
+    for (const PlayerEntry& p : s.players)
       if (!fs::is_regular_file(p.file)) {
         std::fprintf(stderr, "pitsow-arena: player library %s: no such file\n",
                      Printable(p.file).c_str());

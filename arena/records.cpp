@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "match_record.h"
-#include "record_check.h"
 #include "pair_tally.h"
+#include "record_check.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::string Bytes(const Json& text) {
 
 Json SettingsToJson(const TournamentSettings& s) {
   Json players = Json::array();
-  for (const PlayerSpec& p : s.players) {
+  for (const PlayerEntry& p : s.players) {
     players.push_back({{"label", Text(p.label)}, {"file", Text(p.file)}});
     if (p.param != 0) players.back()["param"] = p.param;
   }
@@ -110,9 +110,9 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     }
     if (j.at("sprt").is_object()) {
       const Json& t = j.at("sprt");
-      s.sprt = SprtSpec{t.at("elo0").get<double>(), t.at("elo1").get<double>(),
-                        t.at("alpha").get<double>(), t.at("beta").get<double>(),
-                        t.value("model", "logistic") == "normalized"};
+      s.sprt = SprtBounds{t.at("elo0").get<double>(), t.at("elo1").get<double>(),
+                          t.at("alpha").get<double>(), t.at("beta").get<double>(),
+                          t.value("model", "logistic") == "normalized"};
     }
     if (j.at("shard").is_array()) {
       s.shard = j.at("shard")[0].get<int>();
@@ -195,7 +195,8 @@ std::string CheckSlot(const Json& line, const TournamentSettings& s, size_t pair
   if (!line.contains("pairing") || !line.contains("pair")) return "";
   if (line["pairing"].get<int64_t>() >= static_cast<int64_t>(pairings))
     return "\"pairing\" is beyond the tournament's " + std::to_string(pairings) + " pairings";
-  if (line["pair"].get<int64_t>() >= s.pairs)
+  // No cap (a sequential test that plays until it decides): any pair.
+  if (s.pairs > 0 && line["pair"].get<int64_t>() >= s.pairs)
     return "\"pair\" is beyond the tournament's " + std::to_string(s.pairs) + " pairs";
   return "";
 }

@@ -116,7 +116,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
       {"rounds played",
        std::to_string(sum.rounds) + (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned))}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
-  for (const PlayerSpec& p : s.players)
+  for (const PlayerEntry& p : s.players)
     data.settings.push_back(
         {"player " + p.label,
          std::filesystem::path(p.file).filename().string() +
@@ -138,7 +138,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
   std::stable_sort(
       data.standings.begin(), data.standings.end(),
       [](const StandingRow& x, const StandingRow& y) { return x.scorePercent > y.scorePercent; });
-  for (const PlayerSpec& p : s.players) data.cross.players.push_back(p.label);
+  for (const PlayerEntry& p : s.players) data.cross.players.push_back(p.label);
   for (size_t i = 0; i < s.players.size(); ++i) {
     data.cross.cells.emplace_back();
     for (size_t j = 0; j < s.players.size(); ++j)

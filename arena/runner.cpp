@@ -20,10 +20,10 @@
 #include <set>
 
 #include "exit_status.h"
-#include "match_record.h"
-#include "record_check.h"
-#include "pair_tally.h"
 #include "machine.h"
+#include "match_record.h"
+#include "pair_tally.h"
+#include "record_check.h"
 #include "records.h"
 #include "verdict.h"
 #include "watchdog.h"
@@ -312,8 +312,8 @@ struct Arena {
       if (!o) return Fail("cannot write " + abs + "/openings.txt", kExitIoError);
     }
     const auto [a, b] = pairings[static_cast<size_t>(job.pairing)];
-    const PlayerSpec& p1 = s.players[static_cast<size_t>(job.seat == 0 ? a : b)];
-    const PlayerSpec& p2 = s.players[static_cast<size_t>(job.seat == 0 ? b : a)];
+    const PlayerEntry& p1 = s.players[static_cast<size_t>(job.seat == 0 ? a : b)];
+    const PlayerEntry& p2 = s.players[static_cast<size_t>(job.seat == 0 ? b : a)];
     std::vector<std::string> args = {opt.referee,
                                      "--player1=" + p1.file,
                                      "--player2=" + p2.file,

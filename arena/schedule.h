@@ -12,7 +12,7 @@
 
 #include "stats.h"
 
-struct PlayerSpec {
+struct PlayerEntry {
   std::string label;
   std::string file;   // absolute
   int32_t param = 0;  // the player's Param (the referee's /P)
@@ -22,7 +22,7 @@ struct PlayerSpec {
 constexpr int kUncappedPairs = 100000000;
 
 struct TournamentSettings {
-  std::vector<PlayerSpec> players;
+  std::vector<PlayerEntry> players;
   std::string format = "round-robin";  // or "gauntlet"
   int pairs = 100;                     // per pairing; 0: no cap (a sequential test)
   int holes = 6, bones = 6, max_turns = 300;
@@ -32,7 +32,7 @@ struct TournamentSettings {
   uint64_t seed = 1;
   std::string openings_file;                    // absolute, or empty
   std::vector<std::vector<int>> opening_lines;  // the file's openings
-  std::optional<SprtSpec> sprt;
+  std::optional<SprtBounds> sprt;
   int shard = 1, shards = 1;  // play the shard-th of shards parts
   double move_time = 0;
   std::string time_control;  // BASE+INC for the referee; empty: none

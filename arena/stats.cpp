@@ -143,7 +143,7 @@ Estimate FromPenta(const Penta& p) {
   return EstimateOf(kPentaScores, c, true);
 }
 
-std::string ParseSprt(const std::string& text, SprtSpec& spec) {
+std::string ParseSprt(const std::string& text, SprtBounds& bounds) {
   std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, ',')) {
@@ -154,29 +154,29 @@ std::string ParseSprt(const std::string& text, SprtSpec& spec) {
     const double v = std::strtod(value.c_str(), &end);
     if (value.empty() || *end != '\0' || !std::isfinite(v)) return "bad number \"" + value + "\"";
     if (key == "elo0")
-      spec.elo0 = v;
+      bounds.elo0 = v;
     else if (key == "elo1")
-      spec.elo1 = v;
+      bounds.elo1 = v;
     else if (key == "alpha")
-      spec.alpha = v;
+      bounds.alpha = v;
     else if (key == "beta")
-      spec.beta = v;
+      bounds.beta = v;
     else
       return "unknown key \"" + key + "\"";
   }
-  if (!(spec.alpha > 0 && spec.alpha < 1 && spec.beta > 0 && spec.beta < 1))
+  if (!(bounds.alpha > 0 && bounds.alpha < 1 && bounds.beta > 0 && bounds.beta < 1))
     return "alpha and beta must lie between 0 and 1";
-  if (!(spec.elo0 < spec.elo1)) return "elo0 must be below elo1";
+  if (!(bounds.elo0 < bounds.elo1)) return "elo0 must be below elo1";
   return "";
 }
 
 namespace {
 
-SprtState SprtOf(const SprtSpec& spec, const std::vector<double>& scores,
+SprtState SprtOf(const SprtBounds& bounds, const std::vector<double>& scores,
                  const std::vector<int64_t>& counts) {
   SprtState st;
-  st.lower = std::log(spec.beta / (1 - spec.alpha));
-  st.upper = std::log((1 - spec.beta) / spec.alpha);
+  st.lower = std::log(bounds.beta / (1 - bounds.alpha));
+  st.upper = std::log((1 - bounds.beta) / bounds.alpha);
   double n = 0;
   int64_t real = 0;
   std::vector<double> c;
@@ -192,10 +192,10 @@ SprtState SprtOf(const SprtSpec& spec, const std::vector<double>& scores,
   // round's (see EstimateOf).
   const double per_t = (scores.size() == 5 ? std::sqrt(2.0) : 1.0) / kNeloScale;
   const auto fit = [&](double elo) {
-    return spec.normalized ? FitToTValue(scores, freq, elo * per_t)
-                           : FitToScore(scores, freq, ScoreOfElo(elo));
+    return bounds.normalized ? FitToTValue(scores, freq, elo * per_t)
+                             : FitToScore(scores, freq, ScoreOfElo(elo));
   };
-  const std::vector<double> p0 = fit(spec.elo0), p1 = fit(spec.elo1);
+  const std::vector<double> p0 = fit(bounds.elo0), p1 = fit(bounds.elo1);
   for (size_t i = 0; i < freq.size(); ++i) st.llr += freq[i] * std::log(p1[i] / p0[i]);
   st.llr *= n;
   st.verdict = st.llr >= st.upper ? 1 : st.llr <= st.lower ? -1 : 0;
@@ -204,12 +204,12 @@ SprtState SprtOf(const SprtSpec& spec, const std::vector<double>& scores,
 
 }  // namespace
 
-SprtState Sprt(const SprtSpec& spec, const Penta& p) {
-  return SprtOf(spec, kPentaScores, std::vector<int64_t>(p.begin(), p.end()));
+SprtState Sprt(const SprtBounds& bounds, const Penta& p) {
+  return SprtOf(bounds, kPentaScores, std::vector<int64_t>(p.begin(), p.end()));
 }
 
-SprtState Sprt(const SprtSpec& spec, const Wdl& w) {
-  return SprtOf(spec, kWdlScores, {w.wins, w.draws, w.losses});
+SprtState Sprt(const SprtBounds& bounds, const Wdl& w) {
+  return SprtOf(bounds, kWdlScores, {w.wins, w.draws, w.losses});
 }
 
 std::vector<double> BradleyTerry(const std::vector<double>& wins,

@@ -41,14 +41,14 @@ Estimate FromPenta(const Penta& p);
 // score of elo is 1 / (1 + 10^(-elo/400))), or with `normalized` normalised
 // Elo, (score - 1/2) / (the spread of one sample's score) times 800 / ln 10
 // (a pair's spread divided by sqrt 2, as for nElo).
-struct SprtSpec {
+struct SprtBounds {
   double elo0 = 0, elo1 = 5, alpha = 0.05, beta = 0.05;
   bool normalized = false;
 };
 
 // Parses "elo0=0,elo1=5,alpha=0.05,beta=0.05" (any of the keys, any
 // order; the others keep their defaults); an error text, empty on success.
-std::string ParseSprt(const std::string& text, SprtSpec& spec);
+std::string ParseSprt(const std::string& text, SprtBounds& bounds);
 
 struct SprtState {
   double llr = 0, lower = 0, upper = 0;
@@ -58,9 +58,9 @@ struct SprtState {
 // The generalised SPRT of pair results: the log-likelihood ratio of the
 // observed counts under the nearest frequencies with the score (logistic)
 // or the normalised Elo (normalized) of elo1 and of elo0.
-SprtState Sprt(const SprtSpec& spec, const Penta& p);
+SprtState Sprt(const SprtBounds& bounds, const Penta& p);
 // The same over single rounds (the trinomial model).
-SprtState Sprt(const SprtSpec& spec, const Wdl& w);
+SprtState Sprt(const SprtBounds& bounds, const Wdl& w);
 
 // Bradley-Terry ratings by minorisation-maximisation. wins[i] counts
 // player i's wins plus half its draws, games[i][j] the rounds between i

@@ -108,7 +108,7 @@ Summary Summarise(const TournamentSettings& s, const Ledger& ledger, bool all_sh
 SprtState SprtOf(const TournamentSettings& s, const Summary& sum) {
   Penta p{};
   if (!sum.pairings.empty()) p = sum.pairings[0].penta_distinct;
-  return Sprt(s.sprt.value_or(SprtSpec{}), p);
+  return Sprt(s.sprt.value_or(SprtBounds{}), p);
 }
 
 std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summary& sum) {
@@ -118,7 +118,7 @@ std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summa
     return ScoreOf(sum.players[x].wdl) > ScoreOf(sum.players[y].wdl);
   });
   size_t width = 6;
-  for (const PlayerSpec& p : s.players) width = std::max(width, p.label.size());
+  for (const PlayerEntry& p : s.players) width = std::max(width, p.label.size());
   std::vector<std::string> lines;
   lines.push_back(Pad("player", width, false) + "  rounds   wins  draws losses  score  " +
                   Pad("Elo +/- 95%", 16) + "  faults");
@@ -197,20 +197,21 @@ const char* Decision(int verdict) {
   return verdict > 0 ? "H1 accepted" : verdict < 0 ? "H0 accepted" : "no decision";
 }
 
-std::string TestName(const SprtSpec& spec) {
+std::string TestName(const SprtBounds& bounds) {
   char buf[200];
-  std::snprintf(buf, sizeof buf, "SPRT elo0=%g elo1=%g alpha=%g beta=%g (%s Elo)", spec.elo0,
-                spec.elo1, spec.alpha, spec.beta, spec.normalized ? "normalized" : "logistic");
+  std::snprintf(buf, sizeof buf, "SPRT elo0=%g elo1=%g alpha=%g beta=%g (%s Elo)", bounds.elo0,
+                bounds.elo1, bounds.alpha, bounds.beta,
+                bounds.normalized ? "normalized" : "logistic");
   return buf;
 }
 
 // The test as it stood when a bound was crossed, and what came after:
 // rounds of referee runs already under way, counted in everything else.
-std::string SprtSummary(const SprtSpec& spec, const Ledger& ledger, const Summary& sum) {
-  const SprtState now = Sprt(spec, sum.pairings[0].penta_distinct);
+std::string SprtSummary(const SprtBounds& bounds, const Ledger& ledger, const Summary& sum) {
+  const SprtState now = Sprt(bounds, sum.pairings[0].penta_distinct);
   const int64_t distinct = sum.pairings[0].wdl_distinct.Total() / 2;
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%s: bounds [%.3f, %.3f]\n", TestName(spec).c_str(), now.lower,
+  std::snprintf(buf, sizeof buf, "%s: bounds [%.3f, %.3f]\n", TestName(bounds).c_str(), now.lower,
                 now.upper);
   std::string out = buf;
   const Json& d = ledger.sprt_decision;
@@ -253,9 +254,9 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
   for (const std::string& l : StandingsLines(s, sum)) out += l + "\n";
 
   size_t width = 6;
-  for (const PlayerSpec& p : s.players) width = std::max(width, p.label.size());
+  for (const PlayerEntry& p : s.players) width = std::max(width, p.label.size());
   out += "\nCross-table (row's score against column)\n" + Pad("", width, false);
-  for (const PlayerSpec& p : s.players) out += "  " + Pad(p.label, std::max<size_t>(width, 7));
+  for (const PlayerEntry& p : s.players) out += "  " + Pad(p.label, std::max<size_t>(width, 7));
   out += "\n";
   for (size_t i = 0; i < n; ++i) {
     out += Pad(s.players[i].label, width, false);
@@ -351,9 +352,9 @@ std::string PentaText(const Penta& p) {
   return buf;
 }
 
-std::string SprtText(const SprtSpec& spec, const SprtState& t) {
+std::string SprtText(const SprtBounds& bounds, const SprtState& t) {
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%s: LLR %.3f, bounds [%.3f, %.3f]: %s\n", TestName(spec).c_str(),
-                t.llr, t.lower, t.upper, Decision(t.verdict));
+  std::snprintf(buf, sizeof buf, "%s: LLR %.3f, bounds [%.3f, %.3f]: %s\n",
+                TestName(bounds).c_str(), t.llr, t.lower, t.upper, Decision(t.verdict));
   return buf;
 }

@@ -58,7 +58,7 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
 // The lines of `pitsow-arena stats`.
 std::string WdlText(const Wdl& w);
 std::string PentaText(const Penta& p);
-std::string SprtText(const SprtSpec& spec, const SprtState& t);
+std::string SprtText(const SprtBounds& bounds, const SprtState& t);
 
 // The short standings for the live display: one line per player.
 std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summary& sum);

@@ -20,9 +20,9 @@ def median_ns(run, count):
 
 
 def call_cost(path):
-    spec = importlib.util.spec_from_file_location("player", path)
-    player = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(player)
+    found = importlib.util.spec_from_file_location("player", path)
+    player = importlib.util.module_from_spec(found)
+    found.loader.exec_module(player)
     get_turn, mine, theirs, n = player.get_turn, [4] * 6, [4] * 6, 1_000_000
 
     def run():

@@ -28,12 +28,12 @@ def load(path, packages):
     if os.path.isdir(packages) and packages not in sys.path:
         sys.path.append(packages)
     name = os.path.splitext(os.path.basename(path))[0]
-    spec = importlib.util.spec_from_file_location(name, path)
-    if spec is None:
+    found = importlib.util.spec_from_file_location(name, path)
+    if found is None:
         raise ImportError("not a Python module: " + path)
-    module = importlib.util.module_from_spec(spec)
+    module = importlib.util.module_from_spec(found)
     sys.modules[name] = module
-    spec.loader.exec_module(module)
+    found.loader.exec_module(module)
     return module
 )PY";
 

@@ -193,17 +193,16 @@ std::optional<std::string> CheckResultsLine(const J& line) {
 template <class J>
 std::optional<std::string> CheckTournamentSettings(const J& s) {
   const auto player = [](const J& p) { return !Str(p, "label") && !Str(p, "file"); };
-  if (Why w =
-          First({Array(s, "players", 0, player), Str(s, "format"), Int(s, "pairs", 0, 100000000, true),
-                 Int(s, "holes", 1, 6), Int(s, "bones", 0, 178956970), Int(s, "max_turns", 1, kMax),
-                 Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
-                 Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
+  if (Why w = First({Array(s, "players", 0, player), Str(s, "format"),
+                     Int(s, "pairs", 0, 100000000, true), Int(s, "holes", 1, 6),
+                     Int(s, "bones", 0, 178956970), Int(s, "max_turns", 1, kMax),
+                     Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
+                     Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
     return "settings: " + *w;
   if (s.at("players").size() < 2) return std::string("settings: fewer than two players");
   const J& o = s.at("openings");
-  const Why openings = o.is_object() && o.contains("file")
-                           ? Str(o, "file")
-                           : First({RandomDepth(o), Seed(o)});
+  const Why openings =
+      o.is_object() && o.contains("file") ? Str(o, "file") : First({RandomDepth(o), Seed(o)});
   if (openings) return "settings: openings: " + *openings;
   const J& t = s.at("sprt");
   if (!t.is_null()) {

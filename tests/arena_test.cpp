@@ -41,21 +41,21 @@ TEST(ArenaStats, WorkedExamples) {
 }
 
 TEST(ArenaStats, Sprt) {
-  const SprtSpec spec;
-  const SprtState none = Sprt(spec, Penta{});
+  const SprtBounds bounds;
+  const SprtState none = Sprt(bounds, Penta{});
   EXPECT_EQ(Fixed(none.lower, 3), "-2.944");
   EXPECT_EQ(Fixed(none.upper, 3), "2.944");
   EXPECT_EQ(none.verdict, 0);
   // Mirrored results give opposite ratios about the middle of elo0..elo1.
-  const SprtSpec mid{-5, 5, 0.05, 0.05};
+  const SprtBounds mid{-5, 5, 0.05, 0.05};
   EXPECT_NEAR(Sprt(mid, Penta{34, 54, 63, 64, 75}).llr, -Sprt(mid, Penta{75, 64, 63, 54, 34}).llr,
               1e-6);
   // +55 Elo over 290 pairs: about N (s1 - s0)(2s - s0 - s1) / 2 var.
-  EXPECT_NEAR(Sprt(spec, Penta{34, 54, 63, 64, 75}).llr, 1.40, 0.1);
-  const SprtSpec wide{0, 40, 0.05, 0.05};
+  EXPECT_NEAR(Sprt(bounds, Penta{34, 54, 63, 64, 75}).llr, 1.40, 0.1);
+  const SprtBounds wide{0, 40, 0.05, 0.05};
   EXPECT_EQ(Sprt(wide, Penta{34, 54, 63, 64, 75}).verdict, 1);
   EXPECT_EQ(Sprt(wide, Penta{75, 64, 63, 54, 34}).verdict, -1);
-  SprtSpec parsed;
+  SprtBounds parsed;
   EXPECT_EQ(ParseSprt("elo1=10,alpha=0.1", parsed), "");
   EXPECT_EQ(parsed.elo1, 10);
   EXPECT_EQ(parsed.alpha, 0.1);
@@ -67,7 +67,7 @@ TEST(ArenaStats, Sprt) {
 // log((1 - beta) / alpha), by hand -1.558 and 2.773 (swapped alpha and
 // beta would give -2.773 and 1.558).
 TEST(ArenaStats, SprtBoundsAndModels) {
-  const SprtSpec uneven{0, 5, 0.05, 0.2};
+  const SprtBounds uneven{0, 5, 0.05, 0.2};
   const SprtState t = Sprt(uneven, Penta{34, 54, 63, 64, 75});
   EXPECT_EQ(Fixed(t.lower, 3), "-1.558");
   EXPECT_EQ(Fixed(t.upper, 3), "2.773");
@@ -77,13 +77,13 @@ TEST(ArenaStats, SprtBoundsAndModels) {
   // Normalised bounds: for small differences the ratio nears the normal
   // one, N (t1 - t0) (2 t - t0 - t1) / 2 with t = (score - 1/2) / sd of a
   // pair and t = nElo sqrt 2 / (800 / ln 10).
-  SprtSpec normal{0, 5, 0.05, 0.05, true};
+  SprtBounds normal{0, 5, 0.05, 0.05, true};
   const Penta p{1000, 2000, 4000, 2000, 1100};
   const Estimate e = FromPenta(p);
   const double scale = std::sqrt(2.0) * std::log(10.0) / 800;
   const double t0 = 0, t1 = 5 * scale, th = e.nelo * scale;
   EXPECT_NEAR(Sprt(normal, p).llr, 10100 * (t1 - t0) * (2 * th - t0 - t1) / 2, 1e-3);
-  EXPECT_NE(Sprt(normal, p).llr, Sprt(SprtSpec{0, 5}, p).llr);
+  EXPECT_NE(Sprt(normal, p).llr, Sprt(SprtBounds{0, 5}, p).llr);
   normal.elo0 = -10;
   normal.elo1 = 10;
   EXPECT_NEAR(Sprt(normal, p).llr, -Sprt(normal, Penta{1100, 2000, 4000, 2000, 1000}).llr, 1e-6);
