@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "fixed.h"
+
 // Win, draw, loss counts of single rounds, from the first player's side.
 struct Wdl {
   int64_t wins = 0, draws = 0, losses = 0;
@@ -68,7 +70,3 @@ SprtState Sprt(const SprtBounds& bounds, const Wdl& w);
 // all of it) has no finite rating: -inf or +inf, left out of the mean.
 std::vector<double> BradleyTerry(const std::vector<double>& wins,
                                  const std::vector<std::vector<double>>& games);
-
-// "+40.70", "-inf", with the given decimals.
-std::string Signed(double x, int decimals);
-std::string Fixed(double x, int decimals);

@@ -5,19 +5,7 @@
 
 #include "player_procs.h"
 #include "player_shim.h"
-
-namespace {
-
-std::string ProgramFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  const std::string text(path, static_cast<size_t>(n));
-  const size_t slash = text.rfind('/');
-  return slash == std::string::npos ? "." : text.substr(0, slash == 0 ? 1 : slash);
-}
-
-}  // namespace
+#include "program_folder.h"
 
 bool IsPythonPlayer(const std::string& file) {
   return file.size() > 3 && file.compare(file.size() - 3, 3, ".py") == 0;

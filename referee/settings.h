@@ -5,15 +5,13 @@
 #include <cstdint>
 #include <string>
 
-// Largest bones per hole: 2 sides x 6 holes x this still fits an int32,
-// so no count on the board can overflow.
-inline constexpr int32_t kMaxBones = 178956970;
+#include "game_limits.h"
 
 struct Settings {
   int32_t NumHoles = 6;
   int32_t NumBones = 6;
   int32_t NumRounds = 1;
-  int32_t MaxTurns = 300;
+  int32_t MaxTurns = kDefaultMaxTurns;
   int32_t LogLevel[3] = {3, 3, 3};  // [0] the referee's, [1] and [2] the players'
   int32_t Params[3] = {0, 0, 0};    // [1] and [2] used
   std::string OutFile = "PsLog.txt";
