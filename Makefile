@@ -1,7 +1,7 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test. Each first
 # installs the Debian packages it lacks (tools/setup.sh, tools/packages.txt).
-.PHONY: all build play test test-asan bench fuzz fuzz-records clean slurm-test deb
+.PHONY: all build play test test-asan check-names bench fuzz fuzz-records clean slurm-test deb
 
 all: build
 
@@ -23,6 +23,11 @@ test:
 	bash tools/setup.sh test
 	$(MAKE) --no-print-directory build
 	ctest --preset default
+
+# Every type and field named as doc/conventions.md says (clang-tidy).
+check-names:
+	cmake --preset default
+	bash tools/check_names.sh build
 
 test-asan:
 	cmake --preset asan

@@ -18,19 +18,19 @@ struct Error {
 template <class T>
 class Result {
  public:
-  Result(T value) : v_(std::move(value)) {}      // NOLINT: implicit, so `return value;` works
-  Result(Error error) : v_(std::move(error)) {}  // NOLINT: implicit, so `return Error{...};` works
+  Result(T value) : held(std::move(value)) {}      // NOLINT: implicit, so `return value;` works
+  Result(Error error) : held(std::move(error)) {}  // NOLINT: implicit, so `return Error{...};` works
 
-  bool ok() const { return v_.index() == 0; }
+  bool ok() const { return held.index() == 0; }
   explicit operator bool() const { return ok(); }
-  T& value() { return std::get<0>(v_); }
-  const T& value() const { return std::get<0>(v_); }
+  T& value() { return std::get<0>(held); }
+  const T& value() const { return std::get<0>(held); }
   T& operator*() { return value(); }
   const T& operator*() const { return value(); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
-  const Error& error() const { return std::get<1>(v_); }
+  const Error& error() const { return std::get<1>(held); }
 
  private:
-  std::variant<T, Error> v_;
+  std::variant<T, Error> held;
 };
