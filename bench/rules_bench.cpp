@@ -57,7 +57,7 @@ void BM_SowHand(benchmark::State& state) {
   for (auto _ : state) {
     HoleRow my = {hand, 1, 2, 3, 4, 5}, opp = {5, 4, 3, 2, 1, 0};
     int32_t store = 0;
-    benchmark::DoNotOptimize(Sow(my, opp, store, 6, 1));
+    benchmark::DoNotOptimize(PsSow(my, opp, &store, 6, 1));
     benchmark::DoNotOptimize(my);
   }
 }

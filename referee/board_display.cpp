@@ -1,6 +1,7 @@
 #include "board_display.h"
 
 #include "number_format.h"
+#include "run_log.h"
 
 std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
   const int32_t numHoles = board.NumHoles;
@@ -31,4 +32,28 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
 
 void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
   Emit(ref.log, BoardPicture(ref.board, mover, hole));
+}
+
+std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t numBones,
+                                       std::string* detail) {
+  PsBoard rules = RulesBoard(board, numBones);
+  OpeningMoveSeen draw = nullptr;
+  if (detail != nullptr)
+    draw = [&](const PsBoard& after, int32_t mover, int32_t hole, const PsSowing& sown) {
+      TakeRulesBoard(board, after);
+      AppendMoveLines(*detail, mover, sown);
+      *detail += BoardPicture(board, mover, hole);
+    };
+  std::optional<std::string> problem = PlayOpening(rules, opening, draw);
+  TakeRulesBoard(board, rules);
+  return problem;
+}
+
+std::string OpeningLine(const Opening& opening) {
+  std::string line = "Opening:";
+  for (const int32_t hole : opening) {
+    line += " ";
+    AppendInt(line, hole);
+  }
+  return line + "\r\n";
 }

@@ -40,7 +40,7 @@ struct Walk {
     for (int i = 0; i < count; ++i) {
       Board r = ref;
       const int p = r.CurPlayer;
-      const SowResult sown = Sow(r.Holes[p], r.Holes[3 - p], r.Store[p], holes, moves[i]);
+      const PsSowing sown = PsSow(r.Holes[p], r.Holes[3 - p], &r.Store[p], holes, moves[i]);
       const bool over = CheckGame(r, bones);
       if (over)
         EndRound(r);
