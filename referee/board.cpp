@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-PsBoard RulesBoard(const Board& board, int32_t numBones) {
+PsBoard RulesBoard(const Board& board, int32_t bones) {
   PsBoard rules{};
   rules.NumHoles = board.NumHoles;
-  rules.NumBones = numBones;
+  rules.NumBones = bones;
   for (int p = 0; p < 2; ++p) {
     for (int i = 0; i < PS_MAX_HOLES; ++i) rules.Holes[p][i] = board.Holes[p + 1][i];
     rules.Stores[p] = board.Store[p + 1];
@@ -24,11 +24,11 @@ void TakeRulesBoard(Board& board, const PsBoard& rules) {
   board.CurPlayer = rules.Mover;
 }
 
-void ResetBoard(Board& board, int32_t numHoles, int32_t numBones) {
+void ResetBoard(Board& board, int32_t holes, int32_t bones) {
   PsBoard filled{};
-  filled.NumHoles = std::clamp(numHoles, 1, int32_t{PS_MAX_HOLES});  // kept if refused
+  filled.NumHoles = std::clamp(holes, 1, int32_t{PS_MAX_HOLES});  // kept if refused
   filled.Mover = 1;
-  PsSetUpBoard(&filled, numHoles, numBones);
+  PsSetUpBoard(&filled, holes, bones);
   TakeRulesBoard(board, filled);
   board.GameOver = false;
   board.TurnCount = 0;

@@ -18,21 +18,21 @@ struct Board {
   int32_t TurnCount = 0;  // accepted moves this round, extra moves included
 };
 
-// Sets up the filled board of numHoles x numBones (as PsSetUpBoard does),
+// Sets up the filled board of holes x bones (as PsSetUpBoard does),
 // gives player 1 the first move and starts the round's count. The board
-// keeps numHoles for everything that reads it afterwards.
-void ResetBoard(Board& board, int32_t numHoles, int32_t numBones);
+// keeps its NumHoles for everything that reads it afterwards.
+void ResetBoard(Board& board, int32_t holes, int32_t bones);
 
-// The rules header's board of the same position, numBones per hole at the
-// start, and back: the rows, the stores and the mover.
-PsBoard RulesBoard(const Board& board, int32_t numBones);
+// The rules header's board of the same position (bones per hole at the
+// start of the round), and back: the rows, the stores and the mover.
+PsBoard RulesBoard(const Board& board, int32_t bones);
 void TakeRulesBoard(Board& board, const PsBoard& rules);
 
 // True when the round is decided: a store holds more than half of all bones,
 // or a row is empty.
-inline bool CheckGame(const Board& board, int32_t numBones) {
-  return PsRoundEnds(board.Holes[1], board.Holes[2], board.Store[1], board.Store[2],
-                     board.NumHoles, numBones) != 0;
+inline bool CheckGame(const Board& board, int32_t bones) {
+  return PsRoundEnds(board.Holes[1], board.Holes[2], board.Store[1], board.Store[2], board.NumHoles,
+                     bones) != 0;
 }
 
 // After the last move of a round: when one row is empty, the bones left in

@@ -26,8 +26,7 @@ std::optional<std::string> Refusal(const PsBoard& board, const std::string& wher
     return where + " is player " + std::to_string(player) + "'s, but player " +
            std::to_string(board.Mover) + " is to move";
   if (hole < 1 || hole > board.NumHoles)
-    return where + " names hole " + std::to_string(hole) + " of " +
-           std::to_string(board.NumHoles);
+    return where + " names hole " + std::to_string(hole) + " of " + std::to_string(board.NumHoles);
   return std::nullopt;
 }
 

@@ -78,7 +78,7 @@ std::optional<Opening> ParseOpening(const std::string& line) {
   return opening;
 }
 
-std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int32_t numBones,
+std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_t bones,
                                   std::vector<Opening>& openings) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return Error{"pitsow: cannot read the openings file " + path};
@@ -87,9 +87,9 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int
   std::ifstream in(path, std::ios::binary);
   if (!in) return Error{"pitsow: cannot read the openings file " + path};
   PsBoard filled{};
-  if (!PsSetUpBoard(&filled, numHoles, numBones))
-    return Error{"pitsow: no openings on a board of " + std::to_string(numHoles) + " holes of " +
-                 std::to_string(numBones) + " bones"};
+  if (!PsSetUpBoard(&filled, holes, bones))
+    return Error{"pitsow: no openings on a board of " + std::to_string(holes) + " holes of " +
+                 std::to_string(bones) + " bones"};
   std::string line;
   bool too_long = false;
   for (int number = 1; NextLine(in, line, too_long); ++number) {

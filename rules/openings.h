@@ -36,8 +36,8 @@ std::optional<std::string> PlayOpening(PsBoard& board, const Opening& opening,
 // nullopt when a word is not an integer.
 std::optional<Opening> ParseOpening(const std::string& line);
 
-// Reads and checks the openings file for the board of numHoles and
-// numBones, as the referee reports it: an error reads "pitsow: FILE, line
-// N: what is wrong".
-std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int32_t numBones,
+// Reads and checks the openings file for the board of holes x bones, as
+// the referee reports it: an error reads "pitsow: FILE, line N: what is
+// wrong" (the arena drops the program's name).
+std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_t bones,
                                   std::vector<Opening>& openings);

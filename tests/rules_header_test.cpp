@@ -1,5 +1,6 @@
-// The players' rules header against the referee's own rules: every position
-// of deep move trees played through both must agree, and the move-generator
+// The rules header's whole move (PsPlayMove) against the referee's steps
+// on its own board (sowing, CheckGame, EndRound, the mover): every position
+// of deep move trees played both ways must agree, and the move-generator
 // count must give the published numbers.
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "board.h"
+#include "board_display.h"
 #include "reference_sow.h"
 #include "settings.h"
 
@@ -215,3 +216,29 @@ TEST(EndRound, BothRowsEmptyAddNothing) {
 }
 
 }  // namespace
+
+// An opening played on the referee's board as the detailed log draws it:
+// each move's lines and the board after it, and the board left for play.
+TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
+  Board b;
+  ResetBoard(b, 3, 2);
+  std::string detail;
+  EXPECT_FALSE(PlayOpening(b, {2, 1, 1}, 2, &detail));
+  EXPECT_EQ(detail,
+            "  Pitsow 1\r\n"
+            "1 ------------------ 2 -----------------\r\n"
+            "1 Player 2:  0    2  2  2\r\n"
+            "1 Player 1:       2  0  3    1\r\n"
+            "1 --------------------------------------\r\n"
+            "1 ------------------ 1 -----------------\r\n"
+            "1 Player 2:  0    2  2  2\r\n"
+            "1 Player 1:       0  1  4    1\r\n"
+            "1 --------------------------------------\r\n"
+            "2 ------------------ 1 -----------------\r\n"
+            "2 Player 2:  0    3  3  0\r\n"
+            "2 Player 1:       0  1  4    1\r\n"
+            "2 --------------------------------------\r\n");
+  EXPECT_EQ(b.CurPlayer, 1);
+  EXPECT_EQ(b.Holes[2][0], 0);
+  EXPECT_EQ(*PlayOpening(b, {1}, 2, nullptr), "hole 1 of player 1 is empty");
+}
