@@ -4,7 +4,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "board.h"
+#include "openings.h"
 #include "schedule.h"
 
 namespace {
@@ -17,15 +17,14 @@ constexpr int64_t kWalkBudget = 30000000;
 // of their holes; stops as soon as leaf returns false or the budget is
 // spent.
 template <class Leaf>
-bool Walk(const Board& b, int holes, int bones, int depth, std::vector<uint8_t>& path, Leaf& leaf,
-          int64_t& budget) {
+bool Walk(const PsBoard& b, int depth, std::vector<uint8_t>& path, Leaf& leaf, int64_t& budget) {
   if (static_cast<int>(path.size()) == depth) return leaf(path);
-  for (int m = 1; m <= holes; ++m) {
+  for (int m = 1; m <= b.NumHoles; ++m) {
     if (--budget < 0) return false;
-    Board next = b;
-    if (!PlayOpeningMove(next, holes, m) || CheckGame(next, bones)) continue;
+    PsBoard next = b;
+    if (!PlayOpeningMove(next, m) || next.RoundOver) continue;
     path.push_back(static_cast<uint8_t>(m));
-    const bool go = Walk(next, holes, bones, depth, path, leaf, budget);
+    const bool go = Walk(next, depth, path, leaf, budget);
     path.pop_back();
     if (!go) return false;
   }
@@ -35,15 +34,14 @@ bool Walk(const Board& b, int holes, int bones, int depth, std::vector<uint8_t>&
 // False when the budget ran out before the walk was done.
 template <class Leaf>
 bool WalkOpenings(int holes, int bones, int depth, Leaf& leaf) {
-  Board b;
-  ResetBoard(b, holes, bones);
+  PsBoard b{};
   std::vector<uint8_t> path;
   if (depth == 0) {
     leaf(path);  // the filled board itself, ended or not, as ever
     return true;
   }
   int64_t budget = kWalkBudget;
-  if (!CheckGame(b, bones)) Walk(b, holes, bones, depth, path, leaf, budget);
+  if (PsSetUpBoard(&b, holes, bones) && !PsIsRoundOver(&b)) Walk(b, depth, path, leaf, budget);
   return budget >= 0;
 }
 

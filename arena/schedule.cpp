@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "board.h"
+#include "openings.h"
 #include "openings_space.h"
 
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s) {
@@ -22,37 +22,28 @@ uint64_t SplitMix64(uint64_t& state) {
   return z ^ (z >> 31);
 }
 
-bool PlayOpeningMove(Board& b, int holes, int m) {
-  if (m < 1 || m > holes) return false;
-  const int me = b.CurPlayer, other = 3 - me;
-  if (b.Holes[me][m - 1] <= 0) return false;
-  const SowResult r = Sow(b.Holes[me], b.Holes[other], b.Store[me], holes, m);
-  if (!r.ExtraMove) b.CurPlayer = other;
-  return true;
-}
-
 std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, uint64_t seed,
                                               int pair) {
   if (moves <= 0) return std::vector<int>{};
   uint64_t state = seed;
   state = SplitMix64(state) ^ static_cast<uint64_t>(pair);
+  PsBoard filled{};
+  if (!PsSetUpBoard(&filled, holes, bones)) return std::nullopt;
   for (int attempt = 0; attempt < 10000; ++attempt) {
-    Board b;
-    ResetBoard(b, holes, bones);
+    PsBoard b = filled;
     std::vector<int> opening;
-    bool ended = CheckGame(b, bones);
+    bool ended = PsIsRoundOver(&b);
     for (int k = 0; k < moves && !ended; ++k) {
-      int filled[PS_MAX_HOLES], count = 0;
-      for (int h = 1; h <= holes; ++h)
-        if (b.Holes[b.CurPlayer][h - 1] > 0) filled[count++] = h;
+      int32_t sowing[PS_MAX_HOLES];
+      const int count = PsSowingMoves(&b, sowing);
       if (count == 0) {
         ended = true;
         break;
       }
-      const int m = filled[SplitMix64(state) % static_cast<uint64_t>(count)];
-      PlayOpeningMove(b, holes, m);
+      const int m = sowing[SplitMix64(state) % static_cast<uint64_t>(count)];
+      PlayOpeningMove(b, m);
       opening.push_back(m);
-      ended = CheckGame(b, bones);
+      ended = b.RoundOver;
     }
     if (!ended) return opening;
   }
@@ -60,14 +51,10 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
 }
 
 std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) {
-  Board b;
-  ResetBoard(b, holes, bones);
-  for (int m : opening) {
-    if (CheckGame(b, bones)) return "the opening ends the round";
-    if (!PlayOpeningMove(b, holes, m)) return "hole " + std::to_string(m) + " is empty or missing";
-  }
-  if (CheckGame(b, bones)) return "the opening ends the round";
-  return "";
+  PsBoard b{};
+  if (!PsSetUpBoard(&b, holes, bones)) return "no board of these holes and bones";
+  if (PsIsRoundOver(&b)) return "the opening ends the round";
+  return PlayOpening(b, Opening(opening.begin(), opening.end())).value_or("");
 }
 
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {

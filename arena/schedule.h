@@ -45,11 +45,6 @@ struct TournamentSettings {
 // or gauntlet (0,1),(0,2),...
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s);
 
-struct Board;
-// Plays hole m (1..holes) for the mover of an opening; an extra move keeps
-// the mover. False when the hole is missing or empty.
-bool PlayOpeningMove(Board& b, int holes, int m);
-
 // One step of splitmix64.
 uint64_t SplitMix64(uint64_t& state);
 

@@ -1,12 +1,14 @@
 // pitsow._rules: the rules header's board as a Python class, State, with
 // what one move did as an Outcome. Everything is played by the header's own
-// functions; nothing of the rules is written again here.
+// functions, and perft is pitsow-perft's; nothing of the rules is written
+// again here.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <string>
 #include <vector>
 
+#include "perft.h"
 #include "pitsow/rules.h"
 
 namespace py = pybind11;
@@ -66,20 +68,6 @@ Outcome Play(State& s, int32_t hole) {
     throw py::value_error("hole " + std::to_string(hole) + " is not 1 to " +
                           std::to_string(s.board.NumHoles));
   return Outcome{hole, sowing.Captured, sowing.ExtraMove != 0, s.board.RoundOver != 0};
-}
-
-uint64_t Perft(const PsBoard& board, int depth) {
-  if (depth == 0) return 1;
-  int32_t moves[PS_MAX_HOLES];
-  const int count = PsSowingMoves(&board, moves);
-  if (depth == 1) return static_cast<uint64_t>(count);
-  uint64_t leaves = 0;
-  for (int i = 0; i < count; ++i) {
-    PsBoard next = board;
-    PsPlayMove(&next, moves[i], nullptr);
-    leaves += next.RoundOver ? 1 : Perft(next, depth - 1);
-  }
-  return leaves;
 }
 
 std::string Describe(const State& s) {

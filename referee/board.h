@@ -1,11 +1,13 @@
-// The board of a round and the rules of the game: sowing with capture and
-// extra move, the end-of-round test and the final sweep. Nothing here calls
-// a player or writes output, so any position can be set and played.
+// The referee's board of a round, with the names its log and records use,
+// and the end-of-round steps the match driver calls on it. The rules
+// themselves are the players' rules header's (pitsow/rules.h): sowing
+// (PsSow), the end-of-round test and the sweep are played there alone.
 #pragma once
 
 #include <cstdint>
 
 #include "PsComm.h"
+#include "pitsow/rules.h"
 
 struct Board {
   int32_t NumHoles = 6;   // holes per side in play, set by ResetBoard
@@ -16,31 +18,25 @@ struct Board {
   int32_t TurnCount = 0;  // accepted moves this round, extra moves included
 };
 
-// Fills holes 1..numHoles of both rows with numBones, empties the stores and
-// the slots above numHoles, and gives player 1 the first move. The board
-// keeps numHoles for everything that reads it afterwards.
-void ResetBoard(Board& board, int32_t numHoles, int32_t numBones);
+// Sets up the filled board of holes x bones (as PsSetUpBoard does),
+// gives player 1 the first move and starts the round's count. The board
+// keeps its NumHoles for everything that reads it afterwards.
+void ResetBoard(Board& board, int32_t holes, int32_t bones);
 
-// What one move did, for the log.
-struct SowResult {
-  bool ExtraMove = false;  // the last bone fell into the mover's store
-  int32_t Captured = 0;    // the mover's hole where a capture happened, or 0
-};
-
-// Plays hole m (1..numHoles) of the mover's row: picks up its bones and
-// sows them along the mover's row, into the mover's store and along the
-// opponent's row, lap after lap, skipping the opponent's store. Captures
-// when the last bone lands in an empty hole of the mover's row facing a
-// non-empty one. Costs O(numHoles) however many bones are in hand.
-SowResult Sow(HoleRow& myHoles, HoleRow& oppHoles, int32_t& myStore, int32_t numHoles, int32_t m);
+// The rules header's board of the same position (bones per hole at the
+// start of the round), and back: the rows, the stores and the mover.
+PsBoard RulesBoard(const Board& board, int32_t bones);
+void TakeRulesBoard(Board& board, const PsBoard& rules);
 
 // True when the round is decided: a store holds more than half of all bones,
 // or a row is empty.
-bool CheckGame(const Board& board, int32_t numBones);
+inline bool CheckGame(const Board& board, int32_t bones) {
+  return PsRoundEnds(board.Holes[1], board.Holes[2], board.Store[1], board.Store[2], board.NumHoles,
+                     bones) != 0;
+}
 
 // After the last move of a round: when one row is empty, the bones left in
 // the other row go to that row's owner.
-void EndRound(Board& board);
-
-// Bones in the holes in play of player's row (1 or 2).
-int64_t RowSum(const Board& board, int player);
+inline void EndRound(Board& board) {
+  PsSweepRows(board.Holes[1], board.Holes[2], &board.Store[1], &board.Store[2], board.NumHoles);
+}

@@ -1,9 +1,10 @@
 #include "board_display.h"
 
 #include "number_format.h"
+#include "run_log.h"
 
 std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
-  const int32_t numHoles = board.NumHoles;
+  const int32_t holes = board.NumHoles;
   std::string out;
   AppendInt(out, mover);
   out += " ------------------ ";
@@ -14,12 +15,12 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
   out += " Player 2: ";
   AppendInt(out, board.Store[2], 2);
   out += "  ";
-  for (int i = numHoles; i >= 1; --i) AppendInt(out, board.Holes[2][i - 1], 3);
+  for (int i = holes; i >= 1; --i) AppendInt(out, board.Holes[2][i - 1], 3);
   out += "\r\n";
 
   AppendInt(out, mover);
   out += " Player 1:     ";
-  for (int i = 1; i <= numHoles; ++i) AppendInt(out, board.Holes[1][i - 1], 3);
+  for (int i = 1; i <= holes; ++i) AppendInt(out, board.Holes[1][i - 1], 3);
   out += "   ";
   AppendInt(out, board.Store[1], 2);
   out += "\r\n";
@@ -31,4 +32,28 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
 
 void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
   Emit(ref.log, BoardPicture(ref.board, mover, hole));
+}
+
+std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t bones,
+                                       std::string* detail) {
+  PsBoard rules = RulesBoard(board, bones);
+  OpeningMoveSeen draw = nullptr;
+  if (detail != nullptr)
+    draw = [&](const PsBoard& after, int32_t mover, int32_t hole, const PsSowing& sown) {
+      TakeRulesBoard(board, after);
+      AppendMoveLines(*detail, mover, sown);
+      *detail += BoardPicture(board, mover, hole);
+    };
+  std::optional<std::string> problem = PlayOpening(rules, opening, draw);
+  TakeRulesBoard(board, rules);
+  return problem;
+}
+
+std::string OpeningLine(const Opening& opening) {
+  std::string line = "Opening:";
+  for (const int32_t hole : opening) {
+    line += " ";
+    AppendInt(line, hole);
+  }
+  return line + "\r\n";
 }

@@ -1,10 +1,13 @@
-// The four-line picture of the board written to the log at the detailed
-// log levels: player 2's row reversed above player 1's, so that facing
-// holes stand in one column and sowing runs counter-clockwise.
+// The board as the log shows it at the detailed log levels: the four-line
+// picture, player 2's row reversed above player 1's, so that facing holes
+// stand in one column and sowing runs counter-clockwise; and an opening,
+// played on the referee's board with each move drawn.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "openings.h"
 #include "referee.h"
 
 // The picture after mover (0 for a round's initial board) played hole,
@@ -13,3 +16,12 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole);
 
 // Writes the picture to the log in one write.
 void PrintState(const Referee& ref, int32_t mover, int32_t hole);
+
+// Plays opening (by the rules, openings.h) on a board just reset. With
+// detail, each move's lines and the board after it are appended as the log
+// draws a move. What is wrong comes back as a phrase.
+std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t bones,
+                                       std::string* detail);
+
+// The line that heads an opening in the detailed log, CR LF ended.
+std::string OpeningLine(const Opening& opening);

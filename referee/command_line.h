@@ -8,12 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "integer_text.h"
 #include "settings.h"
-
-// Reads an integer: blanks or tabs, an optional sign, then decimal digits,
-// $ and hexadecimal or % and binary digits, using up the whole text.
-// Decimal must fit an int32; hexadecimal and binary wrap modulo 2^32.
-std::optional<int32_t> ParseInteger(std::string_view text);
 
 // Applies the arguments (without the program's own path) in order to
 // settings and returns the error lines, without line ends, in order.

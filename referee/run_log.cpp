@@ -130,7 +130,7 @@ std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t 
   return line;
 }
 
-void AppendMoveLines(std::string& out, int32_t mover, const SowResult& sown) {
+void AppendMoveLines(std::string& out, int32_t mover, const PsSowing& sown) {
   if (sown.Captured != 0) {
     out += "  Empty ";
     AppendInt(out, mover);

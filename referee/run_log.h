@@ -47,7 +47,7 @@ std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t 
                            int32_t numHoles);
 
 // The capture and extra-move lines of a move, CR LF ended, appended.
-void AppendMoveLines(std::string& out, int32_t mover, const SowResult& sown);
+void AppendMoveLines(std::string& out, int32_t mover, const PsSowing& sown);
 
 // "Elapsed Time: " seconds " s" without line end.
 std::string ElapsedLine(long double seconds);

@@ -24,7 +24,7 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
       return;
     }
 
-    const SowResult sown = Sow(MyHoles, OppHoles, MyStore, s.NumHoles, m);
+    const PsSowing sown = PsSow(MyHoles, OppHoles, &MyStore, s.NumHoles, m);
     ref.track.moves.push_back({mover, m});
     if (LogsDetail(s)) {
       // The move's lines and the board after it, in one write.

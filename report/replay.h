@@ -1,4 +1,4 @@
-// The positions of a recorded round, worked out by the referee's own rules
+// The positions of a recorded round, worked out by the rules header
 // from its opening and its moves, with what each step did, so that a page
 // can show the round move by move without knowing the rules.
 #pragma once

@@ -139,7 +139,7 @@ TEST(BoardPicture, InitialBoardAndAfterTheOpeningMove) {
             "0 Player 2:  0    6  6  6  6  6  6\r\n"
             "0 Player 1:       6  6  6  6  6  6    0\r\n"
             "0 --------------------------------------\r\n");
-  Sow(b.Holes[1], b.Holes[2], b.Store[1], 6, 1);
+  PsSow(b.Holes[1], b.Holes[2], &b.Store[1], 6, 1);
   EXPECT_EQ(BoardPicture(b, 1, 1),
             "1 ------------------ 1 -----------------\r\n"
             "1 Player 2:  0    6  6  6  6  6  6\r\n"

@@ -226,13 +226,13 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
     int32_t turns = 0;
     for (const int32_t hole : round["opening"]) {
       const int p = b.CurPlayer;
-      const SowResult s = Sow(b.Holes[p], b.Holes[3 - p], b.Store[p], 6, hole);
+      const PsSowing s = PsSow(b.Holes[p], b.Holes[3 - p], &b.Store[p], 6, hole);
       b.CurPlayer = s.ExtraMove ? p : 3 - p;
     }
     for (const json& move : round["moves"]) {
       const int p = move[0];
       ASSERT_EQ(p, b.CurPlayer) << round;
-      const SowResult s = Sow(b.Holes[p], b.Holes[3 - p], b.Store[p], 6, move[1]);
+      const PsSowing s = PsSow(b.Holes[p], b.Holes[3 - p], &b.Store[p], 6, move[1]);
       b.CurPlayer = s.ExtraMove ? p : 3 - p;
       ++turns;
     }

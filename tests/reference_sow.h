@@ -1,11 +1,11 @@
 // The sowing rule played bone by bone and lap by lap, as the rule is told:
-// the yardstick that the referee's whole-lap sowing must match exactly.
+// the yardstick that the rules header's whole-lap sowing must match exactly.
 #pragma once
 
-#include "board.h"
+#include "pitsow/rules.h"
 
-inline SowResult ReferenceSow(HoleRow& my, HoleRow& opp, int32_t& store, int32_t n, int32_t m) {
-  SowResult result;
+inline PsSowing ReferenceSow(HoleRow& my, HoleRow& opp, int32_t& store, int32_t n, int32_t m) {
+  PsSowing result{};
   int64_t hand = my[m - 1];
   my[m - 1] = 0;
   int32_t start = m + 1;

@@ -1,5 +1,6 @@
-// The players' rules header against the referee's own rules: every position
-// of deep move trees played through both must agree, and the move-generator
+// The rules header's whole move (PsPlayMove) against the referee's steps
+// on its own board (sowing, CheckGame, EndRound, the mover): every position
+// of deep move trees played both ways must agree, and the move-generator
 // count must give the published numbers.
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ struct Walk {
     for (int i = 0; i < count; ++i) {
       Board r = ref;
       const int p = r.CurPlayer;
-      const SowResult sown = Sow(r.Holes[p], r.Holes[3 - p], r.Store[p], holes, moves[i]);
+      const PsSowing sown = PsSow(r.Holes[p], r.Holes[3 - p], &r.Store[p], holes, moves[i]);
       const bool over = CheckGame(r, bones);
       if (over)
         EndRound(r);

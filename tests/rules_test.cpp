@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "board.h"
+#include "board_display.h"
 #include "reference_sow.h"
 #include "settings.h"
 
@@ -17,7 +18,7 @@ struct Position {
 
 struct Played {
   Position after;
-  SowResult result;
+  PsSowing result;
 };
 
 Played Play(const Position& before, int32_t m) {
@@ -28,7 +29,7 @@ Played Play(const Position& before, int32_t m) {
     opp[i] = before.opp[i];
   }
   int32_t store = before.store;
-  const SowResult r = Sow(my, opp, store, n, m);
+  const PsSowing r = PsSow(my, opp, &store, n, m);
   for (int32_t i = n; i < PS_MAX_HOLES; ++i) {
     EXPECT_EQ(my[i], 0) << "slot " << i + 1 << " above the board was written";
     EXPECT_EQ(opp[i], 0) << "slot " << i + 1 << " above the board was written";
@@ -136,8 +137,8 @@ TEST(Sow, WholeLapsMatchTheBoneByBoneRuleOnEveryBoardSize) {
           std::copy(opp, opp + PS_MAX_HOLES, d);
           a[m - 1] = c[m - 1] = hand;
           int32_t s1 = store, s2 = store;
-          const SowResult fast = Sow(a, b, s1, n, m);
-          const SowResult slow = ReferenceSow(c, d, s2, n, m);
+          const PsSowing fast = PsSow(a, b, &s1, n, m);
+          const PsSowing slow = ReferenceSow(c, d, s2, n, m);
           ASSERT_TRUE(std::equal(a, a + PS_MAX_HOLES, c))
               << "n=" << n << " m=" << m << " hand=" << hand;
           ASSERT_TRUE(std::equal(b, b + PS_MAX_HOLES, d))
@@ -154,7 +155,7 @@ TEST(Sow, WholeLapsMatchTheBoneByBoneRuleOnEveryBoardSize) {
 TEST(Sow, AHugeHandCostsNoMoreThanASmallOneAndLosesNoBone) {
   HoleRow my = {kMaxBones, 0, 0, 0, 0, 0}, opp = {};
   int32_t store = 0;
-  Sow(my, opp, store, 6, 1);
+  PsSow(my, opp, &store, 6, 1);
   int64_t total = store;
   for (int i = 0; i < 6; ++i) total += int64_t{my[i]} + opp[i];
   EXPECT_EQ(total, kMaxBones);
@@ -215,3 +216,29 @@ TEST(EndRound, BothRowsEmptyAddNothing) {
 }
 
 }  // namespace
+
+// An opening played on the referee's board as the detailed log draws it:
+// each move's lines and the board after it, and the board left for play.
+TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
+  Board b;
+  ResetBoard(b, 3, 2);
+  std::string detail;
+  EXPECT_FALSE(PlayOpening(b, {2, 1, 1}, 2, &detail));
+  EXPECT_EQ(detail,
+            "  Pitsow 1\r\n"
+            "1 ------------------ 2 -----------------\r\n"
+            "1 Player 2:  0    2  2  2\r\n"
+            "1 Player 1:       2  0  3    1\r\n"
+            "1 --------------------------------------\r\n"
+            "1 ------------------ 1 -----------------\r\n"
+            "1 Player 2:  0    2  2  2\r\n"
+            "1 Player 1:       0  1  4    1\r\n"
+            "1 --------------------------------------\r\n"
+            "2 ------------------ 1 -----------------\r\n"
+            "2 Player 2:  0    3  3  0\r\n"
+            "2 Player 1:       0  1  4    1\r\n"
+            "2 --------------------------------------\r\n");
+  EXPECT_EQ(b.CurPlayer, 1);
+  EXPECT_EQ(b.Holes[2][0], 0);
+  EXPECT_EQ(*PlayOpening(b, {1}, 2, nullptr), "hole 1 of player 1 is empty");
+}

@@ -86,14 +86,21 @@ static inline int PsSetUpBoard(PsBoard *board, int32_t numHoles, int32_t numBone
 }
 
 /*
- * The end-of-round test, made after every move: a store holds more than
- * half of all bones, or a row is empty.
+ * The end-of-round test on the two rows and stores of a board of numHoles
+ * and numBones (in either player's order): a store holds more than half of
+ * all bones, or a row is empty.
  */
+static inline int PsRoundEnds(const int32_t *row1, const int32_t *row2, int32_t store1,
+                              int32_t store2, int32_t numHoles, int32_t numBones) {
+  const int64_t half = (int64_t)numHoles * numBones;
+  if (store1 > half || store2 > half) return 1;
+  return PsRowBones(row1, numHoles) == 0 || PsRowBones(row2, numHoles) == 0;
+}
+
+/* The end-of-round test, made after every move. */
 static inline int PsIsRoundOver(const PsBoard *board) {
-  const int64_t half = (int64_t)board->NumHoles * board->NumBones;
-  if (board->Stores[0] > half || board->Stores[1] > half) return 1;
-  return PsRowBones(board->Holes[0], board->NumHoles) == 0 ||
-         PsRowBones(board->Holes[1], board->NumHoles) == 0;
+  return PsRoundEnds(board->Holes[0], board->Holes[1], board->Stores[0], board->Stores[1],
+                     board->NumHoles, board->NumBones);
 }
 
 /*
@@ -197,14 +204,38 @@ static inline PsSowing PsSow(int32_t *myHoles, int32_t *oppHoles, int32_t *mySto
 }
 
 /*
- * After the last move of a round: when one row is empty, the bones left in
- * the other row go to that row's owner's store. The holes are not emptied.
+ * After the last move of a round, on the two rows and their owners' stores:
+ * when one row is empty, the bones left in the other row go to that row's
+ * owner's store. The holes are not emptied.
  */
+static inline void PsSweepRows(const int32_t *row1, const int32_t *row2, int32_t *store1,
+                               int32_t *store2, int32_t numHoles) {
+  const int64_t bones1 = PsRowBones(row1, numHoles);
+  const int64_t bones2 = PsRowBones(row2, numHoles);
+  if (bones1 == 0) *store2 += (int32_t)bones2;
+  if (bones2 == 0) *store1 += (int32_t)bones1;
+}
+
+/* The sweep on a board whose round has ended. */
 static inline void PsSweep(PsBoard *board) {
-  const int64_t row1 = PsRowBones(board->Holes[0], board->NumHoles);
-  const int64_t row2 = PsRowBones(board->Holes[1], board->NumHoles);
-  if (row1 == 0) board->Stores[1] += (int32_t)row2;
-  if (row2 == 0) board->Stores[0] += (int32_t)row1;
+  PsSweepRows(board->Holes[0], board->Holes[1], &board->Stores[0], &board->Stores[1],
+              board->NumHoles);
+}
+
+/*
+ * Plays hole as PsPlayMove does but leaves the sweep of an ended round to
+ * PsSweep, for a caller that shows the position before the sweep.
+ */
+static inline int PsPlayMoveUnswept(PsBoard *board, int32_t hole, PsSowing *sowing) {
+  const int mine = board->Mover - 1;
+  PsSowing done;
+  if (board->RoundOver || hole < 1 || hole > board->NumHoles) return 0;
+  done = PsSow(board->Holes[mine], board->Holes[1 - mine], &board->Stores[mine], board->NumHoles,
+               hole);
+  board->RoundOver = PsIsRoundOver(board);
+  if (!board->RoundOver && !done.ExtraMove) board->Mover = 2 - mine;
+  if (sowing) *sowing = done;
+  return 1;
 }
 
 /*
@@ -217,17 +248,8 @@ static inline void PsSweep(PsBoard *board) {
  * not NULL, receives what the sowing did.
  */
 static inline int PsPlayMove(PsBoard *board, int32_t hole, PsSowing *sowing) {
-  const int mine = board->Mover - 1;
-  PsSowing done;
-  if (board->RoundOver || hole < 1 || hole > board->NumHoles) return 0;
-  done = PsSow(board->Holes[mine], board->Holes[1 - mine], &board->Stores[mine], board->NumHoles,
-               hole);
-  board->RoundOver = PsIsRoundOver(board);
-  if (board->RoundOver)
-    PsSweep(board);
-  else if (!done.ExtraMove)
-    board->Mover = 2 - mine;
-  if (sowing) *sowing = done;
+  if (!PsPlayMoveUnswept(board, hole, sowing)) return 0;
+  if (board->RoundOver) PsSweep(board);
   return 1;
 }
 

@@ -36,7 +36,7 @@ json Position(const Board& b) {
 
 void Play(Board& b, int hole) {
   const int me = b.CurPlayer, opp = 3 - me;
-  const SowResult r = Sow(b.Holes[me], b.Holes[opp], b.Store[me], kHoles, hole);
+  const PsSowing r = PsSow(b.Holes[me], b.Holes[opp], &b.Store[me], kHoles, hole);
   b.GameOver = CheckGame(b, kBones);
   ++b.TurnCount;
   if (!r.ExtraMove) b.CurPlayer = opp;

@@ -61,7 +61,8 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       const int hole = std::uniform_int_distribution<int>(1, kHoles)(openRng);
       v.opening.push_back(hole);
       const int me = board.CurPlayer;
-      const SowResult s = Sow(board.Holes[me], board.Holes[3 - me], board.Store[me], kHoles, hole);
+      const PsSowing s =
+          PsSow(board.Holes[me], board.Holes[3 - me], &board.Store[me], kHoles, hole);
       if (!s.ExtraMove) board.CurPlayer = 3 - me;
     }
     const bool crash = names[second] == "C" && r % 997 == 5;
@@ -77,7 +78,8 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
         }
       }
       v.moves.push_back({me, hole});
-      const SowResult s = Sow(board.Holes[me], board.Holes[3 - me], board.Store[me], kHoles, hole);
+      const PsSowing s =
+          PsSow(board.Holes[me], board.Holes[3 - me], &board.Store[me], kHoles, hole);
       ++board.TurnCount;
       if (!s.ExtraMove) board.CurPlayer = 3 - me;
     }

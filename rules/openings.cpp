@@ -4,28 +4,26 @@
 
 #include <fstream>
 
-#include "board_display.h"
-#include "command_line.h"
-#include "number_format.h"
-#include "run_log.h"
+#include "integer_text.h"
 
-std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t numBones,
-                                       std::string* detail) {
+bool PlayOpeningMove(PsBoard& board, int32_t hole, PsSowing* sowing) {
+  if (hole < 1 || hole > board.NumHoles || board.Holes[board.Mover - 1][hole - 1] <= 0)
+    return false;
+  return PsPlayMove(&board, hole, sowing) != 0;
+}
+
+std::optional<std::string> PlayOpening(PsBoard& board, const Opening& opening,
+                                       const OpeningMoveSeen& seen) {
   for (const int32_t hole : opening) {
-    const int32_t mover = board.CurPlayer, other = 3 - mover;
+    const int32_t mover = board.Mover;
     if (hole < 1 || hole > board.NumHoles)
       return "hole " + std::to_string(hole) + " is not a hole from 1 to " +
              std::to_string(board.NumHoles);
-    if (board.Holes[mover][hole - 1] <= 0)
+    PsSowing sown{};
+    if (!PlayOpeningMove(board, hole, &sown))
       return "hole " + std::to_string(hole) + " of player " + std::to_string(mover) + " is empty";
-    const SowResult sown =
-        Sow(board.Holes[mover], board.Holes[other], board.Store[mover], board.NumHoles, hole);
-    if (detail != nullptr) {
-      AppendMoveLines(*detail, mover, sown);
-      *detail += BoardPicture(board, mover, hole);
-    }
-    if (CheckGame(board, numBones)) return "the opening ends the round";
-    board.CurPlayer = sown.ExtraMove ? mover : other;
+    if (seen) seen(board, mover, hole, sown);
+    if (board.RoundOver) return "the opening ends the round";
   }
   return std::nullopt;
 }
@@ -43,23 +41,25 @@ std::string Shown(std::string line) {
 }
 
 // The next line of in, up to kMaxLineBytes; false at the end of the file,
-// `tooLong` when the line goes on beyond that.
-bool NextLine(std::istream& in, std::string& line, bool& tooLong) {
+// `too_long` when the line goes on beyond that.
+bool NextLine(std::istream& in, std::string& line, bool& too_long) {
   line.clear();
-  tooLong = false;
+  too_long = false;
   char c = 0;
   bool any = false;
   while (in.get(c)) {
     any = true;
     if (c == '\n') return true;
     if (line.size() >= kMaxLineBytes) {
-      tooLong = true;
+      too_long = true;
       return true;
     }
     line.push_back(c);
   }
   return any;
 }
+
+}  // namespace
 
 std::optional<Opening> ParseOpening(const std::string& line) {
   Opening opening;
@@ -78,9 +78,7 @@ std::optional<Opening> ParseOpening(const std::string& line) {
   return opening;
 }
 
-}  // namespace
-
-std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int32_t numBones,
+std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_t bones,
                                   std::vector<Opening>& openings) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return Error{"pitsow: cannot read the openings file " + path};
@@ -88,29 +86,22 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t numHoles, int
     return Error{"pitsow: the openings file " + path + " is not a regular file"};
   std::ifstream in(path, std::ios::binary);
   if (!in) return Error{"pitsow: cannot read the openings file " + path};
+  PsBoard filled{};
+  if (!PsSetUpBoard(&filled, holes, bones))
+    return Error{"pitsow: no openings on a board of " + std::to_string(holes) + " holes of " +
+                 std::to_string(bones) + " bones"};
   std::string line;
-  bool tooLong = false;
-  for (int number = 1; NextLine(in, line, tooLong); ++number) {
+  bool too_long = false;
+  for (int number = 1; NextLine(in, line, too_long); ++number) {
     const std::string where = "pitsow: " + path + ", line " + std::to_string(number) + ": ";
-    if (tooLong) return Error{where + "longer than " + std::to_string(kMaxLineBytes) + " bytes"};
+    if (too_long) return Error{where + "longer than " + std::to_string(kMaxLineBytes) + " bytes"};
     const std::optional<Opening> opening = ParseOpening(line);
     if (!opening) return Error{where + "not a list of holes: " + Shown(line)};
     if (opening->empty()) continue;  // a blank line
-    Board board;
-    ResetBoard(board, numHoles, numBones);
-    if (auto problem = PlayOpening(board, *opening, numBones, nullptr))
-      return Error{where + *problem};
+    PsBoard board = filled;
+    if (auto problem = PlayOpening(board, *opening)) return Error{where + *problem};
     openings.push_back(*opening);
   }
   if (openings.empty()) return Error{"pitsow: " + path + " holds no opening"};
   return std::nullopt;
-}
-
-std::string OpeningLine(const Opening& opening) {
-  std::string line = "Opening:";
-  for (const int32_t hole : opening) {
-    line += " ";
-    AppendInt(line, hole);
-  }
-  return line + "\r\n";
 }
