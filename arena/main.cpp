@@ -247,8 +247,8 @@ int Tournament(int argc, char** argv) {
   std::string anchor;
   app.add_option("--anchor", anchor,
                  "the player rated 0 in the report's ratings chart (default: the field's mean)");
-  bool noReport = false;
-  app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
+  bool no_report = false;
+  app.add_flag("--no-report", no_report, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
@@ -369,7 +369,7 @@ int Tournament(int argc, char** argv) {
   RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
   const bool resumable = r.status == 128 + SIGINT || r.status == kExitIoError;
-  if (!noReport && !r.verdict.empty()) r.status = EndReport(o.out_dir, anchor, r.status);
+  if (!no_report && !r.verdict.empty()) r.status = EndReport(o.out_dir, anchor, r.status);
   if (resumable)
     std::printf("Resume with: pitsow-arena --resume %s\n", ShellWord(o.out_dir).c_str());
   if (!r.error.empty()) std::fprintf(stderr, "pitsow-arena: %s\n", Printable(r.error).c_str());

@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "pair_tally.h"
 #include "schedule.h"
 
 using Json = nlohmann::ordered_json;
 
-struct RoundRecord {
+// A round's result (the referee's winner, hashes of its opening and moves
+// as written) where it sat in the schedule.
+struct RoundRecord : RoundOutcome {
   Slot slot;
-  int winner = 0;  // referee terms: 0 draw, 1 player 1, 2 player 2
   std::string end;
-  uint64_t opening = 0, moves = 0;  // hashes of the opening and the moves, as written
 };
 
 struct FaultRecord {

@@ -60,8 +60,8 @@ std::string Score(const Wdl& w) {
 // verdict counts them.
 Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
   Course c;
-  c.playerA = s.players[0].label;
-  c.playerB = s.players[1].label;
+  c.player_a = s.players[0].label;
+  c.player_b = s.players[1].label;
   c.unit = "pairs";
   std::vector<std::pair<const RoundRecord*, const RoundRecord*>> pairs;
   for (const auto& [slot, r] : ledger.rounds) {
@@ -78,14 +78,14 @@ Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
     CoursePoint p;
     p.played = static_cast<int64_t>(i + 1);
     const Estimate e = FromPenta(tally.penta_distinct);
-    p.scorePercent = 100 * e.score;
-    SetElo(e, p.elo, p.eloError);
+    p.score_percent = 100 * e.score;
+    SetElo(e, p.elo, p.elo_error);
     if (s.sprt) p.llr = Sprt(*s.sprt, tally.penta_distinct).llr;
     c.points.push_back(p);
   }
   if (s.sprt) {
     const SprtState t = Sprt(*s.sprt, tally.penta_distinct);
-    c.llrBounds = std::make_pair(t.lower, t.upper);
+    c.llr_bounds = std::make_pair(t.lower, t.upper);
   }
   return c;
 }
@@ -130,14 +130,14 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     row.wins = pc.wdl.wins;
     row.draws = pc.wdl.draws;
     row.losses = pc.wdl.losses;
-    row.scorePercent = Percent(pc.wdl);
-    SetElo(FromWdl(pc.wdl_distinct), row.elo, row.eloError);
+    row.score_percent = Percent(pc.wdl);
+    SetElo(FromWdl(pc.wdl_distinct), row.elo, row.elo_error);
     row.faults = pc.faults;
     data.standings.push_back(row);
   }
   std::stable_sort(
       data.standings.begin(), data.standings.end(),
-      [](const StandingRow& x, const StandingRow& y) { return x.scorePercent > y.scorePercent; });
+      [](const StandingRow& x, const StandingRow& y) { return x.score_percent > y.score_percent; });
   for (const PlayerEntry& p : s.players) data.cross.players.push_back(p.label);
   for (size_t i = 0; i < s.players.size(); ++i) {
     data.cross.cells.emplace_back();
@@ -147,17 +147,17 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
   }
   for (const PairingCounts& pc : sum.pairings) {
     PairingLine line;
-    line.playerA = s.players[static_cast<size_t>(pc.a)].label;
-    line.playerB = s.players[static_cast<size_t>(pc.b)].label;
+    line.player_a = s.players[static_cast<size_t>(pc.a)].label;
+    line.player_b = s.players[static_cast<size_t>(pc.b)].label;
     line.rounds = pc.wdl.Total();
-    line.winsA = pc.wdl.wins;
+    line.wins_a = pc.wdl.wins;
     line.draws = pc.wdl.draws;
-    line.winsB = pc.wdl.losses;
-    line.scorePercent = Percent(pc.wdl);
+    line.wins_b = pc.wdl.losses;
+    line.score_percent = Percent(pc.wdl);
     // Pairs over the same opening carry the fairer error bar.
     SetElo(pc.penta_distinct == Penta{} ? FromWdl(pc.wdl_distinct) : FromPenta(pc.penta_distinct),
-           line.elo, line.eloError);
-    line.eloNote = PairNote(pc.penta_distinct, line.elo, line.eloError);
+           line.elo, line.elo_error);
+    line.elo_note = PairNote(pc.penta_distinct, line.elo, line.elo_error);
     data.pairings.push_back(line);
   }
   std::optional<size_t> at;
@@ -169,7 +169,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     data.ratings.push_back({s.players[i].label, ratings[i].elo, ratings[i].low, ratings[i].high});
   std::stable_sort(data.ratings.begin(), data.ratings.end(),
                    [](const RatingRow& x, const RatingRow& y) { return x.elo > y.elo; });
-  data.ratingsAnchor = anchor;
+  data.ratings_anchor = anchor;
   if (s.players.size() == 2) data.course = CourseOf(s, ledger);
 
   // The rounds, with their moves, read again from the file: the ledger
@@ -192,7 +192,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     r.seat = line.value("seat", 0);
     const Json players = line.value("players", Json::array());
     if (players.size() == 2)
-      r.pairingName = players[0].get<std::string>() + " vs " + players[1].get<std::string>();
+      r.pairing_name = players[0].get<std::string>() + " vs " + players[1].get<std::string>();
     r.player1 = line.value("player1", "");
     r.player2 = line.value("player2", "");
     for (const Json& h : line.value("opening", Json::array())) r.opening.push_back(h.get<int>());
@@ -216,12 +216,12 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     line.report = f.value("report", "");
     const auto id = ids.find({f.value("pairing", 0), f.value("pair", 0), f.value("seat", 0)});
     if (id != ids.end()) {
-      line.roundId = id->second;
+      line.round_id = id->second;
       data.rounds[static_cast<size_t>(id->second)].fault = line.report;
     }
     data.faults.push_back(line);
   }
-  data.totalRounds = static_cast<int64_t>(data.rounds.size());
+  data.total_rounds = static_cast<int64_t>(data.rounds.size());
   return std::nullopt;
 }
 

@@ -13,6 +13,6 @@
 // (with the line number).
 std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl);
 
-// Reads the match record file jsonl and writes its report to htmlOut.
+// Reads the match record file jsonl and writes its report to html_out.
 // Returns the error text, or nothing on success.
-std::optional<std::string> WriteMatchReport(const std::string& jsonl, const std::string& htmlOut);
+std::optional<std::string> WriteMatchReport(const std::string& jsonl, const std::string& html_out);

@@ -297,7 +297,7 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_EQ(data.cross.cells[0][1], "1.5/4");
   ASSERT_EQ(data.rounds.size(), 4u);
   ASSERT_EQ(data.faults.size(), 1u);
-  EXPECT_EQ(data.faults[0].roundId, 3);
+  EXPECT_EQ(data.faults[0].round_id, 3);
   EXPECT_EQ(data.rounds[3].fault, "crashed");
   ASSERT_TRUE(data.course);
   EXPECT_EQ(data.course->points.size(), 2u);

@@ -94,7 +94,7 @@ TEST(MatchRecord, StandingsAndFaults) {
   EXPECT_FALSE(d.standings[0].elo);  // 100 %: no finite Elo
   ASSERT_EQ(d.faults.size(), 2u);
   EXPECT_EQ(d.faults[0].kind, "rejected");
-  EXPECT_EQ(d.faults[0].roundId, 0);
+  EXPECT_EQ(d.faults[0].round_id, 0);
   EXPECT_EQ(d.faults[1].player, "Bob</script>");
   EXPECT_EQ(d.rounds[1].fault, "pitsow: player 2 crashed");
   ASSERT_TRUE(d.course);
@@ -153,13 +153,13 @@ TEST(Page, Sampling) {
   }
   SampleRounds(d, 3000);
   EXPECT_EQ(d.rounds.size(), 3000u);
-  EXPECT_EQ(d.totalRounds, 10000);
+  EXPECT_EQ(d.total_rounds, 10000);
   int notable = 0;
   for (const RoundView& r : d.rounds) notable += !r.fault.empty() || r.end == "rejected";
   EXPECT_EQ(notable, 6);
   EXPECT_EQ(d.rounds.front().id, 0);
   EXPECT_GT(d.rounds[d.rounds.size() - 2].id, 9900);  // spread to the end
-  EXPECT_NE(d.samplingNote.find("10000"), std::string::npos);
+  EXPECT_NE(d.sampling_note.find("10000"), std::string::npos);
 }
 
 // A long lopsided run keeps every draw and every loss of the leading
@@ -184,7 +184,7 @@ TEST(Page, SamplingKeepsTheLeadersLossesAndTheDraws) {
   EXPECT_EQ(d.rounds.size(), 3000u);
   EXPECT_EQ(draws, 100);
   EXPECT_EQ(upsets, 1000);
-  EXPECT_EQ(d.samplingNote,
+  EXPECT_EQ(d.sampling_note,
             "This run played 10000 rounds; this page keeps 3000 of them: all 0 that ended in a "
             "fault or a rejected answer, 1100 of 1100 draws and losses of a pairing's leading "
             "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run.");
