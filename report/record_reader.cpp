@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "pair_score.h"
+#include "exit_status.h"
 #include "record_check.h"
 #include "render.h"
 #include "settings_words.h"
@@ -116,14 +117,18 @@ void Score(ReportData& data, const std::array<std::string, 2>& names,
 
 }  // namespace
 
-std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) {
+namespace {
+
+// A match record read line by line into the report's data.
+struct MatchReader {
   ReportData data;
   std::array<std::string, 2> names = {"Player 1", "Player 2"};
   std::array<int64_t, 2> faults = {0, 0};
   bool saw_match = false, settled = false;
+
   // The names the report uses, once PsInit's lines are in: two players of
   // one name told apart by their numbers.
-  const auto settle = [&]() {
+  void Settle() {
     if (settled) return;
     settled = true;
     if (names[0] == names[1]) {
@@ -131,7 +136,82 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
       names[1] += " (2)";
     }
     data.title = "Match: " + names[0] + " vs " + names[1];
-  };
+  }
+
+  void ReadMatchLine(const json& line) {
+    saw_match = true;
+    const json& settings = line.at("settings");
+    data.holes = settings.at("holes").get<int>();
+    data.bones = settings.at("bones").get<int>();
+    for (auto& setting : MatchSettingsInWords(settings)) data.settings.push_back(setting);
+    const json players = line.value("players", json::array());
+    for (size_t i = 0; i < 2 && i < players.size(); ++i) {
+      names[i] = PlayerLabel(players[i], static_cast<int>(i) + 1);
+    }
+    std::string program = line.value("program", "pitsow");
+    data.settings.insert(data.settings.begin(),
+                         {"program", program + " " + line.value("version", "")});
+  }
+
+  void ReadRoundLine(const json& line) {
+    Settle();
+    data.rounds.push_back(ReadRound(line, names));
+    RoundView& r = data.rounds.back();
+    if (r.rejected.empty()) return;
+    const int who = line["rejected"].value("player", 1) == 2 ? 1 : 0;
+    r.rejected = "player " + std::to_string(who + 1) + " (" + names[who] + ") answered " +
+                 std::to_string(line["rejected"].value("answer", 0));
+    data.faults.push_back({names[who], "rejected",
+                           "round " + std::to_string(r.round) + ": " + r.rejected +
+                               ", not a hole from 1 to " + std::to_string(data.holes),
+                           r.id});
+  }
+
+  // One line; the reason it cannot be read, without its line number.
+  std::optional<Error> Read(const json& line) {
+    if (auto why = CheckMatchLine(line)) return why;
+    const std::string type = line.at("type").get<std::string>();
+    if (type == "match") {
+      if (saw_match) return Error{"a second match line"};
+      ReadMatchLine(line);
+    } else if (saw_match && type == "player") {
+      const std::string name = line.at("name").get<std::string>();
+      if (!name.empty()) names[line.at("player").get<size_t>() - 1] = name;
+    } else if (!saw_match) {
+      return Error{"the record does not start with its match line"};
+    } else if (type == "round") {
+      ReadRoundLine(line);
+    } else if (type == "fault") {
+      Settle();
+      AddFault(data, line, names);
+      const int player = line.value("player", 0);
+      if (player == 1 || player == 2) ++faults[player - 1];
+    } else if (type == "end") {
+      for (auto& setting : MatchEndInWords(line)) data.settings.push_back(setting);
+    }
+    return std::nullopt;
+  }
+
+  // A fault's report belongs to its round too.
+  void FaultsToRounds() {
+    std::map<int64_t, size_t> by_round;
+    for (size_t i = 0; i < data.rounds.size(); ++i) by_round[data.rounds[i].id] = i;
+    for (FaultLine& f : data.faults) {
+      if (!f.round_id) continue;
+      auto it = by_round.find(*f.round_id);
+      if (it == by_round.end()) {
+        f.round_id.reset();
+      } else if (f.kind != "rejected") {
+        data.rounds[it->second].fault = f.report;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+Result<ReportData> ReadMatchRecord(const std::string& jsonl) {
+  MatchReader reader;
   std::istringstream in(jsonl);
   std::string text;
   int line_no = 0;
@@ -139,81 +219,28 @@ std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl) 
     ++line_no;
     if (!text.empty() && text.back() == '\r') text.pop_back();
     if (text.find_first_not_of(" \t") == std::string::npos) continue;
+    std::optional<Error> error;
     try {
-      const json line = json::parse(text);
-      if (const auto why = CheckMatchLine(line))
-        return "line " + std::to_string(line_no) + ": " + *why;
-      const std::string type = line.at("type").get<std::string>();
-      if (type == "match") {
-        if (saw_match) return "line " + std::to_string(line_no) + ": a second match line";
-        saw_match = true;
-        const json& settings = line.at("settings");
-        data.holes = settings.at("holes").get<int>();
-        data.bones = settings.at("bones").get<int>();
-        for (auto& setting : MatchSettingsInWords(settings)) data.settings.push_back(setting);
-        const json players = line.value("players", json::array());
-        for (size_t i = 0; i < 2 && i < players.size(); ++i) {
-          names[i] = PlayerLabel(players[i], static_cast<int>(i) + 1);
-        }
-        std::string program = line.value("program", "pitsow");
-        data.settings.insert(data.settings.begin(),
-                             {"program", program + " " + line.value("version", "")});
-      } else if (saw_match && type == "player") {
-        const std::string name = line.at("name").get<std::string>();
-        if (!name.empty()) names[line.at("player").get<size_t>() - 1] = name;
-      } else if (!saw_match) {
-        return "line " + std::to_string(line_no) + ": the record does not start with its match line";
-      } else if (type == "round") {
-        settle();
-        data.rounds.push_back(ReadRound(line, names));
-        RoundView& r = data.rounds.back();
-        if (!r.rejected.empty()) {
-          const int who = line["rejected"].value("player", 1) == 2 ? 1 : 0;
-          r.rejected = "player " + std::to_string(who + 1) + " (" + names[who] + ") answered " +
-                       std::to_string(line["rejected"].value("answer", 0));
-          data.faults.push_back({names[who], "rejected",
-                                 "round " + std::to_string(r.round) + ": " + r.rejected +
-                                     ", not a hole from 1 to " + std::to_string(data.holes),
-                                 r.id});
-        }
-      } else if (type == "fault") {
-        settle();
-        AddFault(data, line, names);
-        const int player = line.value("player", 0);
-        if (player == 1 || player == 2) ++faults[player - 1];
-      } else if (type == "end") {
-        for (auto& setting : MatchEndInWords(line)) data.settings.push_back(setting);
-      }
+      error = reader.Read(json::parse(text));
     } catch (const json::exception& e) {
-      return "line " + std::to_string(line_no) + ": " + e.what();
+      error = Error{e.what()};
     }
+    if (error) return Error{"line " + std::to_string(line_no) + ": " + error->text};
   }
-  if (!saw_match) return std::string("no match line: this is not a match record");
-  settle();
-
-  // A fault's report belongs to its round too.
-  std::map<int64_t, size_t> by_round;
-  for (size_t i = 0; i < data.rounds.size(); ++i) by_round[data.rounds[i].id] = i;
-  for (FaultLine& f : data.faults) {
-    if (!f.round_id) continue;
-    auto it = by_round.find(*f.round_id);
-    if (it == by_round.end()) {
-      f.round_id.reset();
-    } else if (f.kind != "rejected") {
-      data.rounds[it->second].fault = f.report;
-    }
-  }
-  data.total_rounds = static_cast<int64_t>(data.rounds.size());
-  Score(data, names, faults);
-  return data;
+  if (!reader.saw_match) return Error{"no match line: this is not a match record"};
+  reader.Settle();
+  reader.FaultsToRounds();
+  reader.data.total_rounds = static_cast<int64_t>(reader.data.rounds.size());
+  Score(reader.data, reader.names, reader.faults);
+  return std::move(reader.data);
 }
 
-std::optional<std::string> WriteMatchReport(const std::string& jsonl, const std::string& html_out) {
+std::optional<Error> WriteMatchReport(const std::string& jsonl, const std::string& html_out) {
   std::ifstream in(jsonl, std::ios::binary);
-  if (!in) return "cannot read " + jsonl;
+  if (!in) return Error{"cannot read " + jsonl, kExitIoError};
   std::ostringstream text;
   text << in.rdbuf();
-  auto read = ReadMatchRecord(text.str());
-  if (auto* error = std::get_if<std::string>(&read)) return jsonl + ": " + *error;
-  return WriteReportFile(std::move(std::get<ReportData>(read)), html_out);
+  Result<ReportData> read = ReadMatchRecord(text.str());
+  if (!read) return Error{jsonl + ": " + read.error().text, kExitIoError};
+  return WriteReportFile(std::move(*read), html_out);
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "exit_status.h"
 #include "page_assets.h"
 
 namespace {
@@ -522,11 +523,11 @@ std::string RenderReport(ReportData d) {
   return h;
 }
 
-std::optional<std::string> WriteReportFile(ReportData data, const std::string& html_out) {
+std::optional<Error> WriteReportFile(ReportData data, const std::string& html_out) {
   const std::string html = RenderReport(std::move(data));
   std::ofstream out(html_out, std::ios::binary | std::ios::trunc);
   out << html;
   out.flush();
-  if (!out) return "cannot write " + html_out;
+  if (!out) return Error{"cannot write " + html_out, kExitIoError};
   return std::nullopt;
 }

@@ -10,7 +10,7 @@ uint64_t Mix(uint64_t h, uint64_t x) {
   return h ^ (h >> 31);
 }
 
-uint64_t RoundKey(const RoundOutcome& r, int seat) {
+uint64_t RoundKey(const RoundResult& r, int seat) {
   return Mix(Mix(static_cast<uint64_t>(seat) + 1, r.opening), r.moves);
 }
 
@@ -22,11 +22,11 @@ uint64_t TextHash(const std::string& text) {
   return h;
 }
 
-bool PairTally::Add(const RoundOutcome& seat0, const RoundOutcome& seat1) {
+bool PairTally::Add(const RoundResult& seat0, const RoundResult& seat1) {
   const int q = PairQuarters(seat0.winner, seat1.winner);
-  const RoundOutcome* const seats[2] = {&seat0, &seat1};
+  const RoundResult* const seats[2] = {&seat0, &seat1};
   for (int seat = 0; seat < 2; ++seat) {
-    const RoundOutcome& r = *seats[seat];
+    const RoundResult& r = *seats[seat];
     CountOutcome(wdl, OutcomeOfA(seat, r.winner));
     CountOutcome(first, OutcomeOfA(0, r.winner));
     openings.insert(r.opening);

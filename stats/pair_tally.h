@@ -15,7 +15,7 @@
 
 // What the tally needs of one round: the referee's winner (0 draw, 1 or
 // 2) and hashes of its opening and its moves as written.
-struct RoundOutcome {
+struct RoundResult {
   int winner = 0;
   uint64_t opening = 0, moves = 0;
 };
@@ -34,7 +34,7 @@ struct PairTally {
   // Counts a complete pair: the round with A as player 1 (seat 0) and the
   // one with A as player 2; true when no pair of the same two rounds came
   // before.
-  bool Add(const RoundOutcome& seat0, const RoundOutcome& seat1);
+  bool Add(const RoundResult& seat0, const RoundResult& seat1);
   int64_t Pairs() const { return wdl.Total() / 2; }
   // Rounds that repeat an earlier round of the pairing.
   int64_t RepeatedRounds() const { return wdl.Total() - static_cast<int64_t>(rounds.size()); }
