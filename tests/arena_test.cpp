@@ -55,12 +55,12 @@ TEST(ArenaStats, Sprt) {
   const SprtBounds wide{0, 40, 0.05, 0.05};
   EXPECT_EQ(Sprt(wide, Penta{34, 54, 63, 64, 75}).verdict, 1);
   EXPECT_EQ(Sprt(wide, Penta{75, 64, 63, 54, 34}).verdict, -1);
-  SprtBounds parsed;
-  EXPECT_EQ(ParseSprt("elo1=10,alpha=0.1", parsed), "");
-  EXPECT_EQ(parsed.elo1, 10);
-  EXPECT_EQ(parsed.alpha, 0.1);
-  EXPECT_NE(ParseSprt("elo0=5,elo1=0", parsed), "");
-  EXPECT_NE(ParseSprt("gamma=1", parsed), "");
+  const Result<SprtBounds> parsed = ParseSprt("elo1=10,alpha=0.1");
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed->elo1, 10);
+  EXPECT_EQ(parsed->alpha, 0.1);
+  EXPECT_FALSE(ParseSprt("elo0=5,elo1=0").ok());
+  EXPECT_FALSE(ParseSprt("gamma=1").ok());
 }
 
 // Unequal error rates: the bounds are log(beta / (1 - alpha)) and
@@ -234,23 +234,20 @@ TEST(ArenaRecords, ResultsReadBack) {
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
   ResultsFile f;
-  ASSERT_EQ(OpenResults(path, -1, f), "");
-  ASSERT_EQ(AppendLine(f, {{"type", "tournament"},
-                           {"program", "pitsow-arena"},
-                           {"version", "1"},
-                           {"settings", SettingsToJson(s)}}),
-            "");
+  ASSERT_FALSE(OpenResults(path, -1, f));
+  ASSERT_FALSE(AppendLine(f, {{"type", "tournament"},
+                              {"program", "pitsow-arena"},
+                              {"version", "1"},
+                              {"settings", SettingsToJson(s)}}));
   // Pair 0: A wins as player 1, draws as player 2. Pair 1: A loses both.
   const int winners[4] = {1, 0, 2, 1};
   for (int i = 0; i < 4; ++i) {
     const Slot slot{0, i / 2, i % 2};
-    ASSERT_EQ(
-        AppendLine(
-            f, RoundToJson(s, slot,
-                           {{"winner", winners[i]}, {"end", "majority"}, {"stores", {0, 0}}}, "m")),
-        "");
+    ASSERT_FALSE(AppendLine(
+        f, RoundToJson(s, slot, {{"winner", winners[i]}, {"end", "majority"}, {"stores", {0, 0}}},
+                       "m")));
   }
-  ASSERT_EQ(AppendLine(f, {{"type", "fault"},
+  ASSERT_FALSE(AppendLine(f, {{"type", "fault"},
                            {"pairing", 0},
                            {"pair", 1},
                            {"seat", 1},
@@ -258,19 +255,19 @@ TEST(ArenaRecords, ResultsReadBack) {
                            {"kind", "crash"},
                            {"round", 1},
                            {"report", "crashed"},
-                           {"match", "m"}}),
-            "");
+                           {"match", "m"}}));
   CloseResults(f);
   const std::string whole = ReadFile(path);
   WriteFile(path, whole + "{\"type\":\"round\",\"pair");
 
-  Ledger ledger;
-  long valid = 0;
-  ASSERT_EQ(LoadResults(path, ledger, valid), "");
+  const Result<Ledger> loaded = LoadResults(path);
+  ASSERT_TRUE(loaded.ok()) << loaded.error().text;
+  const Ledger& ledger = *loaded;
+  const long valid = ledger.valid_bytes;
   EXPECT_EQ(valid, static_cast<long>(whole.size()));
   EXPECT_EQ(ledger.settings, SettingsToJson(s));
   TournamentSettings back;
-  ASSERT_EQ(SettingsFromJson(ledger.settings, back), "");
+  ASSERT_FALSE(SettingsFromJson(ledger.settings, back));
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
   EXPECT_EQ(back.players[0].label, "A\xff");
   EXPECT_EQ(back.players[0].file, "/a\x01.so");
@@ -290,8 +287,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_NE(text.find("crashed"), std::string::npos);
 
   // The page's data from the same file, a torn last line and all.
-  ReportData data;
-  ASSERT_FALSE(TournamentReportData(dir.path.string(), data));
+  const Result<ReportData> read = TournamentReportData(dir.path.string());
+  ASSERT_TRUE(read.ok());
+  const ReportData& data = *read;
   ASSERT_EQ(data.standings.size(), 2u);
   EXPECT_EQ(data.standings[0].player, "B");  // 2.5 of 4
   EXPECT_EQ(data.cross.cells[0][1], "1.5/4");
@@ -303,7 +301,7 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_EQ(data.course->points.size(), 2u);
 
   // Reopening cuts the torn tail before appending.
-  ASSERT_EQ(OpenResults(path, valid, f), "");
+  ASSERT_FALSE(OpenResults(path, valid, f));
   CloseResults(f);
   EXPECT_EQ(ReadFile(path), whole);
 }
