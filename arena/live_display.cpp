@@ -19,9 +19,8 @@ std::string ProgressLine(const TournamentSettings& s, const Ledger& ledger, cons
     std::snprintf(line, sizeof line, "%ld/%ld rounds, %.1f rounds/s, %s left, faults %zu",
                   sum.rounds, sum.planned, rate, eta.c_str(), ledger.faults.size());
   else
-    std::snprintf(line, sizeof line, "%ld rounds, %.1f rounds/s, LLR %.3f, faults %zu",
-                  sum.rounds, rate, Sprt(*s.sprt, sprt_pairs.penta_distinct).llr,
-                  ledger.faults.size());
+    std::snprintf(line, sizeof line, "%ld rounds, %.1f rounds/s, LLR %.3f, faults %zu", sum.rounds,
+                  rate, Sprt(*s.sprt, sprt_pairs.penta_distinct).llr, ledger.faults.size());
   return line;
 }
 

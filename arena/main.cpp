@@ -13,11 +13,11 @@
 
 #include "exit_status.h"
 #include "game_limits.h"
-#include "merge.h"
-#include "program_folder.h"
 #include "machine.h"
+#include "merge.h"
 #include "openings_space.h"
 #include "parse_command_line.h"
+#include "program_folder.h"
 #include "record_check.h"
 #include "record_reader.h"
 #include "render.h"
@@ -255,8 +255,7 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
   app.add_option("--anchor", t.anchor,
                  "the player rated 0 in the report's ratings chart (default: the field's mean)");
   app.add_flag("--no-report", t.no_report, "do not write OUT/report.html at the end");
-  app.add_option("--referee", t.o.referee,
-                 "the referee program (default: pitsow beside this one)");
+  app.add_option("--referee", t.o.referee, "the referee program (default: pitsow beside this one)");
 }
 
 // PLAYER arguments as entries: labelled, absolute, existing.
@@ -324,15 +323,24 @@ std::optional<Error> ApplyOpenings(TournamentLine& t) {
 // command line are checked against it.
 std::optional<Error> ApplyResume(const CLI::App& app, RunOptions& o) {
   static const std::vector<std::pair<std::string, std::string>> kKeys = {
-      {"PLAYER", "players"},       {"--format", "format"},
-      {"--pairs", "pairs"},        {"--holes", "holes"},
-      {"--bones", "bones"},        {"--max-turns", "max_turns"},
-      {"--openings", "openings"},  {"--random-openings", "openings"},
-      {"--seed", "openings"},      {"--sprt", "sprt"},
-      {"--shard", "shard"},        {"--move-time", "move_time"},
-      {"--memory", "memory_mb"},   {"--max-faults", "max_faults"},
-      {"--param", "players"},      {"--sprt-model", "sprt"},
-      {"--time-control", "time_control"}, {"--time-margin", "time_margin"}};
+      {"PLAYER", "players"},
+      {"--format", "format"},
+      {"--pairs", "pairs"},
+      {"--holes", "holes"},
+      {"--bones", "bones"},
+      {"--max-turns", "max_turns"},
+      {"--openings", "openings"},
+      {"--random-openings", "openings"},
+      {"--seed", "openings"},
+      {"--sprt", "sprt"},
+      {"--shard", "shard"},
+      {"--move-time", "move_time"},
+      {"--memory", "memory_mb"},
+      {"--max-faults", "max_faults"},
+      {"--param", "players"},
+      {"--sprt-model", "sprt"},
+      {"--time-control", "time_control"},
+      {"--time-margin", "time_margin"}};
   std::vector<std::string> given;
   for (const auto& [option, key] : kKeys)
     if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())
@@ -368,9 +376,8 @@ std::optional<Error> Settle(const CLI::App& app, TournamentLine& t) {
   if (auto e = ReadPlayers(t.players, o.settings.players)) return e;
   if (auto e = ApplyParams(t.params, o.settings.players)) return UsageError("--param: " + e->text);
   const auto& players = o.settings.players;
-  if (!t.anchor.empty() && std::none_of(players.begin(), players.end(), [&](const PlayerEntry& p) {
-        return p.label == t.anchor;
-      }))
+  if (!t.anchor.empty() && std::none_of(players.begin(), players.end(),
+                                        [&](const PlayerEntry& p) { return p.label == t.anchor; }))
     return UsageError("--anchor: no player is labelled \"" + t.anchor + "\"");
   if (auto e = ApplySprtAndShard(t)) return e;
   if (auto e = ApplyOpenings(t)) return e;

@@ -99,8 +99,7 @@ Result<TournamentEnd> MergeShards(const std::vector<std::string>& dirs,
   end.verdict += "\n" + VerdictText(m.s, m.ledger, sum);
   if (m.ledger.duplicates > 0) {
     end.error = Error{
-        std::to_string(m.ledger.duplicates) + " rounds appear in more than one folder",
-        kExitUsage};
+        std::to_string(m.ledger.duplicates) + " rounds appear in more than one folder", kExitUsage};
     return end;
   }
   if (!out_dir.empty()) {

@@ -10,5 +10,4 @@
 
 // Combines shard folders into one verdict, and into one results file in
 // out_dir when given.
-Result<TournamentEnd> MergeShards(const std::vector<std::string>& dirs,
-                                  const std::string& out_dir);
+Result<TournamentEnd> MergeShards(const std::vector<std::string>& dirs, const std::string& out_dir);

@@ -69,8 +69,8 @@ namespace {
 Result<std::string> NewDir(const std::string& out_dir, const Job& job) {
   for (int n = 1;; ++n) {
     const std::string dir = "matches/p" + std::to_string(job.pairing) + "-s" +
-                            std::to_string(job.seat) + "-k" + std::to_string(job.pairs[0]) +
-                            "-r" + std::to_string(n);
+                            std::to_string(job.seat) + "-k" + std::to_string(job.pairs[0]) + "-r" +
+                            std::to_string(n);
     std::error_code ec;
     if (fs::create_directories(out_dir + "/" + dir, ec)) return dir;
     if (ec) return Error{"cannot create a match folder in " + out_dir, kExitIoError};

@@ -28,8 +28,8 @@ struct RunSetup {
   const TournamentSettings& settings;
   const std::vector<std::pair<int, int>>& pairings;
   std::string out_dir;
-  std::string referee;    // the pitsow program
-  double run_limit = 0;   // seconds; 0: from the run's rounds and limits
+  std::string referee;   // the pitsow program
+  double run_limit = 0;  // seconds; 0: from the run's rounds and limits
 };
 
 class RefereeRun {
@@ -56,9 +56,9 @@ class RefereeRun {
   Job job;
   std::string dir;  // relative to the output folder
   // What has been read of its match.jsonl.
-  long offset = 0;        // bytes consumed
-  int lines = 0;          // lines read
-  size_t received = 0;    // rounds received
+  long offset = 0;               // bytes consumed
+  int lines = 0;                 // lines read
+  size_t received = 0;           // rounds received
   nlohmann::ordered_json fault;  // a fault line waiting for its round's line
   bool faulted = false;
 

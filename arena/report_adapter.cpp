@@ -234,7 +234,8 @@ Result<ReportData> TournamentReportData(const std::string& dir, const std::strin
   if (!read) return read.error();
   const Ledger& ledger = *read;
   TournamentSettings s;
-  if (auto e = SettingsFromJson(ledger.settings, s)) return Error{path + ": " + e->text, kExitIoError};
+  if (auto e = SettingsFromJson(ledger.settings, s))
+    return Error{path + ": " + e->text, kExitIoError};
   const Summary sum = Summarise(s, ledger, s.shards <= 1);
 
   ReportData data;

@@ -100,7 +100,9 @@ struct Arena {
   size_t batch = 1;            // pairs per referee run
 
   Arena(const RunOptions& o, Bookkeeper& b, LiveDisplay& d)
-      : opt(o), book(b), display(d),
+      : opt(o),
+        book(b),
+        display(d),
         setup{o.settings, b.pairings, o.out_dir, o.referee, o.run_limit} {}
 
   // The referee runs still to make come a window of pairs at a time (so a

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <numeric>
 
-#include "openings_space.h"
 #include "ledger_tally.h"
+#include "openings_space.h"
 #include "pair_score.h"
 
 namespace {
@@ -283,8 +283,7 @@ std::string BradleyTerryText(const TournamentSettings& s, const Summary& sum) {
   const std::vector<double> elo = BradleyTerry(wins, games);
   std::vector<size_t> order(n);
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t x, size_t y) { return elo[x] > elo[y]; });
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return elo[x] > elo[y]; });
   std::string out = "\nBradley-Terry ratings (mean 0)\n";
   for (size_t i : order)
     out += Pad(s.players[i].label, LabelWidth(s), false) + Pad(Signed(elo[i], 1), 9) + "\n";

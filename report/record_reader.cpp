@@ -6,8 +6,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "pair_score.h"
 #include "exit_status.h"
+#include "pair_score.h"
 #include "record_check.h"
 #include "render.h"
 #include "settings_words.h"

@@ -8,24 +8,14 @@
 #include <nlohmann/json.hpp>
 
 #include "exit_status.h"
+#include "fixed.h"
 #include "page_assets.h"
 
 namespace {
 
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
-
-std::string SignedFixed(double v, int decimals) {
-  std::string s = Fixed(v, decimals);
-  return v >= 0 ? "+" + s : s;
-}
-
 std::string EloText(const std::optional<double>& elo, const std::optional<double>& err) {
   if (!elo) return "—";
-  std::string s = SignedFixed(*elo, 1);
+  std::string s = Signed(*elo, 1);
   s += err ? " ± " + Fixed(*err, 1) : std::string(" ± ∞");
   return s;
 }
@@ -88,16 +78,16 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
                   EscapeHtml(title) + "</title>";
   const std::vector<double> ticks = Ticks(lo, hi, 8);
   const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
-  const int axisY = top + row_h * static_cast<int>(rows.size()) + 4;
+  const int axis_y = top + row_h * static_cast<int>(rows.size()) + 4;
   for (double t : ticks) {
     const std::string tx = Num(x(t));
     s += "<line class=\"grid" + std::string(t == 0 ? " zero" : "") + "\" x1=\"" + tx + "\" x2=\"" +
-         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axisY) + "\"/>";
-    s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 16) +
+         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axis_y) + "\"/>";
+    s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axis_y + 16) +
          "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(axisY + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axis_label) +
+       std::to_string(axis_y + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axis_label) +
        "</text>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const StandingRow& r = rows[i];
@@ -133,13 +123,9 @@ struct RefLine {
   std::string label;
 };
 
-// A line over the course of the run, with an optional 95 % band and
-// dashed reference lines, downsampled to a few hundred points.
-std::string LineChart(const std::string& id, const std::string& title, const std::string& xLabel,
-                      const std::string& yLabel, const Series& series,
-                      const std::vector<RefLine>& refs) {
-  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
-  if (series.x.empty()) return "";
+// The values a line chart spans: the series, its band and the reference
+// lines, with a margin of 5 %.
+std::pair<double, double> YRange(const Series& series, const std::vector<RefLine>& refs) {
   double ylo = series.y[0], yhi = series.y[0];
   for (size_t i = 0; i < series.y.size(); ++i) {
     ylo = std::min(ylo, series.lo.empty() ? series.y[i] : series.lo[i]);
@@ -154,8 +140,27 @@ std::string LineChart(const std::string& id, const std::string& title, const std
     yhi += 1;
   }
   const double pad = (yhi - ylo) * 0.05;
-  ylo -= pad;
-  yhi += pad;
+  return {ylo - pad, yhi + pad};
+}
+
+// The points of n a chart draws, at most ~600: every k-th, and always the
+// last.
+std::vector<size_t> Shown(size_t n) {
+  const size_t k = std::max<size_t>(1, n / 600);
+  std::vector<size_t> idx;
+  for (size_t i = 0; i < n; i += k) idx.push_back(i);
+  if (idx.back() != n - 1) idx.push_back(n - 1);
+  return idx;
+}
+
+// A line over the course of the run, with an optional 95 % band and
+// dashed reference lines, downsampled to a few hundred points.
+std::string LineChart(const std::string& id, const std::string& title, const std::string& x_label,
+                      const std::string& y_label, const Series& series,
+                      const std::vector<RefLine>& refs) {
+  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
+  if (series.x.empty()) return "";
+  const auto [ylo, yhi] = YRange(series, refs);
   const double xlo = series.x.front();
   const double xhi = std::max(series.x.back(), xlo + 1);
   const Axis x{xlo, xhi, static_cast<double>(left), static_cast<double>(width - right)};
@@ -181,17 +186,12 @@ std::string LineChart(const std::string& id, const std::string& title, const std
          "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(xLabel) +
+       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(x_label) +
        "</text><text class=\"axis-label\" transform=\"translate(14 " +
        std::to_string((top + height - bottom) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" +
-       EscapeHtml(yLabel) + "</text>";
+       EscapeHtml(y_label) + "</text>";
 
-  // At most ~600 points: every k-th, and always the last.
-  const size_t n = series.x.size();
-  const size_t k = std::max<size_t>(1, n / 600);
-  std::vector<size_t> idx;
-  for (size_t i = 0; i < n; i += k) idx.push_back(i);
-  if (idx.back() != n - 1) idx.push_back(n - 1);
+  const std::vector<size_t> idx = Shown(series.x.size());
 
   if (!series.lo.empty()) {
     std::string band;
@@ -252,6 +252,43 @@ std::string RatingsFigure(const ReportData& d) {
   return f + "</figcaption></figure>";
 }
 
+void CrossTableHtml(std::string& h, const ReportData& d) {
+  if (d.cross.players.empty()) return;
+  h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
+       "column player</caption><thead><tr><th></th>";
+  for (const std::string& p : d.cross.players) h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
+  h += "</tr></thead><tbody>";
+  for (size_t i = 0; i < d.cross.players.size(); ++i) {
+    h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
+    for (size_t j = 0; j < d.cross.players.size(); ++j) {
+      const std::string cell =
+          i < d.cross.cells.size() && j < d.cross.cells[i].size() ? d.cross.cells[i][j] : "";
+      h += "<td>" + (i == j ? std::string("·") : EscapeHtml(cell)) + "</td>";
+    }
+    h += "</tr>";
+  }
+  h += "</tbody></table>";
+}
+
+void PairingsTable(std::string& h, const ReportData& d) {
+  if (d.pairings.empty()) return;
+  h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
+       "Elo of the first player against the second, from pairs of rounds on the same opening "
+       "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
+       "<thead><tr>"
+       "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
+       "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
+       "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
+  for (const PairingLine& p : d.pairings) {
+    h += "<tr><th scope=\"row\">" + EscapeHtml(p.player_a) + " vs " + EscapeHtml(p.player_b) +
+         "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.wins_a) +
+         "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.wins_b) +
+         "</td><td>" + Fixed(p.score_percent, 1) + "</td><td>" +
+         (p.elo_note.empty() ? EloText(p.elo, p.elo_error) : EscapeHtml(p.elo_note)) + "</td></tr>";
+  }
+  h += "</tbody></table>";
+}
+
 void Standings(std::string& h, const ReportData& d) {
   h +=
       "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
@@ -286,40 +323,8 @@ void Standings(std::string& h, const ReportData& d) {
          "</figure>";
   }
 
-  if (!d.cross.players.empty()) {
-    h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
-         "column player</caption><thead><tr><th></th>";
-    for (const std::string& p : d.cross.players)
-      h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
-    h += "</tr></thead><tbody>";
-    for (size_t i = 0; i < d.cross.players.size(); ++i) {
-      h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
-      for (size_t j = 0; j < d.cross.players.size(); ++j) {
-        const std::string cell =
-            i < d.cross.cells.size() && j < d.cross.cells[i].size() ? d.cross.cells[i][j] : "";
-        h += "<td>" + (i == j ? std::string("·") : EscapeHtml(cell)) + "</td>";
-      }
-      h += "</tr>";
-    }
-    h += "</tbody></table>";
-  }
-  if (!d.pairings.empty()) {
-    h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
-         "Elo of the first player against the second, from pairs of rounds on the same opening "
-         "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
-         "<thead><tr>"
-         "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
-         "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
-         "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
-    for (const PairingLine& p : d.pairings) {
-      h += "<tr><th scope=\"row\">" + EscapeHtml(p.player_a) + " vs " + EscapeHtml(p.player_b) +
-           "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.wins_a) +
-           "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.wins_b) +
-           "</td><td>" + Fixed(p.score_percent, 1) + "</td><td>" +
-           (p.elo_note.empty() ? EloText(p.elo, p.elo_error) : EscapeHtml(p.elo_note)) + "</td></tr>";
-    }
-    h += "</tbody></table>";
-  }
+  CrossTableHtml(h, d);
+  PairingsTable(h, d);
   h += "</section>";
 }
 

@@ -57,7 +57,7 @@ void SampleRounds(ReportData& data, size_t limit) {
     const RoundView& r = data.rounds[i];
     const std::string& leader = leaders.at(std::minmax(r.player1, r.player2));
     const bool leader_lost = r.winner != 0 && (r.winner == 1 ? r.player2 : r.player1) == leader &&
-                            r.player1 != r.player2;
+                             r.player1 != r.player2;
     tiers[Notable(r) ? 0 : r.winner == 0 || leader_lost ? 1 : 2].push_back(i);
   }
   std::vector<bool> keep(total, false);
@@ -78,11 +78,11 @@ void SampleRounds(ReportData& data, size_t limit) {
     return std::to_string(picked[t]) + " of " + std::to_string(tiers[t].size());
   };
   data.sampling_note = "This run played " + std::to_string(data.total_rounds) +
-                      " rounds; this page keeps " + std::to_string(data.rounds.size()) +
-                      " of them: all " + std::to_string(tiers[0].size()) +
-                      " that ended in a fault or a rejected answer, " + of(1) +
-                      " draws and losses of a pairing's leading player, and " + of(2) +
-                      " wins of the leading players, evenly spaced over the run.";
+                       " rounds; this page keeps " + std::to_string(data.rounds.size()) +
+                       " of them: all " + std::to_string(tiers[0].size()) +
+                       " that ended in a fault or a rejected answer, " + of(1) +
+                       " draws and losses of a pairing's leading player, and " + of(2) +
+                       " wins of the leading players, evenly spaced over the run.";
 }
 
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,

@@ -18,7 +18,7 @@ struct StandingRow {
   int64_t draws = 0;
   int64_t losses = 0;
   double score_percent = 0;         // (wins + draws / 2) / rounds, in percent
-  std::optional<double> elo;       // none when the score is 0 % or 100 %
+  std::optional<double> elo;        // none when the score is 0 % or 100 %
   std::optional<double> elo_error;  // half the width of the 95 % interval
   int64_t faults = 0;
 };
@@ -54,7 +54,7 @@ struct RatingRow {
 
 // The state of a two-player run after some of it was played.
 struct CoursePoint {
-  int64_t played = 0;       // pairs (a tournament) or rounds (a match)
+  int64_t played = 0;        // pairs (a tournament) or rounds (a match)
   double score_percent = 0;  // the first player's score so far
   std::optional<double> elo;
   std::optional<double> elo_error;
@@ -71,8 +71,8 @@ struct Course {
 
 struct FaultLine {
   std::string player;
-  std::string kind;                // crash, exit, timeout, memory, overrun, rejected ...
-  std::string report;              // the referee's report line
+  std::string kind;                 // crash, exit, timeout, memory, overrun, rejected ...
+  std::string report;               // the referee's report line
   std::optional<int64_t> round_id;  // RoundView::id of the round, if viewable
 };
 
@@ -84,7 +84,7 @@ struct RoundView {
   int64_t pair = -1;
   int seat = -1;
   std::string pairing_name;  // "A vs B" for a tournament round
-  std::string player1;      // labels of the players seated 1 and 2
+  std::string player1;       // labels of the players seated 1 and 2
   std::string player2;
   std::vector<int> opening;                // holes of the opening, each on its mover's side
   std::vector<std::array<int, 2>> moves;   // [player, hole], accepted moves
@@ -104,7 +104,7 @@ struct ReportData {
   CrossTable cross;
   std::vector<PairingLine> pairings;
   std::vector<RatingRow> ratings;  // when set, the chart shows these
-  std::string ratings_anchor;       // the player at 0; empty: the field's mean
+  std::string ratings_anchor;      // the player at 0; empty: the field's mean
   std::optional<Course> course;    // two-player runs only
   std::vector<FaultLine> faults;
   std::vector<RoundView> rounds;

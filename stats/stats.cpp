@@ -153,7 +153,8 @@ Result<SprtBounds> ParseSprt(const std::string& text) {
     const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
     char* end = nullptr;
     const double v = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(v)) return Error{"bad number \"" + value + "\""};
+    if (value.empty() || *end != '\0' || !std::isfinite(v))
+      return Error{"bad number \"" + value + "\""};
     if (key == "elo0")
       bounds.elo0 = v;
     else if (key == "elo1")

@@ -248,14 +248,14 @@ TEST(ArenaRecords, ResultsReadBack) {
                        "m")));
   }
   ASSERT_FALSE(AppendLine(f, {{"type", "fault"},
-                           {"pairing", 0},
-                           {"pair", 1},
-                           {"seat", 1},
-                           {"player", "A\xc3\xbf"},
-                           {"kind", "crash"},
-                           {"round", 1},
-                           {"report", "crashed"},
-                           {"match", "m"}}));
+                              {"pairing", 0},
+                              {"pair", 1},
+                              {"seat", 1},
+                              {"player", "A\xc3\xbf"},
+                              {"kind", "crash"},
+                              {"round", 1},
+                              {"report", "crashed"},
+                              {"match", "m"}}));
   CloseResults(f);
   const std::string whole = ReadFile(path);
   WriteFile(path, whole + "{\"type\":\"round\",\"pair");
