@@ -1,12 +1,8 @@
 #include "runner.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -17,6 +13,7 @@
 #include "exit_status.h"
 #include "fixed.h"
 #include "ingest.h"
+#include "interrupts.h"
 #include "live_display.h"
 #include "machine.h"
 #include "verdict.h"
@@ -24,68 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-volatile sig_atomic_t g_interrupted = 0;
-// A pipe that a finished referee run wakes the main loop through, so the
-// next run starts at once rather than at the next look at the records.
-int g_wake[2] = {-1, -1};
-
-void Wake() {
-  const int saved = errno;
-  if (g_wake[1] >= 0) [[maybe_unused]]
-    const ssize_t n = write(g_wake[1], "x", 1);
-  errno = saved;
-}
-
-void OnInterrupt(int) {
-  g_interrupted = 1;
-  Wake();
-}
-
-void OnChild(int) { Wake(); }
-
-// Waits up to `ms` milliseconds or until woken.
-void Pause(int ms) {
-  pollfd p{g_wake[0], POLLIN, 0};
-  if (poll(&p, 1, ms) > 0) {
-    char drain[64];
-    while (read(g_wake[0], drain, sizeof drain) > 0) {
-    }
-  }
-}
-
-void Catch(int sig, void (*handler)(int), struct sigaction* old) {
-  struct sigaction sa {};
-  sa.sa_handler = handler;
-  sa.sa_flags = SA_RESTART;
-  sigemptyset(&sa.sa_mask);
-  sigaction(sig, &sa, old);
-}
-
-// The interrupts and the end of children caught while the tournament runs,
-// the earlier handlers back afterwards.
-struct CaughtSignals {
-  struct sigaction old_int = {}, old_term = {}, old_chld = {};
-
-  std::optional<Error> Catch() {
-    g_interrupted = 0;
-    if (pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) return Error{"pipe failed", kExitIoError};
-    ::Catch(SIGINT, OnInterrupt, &old_int);
-    ::Catch(SIGTERM, OnInterrupt, &old_term);
-    ::Catch(SIGCHLD, OnChild, &old_chld);
-    return std::nullopt;
-  }
-
-  ~CaughtSignals() {
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGTERM, &old_term, nullptr);
-    sigaction(SIGCHLD, &old_chld, nullptr);
-    for (int& fd : g_wake) {
-      if (fd >= 0) close(fd);
-      fd = -1;
-    }
-  }
-};
 
 // The loop of referee runs: a queue of jobs, the runs under way, and the
 // books they write to.
@@ -224,7 +159,7 @@ struct Arena {
 
   void Loop() {
     while (book.stop.empty() && Refill()) {
-      if (g_interrupted) {
+      if (Interrupted()) {
         book.stop = "interrupted";
         break;
       }

@@ -2,6 +2,8 @@
 // worked examples, openings and shards, the results file read back, and
 // the counts and verdict made from it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -11,6 +13,7 @@
 #include "openings.h"
 #include "openings_space.h"
 #include "records.h"
+#include "referee_run.h"
 #include "report_adapter.h"
 #include "stats.h"
 #include "test_dir.h"
@@ -352,6 +355,49 @@ TEST(ArenaVerdict, RepeatedRounds) {
             "  pairs 9: LL 0, LD 0, DD+WL 8, WD 0, WW 1 (distinct 2: LL 0, LD 0, DD+WL 1, WD 0, WW "
             "1); pair Elo +190.85 +/- inf, nElo +245.67 +/- 340.48\n"
             "  first player scores 94.4% (Elo +492.2), faults 0\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Whether pid runs: its /proc entry is there and it is not a zombie (an
+// orphan waits for the first process to reap it).
+bool Alive(pid_t pid) {
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t paren = stat.rfind(')');
+  return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
+// A referee run owns its process group: dropping the run while its
+// referee still plays kills the referee and anything it started (a host
+// left behind), and reaps the referee.
+TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
+  TestDir dir;
+  const std::string referee = (dir / "referee.sh").string();
+  WriteFile(referee, "#!/bin/sh\nsleep 60 &\necho $$ $!\nwait\n");
+  std::filesystem::permissions(referee, std::filesystem::perms::owner_all);
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  const auto pairings = Pairings(s);
+  const RunSetup setup{s, pairings, dir.path.string(), referee, 0};
+  pid_t pids[2] = {0, 0};
+  {
+    Result<RefereeRun> run = StartRefereeRun(setup, Job{0, 1, {3, 4}});
+    ASSERT_TRUE(run.ok()) << run.error().text;
+    EXPECT_EQ(run->dir, "matches/p0-s1-k3-r1");
+    const std::string out = (dir / run->dir / "stdout.txt").string();
+    for (int tries = 0; tries < 500 && ReadFile(out).find('\n') == std::string::npos; ++tries)
+      usleep(10000);
+    std::istringstream(ReadFile(out)) >> pids[0] >> pids[1];
+    ASSERT_GT(pids[1], 0);
+    EXPECT_FALSE(run->Poll());
+  }
+  EXPECT_NE(kill(pids[0], 0), 0);  // the referee reaped
+  for (const pid_t pid : pids) {
+    for (int tries = 0; tries < 500 && Alive(pid); ++tries) usleep(10000);
+    EXPECT_FALSE(Alive(pid)) << pid;
+  }
 }
 
 }  // namespace
