@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,17 +9,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "clock.h"
+#include "exit_status.h"
 #include "match_record.h"
-#include "pair_tally.h"
 #include "record_check.h"
 
 namespace {
-
-double Now() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // Labels and paths are bytes: each kept as the character of its number,
 // as the referee's record keeps player texts, so any byte round-trips.
@@ -87,8 +81,9 @@ Json SettingsToJson(const TournamentSettings& s) {
   return j;
 }
 
-std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
-  if (const auto why = CheckTournamentSettings(j)) return "bad tournament settings: " + *why;
+std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s) {
+  if (const auto why = CheckTournamentSettings(j))
+    return Error{"bad tournament settings: " + why->text, kExitIoError};
   try {
     s.players.clear();
     for (const Json& p : j.at("players"))
@@ -124,10 +119,11 @@ std::string SettingsFromJson(const Json& j, TournamentSettings& s) {
     s.time_control = j.value("time_control", "");
     s.time_margin = j.value("time_margin", -1.0);
   } catch (const Json::exception& e) {
-    return std::string("bad tournament settings: ") + e.what();
+    return Error{std::string("bad tournament settings: ") + e.what(), kExitIoError};
   }
-  if (s.players.size() < 2 || s.pairs < 0 || s.shards < 1) return "bad tournament settings";
-  return "";
+  if (s.players.size() < 2 || s.pairs < 0 || s.shards < 1)
+    return Error{"bad tournament settings", kExitIoError};
+  return std::nullopt;
 }
 
 Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& r,
@@ -191,82 +187,86 @@ void Absorb(Ledger& ledger, const Json& line) {
 namespace {
 
 // A round or fault line's slot within the tournament's schedule.
-std::string CheckSlot(const Json& line, const TournamentSettings& s, size_t pairings) {
-  if (!line.contains("pairing") || !line.contains("pair")) return "";
+std::optional<Error> CheckSlot(const Json& line, const TournamentSettings& s, size_t pairings) {
+  if (!line.contains("pairing") || !line.contains("pair")) return std::nullopt;
   if (line["pairing"].get<int64_t>() >= static_cast<int64_t>(pairings))
-    return "\"pairing\" is beyond the tournament's " + std::to_string(pairings) + " pairings";
+    return Error{"\"pairing\" is beyond the tournament's " + std::to_string(pairings) +
+                 " pairings"};
   // No cap (a sequential test that plays until it decides): any pair.
   if (s.pairs > 0 && line["pair"].get<int64_t>() >= s.pairs)
-    return "\"pair\" is beyond the tournament's " + std::to_string(s.pairs) + " pairs";
-  return "";
+    return Error{"\"pair\" is beyond the tournament's " + std::to_string(s.pairs) + " pairs"};
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::string ReadResultsText(const std::string& path, std::string& text) {
+Result<std::string> ReadResultsText(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return "cannot read " + path + ": " + std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+  if (stat(path.c_str(), &st) != 0)
+    return Error{"cannot read " + path + ": " + std::strerror(errno), kExitIoError};
+  if (!S_ISREG(st.st_mode)) return Error{path + " is not a regular file", kExitIoError};
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read " + path;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return "";
+  if (!in) return Error{"cannot read " + path, kExitIoError};
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes) {
-  std::string text;
-  if (std::string e = ReadResultsText(path, text); !e.empty()) return e;
-  return ParseResults(text, path, ledger, valid_bytes);
+Result<Ledger> LoadResults(const std::string& path) {
+  const Result<std::string> text = ReadResultsText(path);
+  if (!text) return text.error();
+  return ParseResults(*text, path);
 }
 
-std::string ParseResults(const std::string& text, const std::string& path, Ledger& ledger,
-                         long& valid_bytes) {
+Result<Ledger> ParseResults(const std::string& text, const std::string& path) {
+  Ledger ledger;
   size_t at = 0;
-  valid_bytes = 0;
   TournamentSettings s;
   size_t pairings = 0;
   int number = 0;
+  const auto bad = [&](const std::string& why) {
+    return Error{path + ", line " + std::to_string(number) + ": " + why, kExitIoError};
+  };
   for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', at)) {
-    const std::string where = path + ", line " + std::to_string(++number) + ": ";
+    ++number;
     const Json j = Json::parse(text.substr(at, nl - at), nullptr, false);
-    if (j.is_discarded()) return where + "not JSON";
-    if (const auto why = CheckResultsLine(j)) return where + *why;
+    if (j.is_discarded()) return bad("not JSON");
+    if (const auto why = CheckResultsLine(j)) return bad(why->text);
     const std::string type = j["type"].get<std::string>();
     if (type == "tournament") {
-      if (number != 1) return where + "a second tournament line";
-      if (std::string e = SettingsFromJson(j["settings"], s); !e.empty()) return where + e;
+      if (number != 1) return bad("a second tournament line");
+      if (auto e = SettingsFromJson(j["settings"], s)) return bad(e->text);
       pairings = Pairings(s).size();
     } else if (number == 1) {
-      return where + "the file does not start with its tournament line";
+      return bad("the file does not start with its tournament line");
     }
-    if (std::string e = CheckSlot(j, s, pairings); !e.empty()) return where + e;
+    if (auto e = CheckSlot(j, s, pairings)) return bad(e->text);
     Absorb(ledger, j);
     at = nl + 1;
-    valid_bytes = static_cast<long>(at);
+    ledger.valid_bytes = static_cast<long>(at);
   }
-  if (ledger.settings.is_null()) return path + ": no tournament line";
-  return "";
+  if (ledger.settings.is_null()) return Error{path + ": no tournament line", kExitIoError};
+  return ledger;
 }
 
-std::string OpenResults(const std::string& path, long valid_bytes, ResultsFile& f) {
+std::optional<Error> OpenResults(const std::string& path, long valid_bytes, ResultsFile& f) {
   f.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (f.fd < 0) return path + ": " + std::strerror(errno);
+  if (f.fd < 0) return Error{path + ": " + std::strerror(errno), kExitIoError};
   if (valid_bytes >= 0 && ftruncate(f.fd, valid_bytes) != 0)
-    return path + ": " + std::strerror(errno);
-  f.last_sync = Now();
-  return "";
+    return Error{path + ": " + std::strerror(errno), kExitIoError};
+  f.last_sync = MonotonicSeconds();
+  return std::nullopt;
 }
 
-std::string AppendLine(ResultsFile& f, const Json& line) {
+std::optional<Error> AppendLine(ResultsFile& f, const Json& line) {
   const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
   const ssize_t n = write(f.fd, text.data(), text.size());
   if (n != static_cast<ssize_t>(text.size()))
-    return std::string("results.jsonl: ") + (n < 0 ? std::strerror(errno) : "short write");
-  if (Now() - f.last_sync >= 1.0) {
+    return Error{std::string("results.jsonl: ") + (n < 0 ? std::strerror(errno) : "short write"),
+                 kExitIoError};
+  if (MonotonicSeconds() - f.last_sync >= 1.0) {
     fdatasync(f.fd);
-    f.last_sync = Now();
+    f.last_sync = MonotonicSeconds();
   }
-  return "";
+  return std::nullopt;
 }
 
 void CloseResults(ResultsFile& f) {

@@ -11,15 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+#include "pair_tally.h"
 #include "schedule.h"
 
 using Json = nlohmann::ordered_json;
 
-struct RoundRecord {
+// A round's result (the referee's winner, hashes of its opening and moves
+// as written) where it sat in the schedule.
+struct RoundRecord : RoundResult {
   Slot slot;
-  int winner = 0;  // referee terms: 0 draw, 1 player 1, 2 player 2
   std::string end;
-  uint64_t opening = 0, moves = 0;  // hashes of the opening and the moves, as written
 };
 
 struct FaultRecord {
@@ -38,6 +40,7 @@ struct Ledger {
   int duplicates = 0;                  // rounds seen twice (merge)
   int watchdog = 0;                    // referee runs the watchdog stopped
   Json sprt_decision;                  // the test's line that crossed a bound, or null
+  long valid_bytes = 0;                // the length of the file's whole lines (read back)
 };
 
 // A label or path as the results file keeps it: each byte the character
@@ -45,8 +48,8 @@ struct Ledger {
 std::string Bytes(const Json& text);
 
 Json SettingsToJson(const TournamentSettings& s);
-// The settings of a tournament line; an error text when it is not one.
-std::string SettingsFromJson(const Json& j, TournamentSettings& s);
+// The settings of a tournament line, or why it is not one.
+std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s);
 
 Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& referee_round,
                  const std::string& match);
@@ -58,15 +61,14 @@ Json RetiredRoundToJson(const TournamentSettings& s, const Slot& slot, int winne
 void Absorb(Ledger& ledger, const Json& line);
 
 // The whole text of a results file, which must be a regular file.
-std::string ReadResultsText(const std::string& path, std::string& text);
+Result<std::string> ReadResultsText(const std::string& path);
 
 // Reads a results file, every line checked before use: a bad one is an
-// error naming the file and the line. `valid_bytes` is the length of its whole lines (a
-// torn last line is left out). An error text on failure.
-std::string LoadResults(const std::string& path, Ledger& ledger, long& valid_bytes);
+// error naming the file and the line. The ledger's valid_bytes is the
+// length of its whole lines (a torn last line is left out).
+Result<Ledger> LoadResults(const std::string& path);
 // The same from the file's text; `path` names it in errors.
-std::string ParseResults(const std::string& text, const std::string& path, Ledger& ledger,
-                         long& valid_bytes);
+Result<Ledger> ParseResults(const std::string& text, const std::string& path);
 
 // The append-only results file.
 struct ResultsFile {
@@ -75,7 +77,7 @@ struct ResultsFile {
 };
 
 // Opens (creating when asked) and cuts a torn tail at `valid_bytes`.
-std::string OpenResults(const std::string& path, long valid_bytes, ResultsFile& f);
+std::optional<Error> OpenResults(const std::string& path, long valid_bytes, ResultsFile& f);
 // One write of one line; flushed to the disk at most once a second.
-std::string AppendLine(ResultsFile& f, const Json& line);
+std::optional<Error> AppendLine(ResultsFile& f, const Json& line);
 void CloseResults(ResultsFile& f);

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <map>
 
+#include "exit_status.h"
+#include "pair_score.h"
 #include "pair_tally.h"
 #include "ratings.h"
 #include "records.h"
@@ -41,17 +43,9 @@ std::string PairNote(const Penta& pairs, const std::optional<double>& elo,
   return "";
 }
 
-double Percent(const Wdl& w) {
-  return w.Total() == 0
-             ? 0
-             : 100.0 * (static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws)) /
-                   static_cast<double>(w.Total());
-}
-
 std::string Score(const Wdl& w) {
-  const double points = static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws);
   char text[64];
-  snprintf(text, sizeof text, "%g/%lld", points, static_cast<long long>(w.Total()));
+  snprintf(text, sizeof text, "%g/%lld", Points(w), static_cast<long long>(w.Total()));
   return text;
 }
 
@@ -60,8 +54,8 @@ std::string Score(const Wdl& w) {
 // verdict counts them.
 Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
   Course c;
-  c.playerA = s.players[0].label;
-  c.playerB = s.players[1].label;
+  c.player_a = s.players[0].label;
+  c.player_b = s.players[1].label;
   c.unit = "pairs";
   std::vector<std::pair<const RoundRecord*, const RoundRecord*>> pairs;
   for (const auto& [slot, r] : ledger.rounds) {
@@ -78,36 +72,27 @@ Course CourseOf(const TournamentSettings& s, const Ledger& ledger) {
     CoursePoint p;
     p.played = static_cast<int64_t>(i + 1);
     const Estimate e = FromPenta(tally.penta_distinct);
-    p.scorePercent = 100 * e.score;
-    SetElo(e, p.elo, p.eloError);
+    p.score_percent = 100 * e.score;
+    SetElo(e, p.elo, p.elo_error);
     if (s.sprt) p.llr = Sprt(*s.sprt, tally.penta_distinct).llr;
     c.points.push_back(p);
   }
   if (s.sprt) {
     const SprtState t = Sprt(*s.sprt, tally.penta_distinct);
-    c.llrBounds = std::make_pair(t.lower, t.upper);
+    c.llr_bounds = std::make_pair(t.lower, t.upper);
   }
   return c;
 }
 
-}  // namespace
-
-std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data,
-                                                const std::string& anchor) {
-  const std::string path = dir + "/results.jsonl";
-  Ledger ledger;
-  long valid = 0;
-  if (std::string e = LoadResults(path, ledger, valid); !e.empty()) return e;
-  TournamentSettings s;
-  if (std::string e = SettingsFromJson(ledger.settings, s); !e.empty()) return path + ": " + e;
-  const Summary sum = Summarise(s, ledger, s.shards <= 1);
-
-  data = ReportData{};
-  data.holes = s.holes;
-  data.bones = s.bones;
-  data.title = "Tournament of ";
+std::string TitleOf(const TournamentSettings& s) {
+  std::string title = "Tournament of ";
   for (size_t i = 0; i < s.players.size(); ++i)
-    data.title += (i == 0 ? "" : i + 1 == s.players.size() ? " and " : ", ") + s.players[i].label;
+    title += (i == 0 ? "" : i + 1 == s.players.size() ? " and " : ", ") + s.players[i].label;
+  return title;
+}
+
+void AddSettings(ReportData& data, const TournamentSettings& s, const Ledger& ledger,
+                 const Summary& sum) {
   data.settings = {
       {"format", s.format},
       {"pairs per pairing", s.pairs > 0 ? std::to_string(s.pairs) : "no cap"},
@@ -121,7 +106,9 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
         {"player " + p.label,
          std::filesystem::path(p.file).filename().string() +
              (p.param != 0 ? ", parameter " + std::to_string(p.param) : std::string())});
+}
 
+void AddStandings(ReportData& data, const TournamentSettings& s, const Summary& sum) {
   for (size_t i = 0; i < s.players.size(); ++i) {
     const PlayerCounts& pc = sum.players[i];
     StandingRow row;
@@ -130,14 +117,14 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     row.wins = pc.wdl.wins;
     row.draws = pc.wdl.draws;
     row.losses = pc.wdl.losses;
-    row.scorePercent = Percent(pc.wdl);
-    SetElo(FromWdl(pc.wdl_distinct), row.elo, row.eloError);
+    row.score_percent = ScorePercent(pc.wdl);
+    SetElo(FromWdl(pc.wdl_distinct), row.elo, row.elo_error);
     row.faults = pc.faults;
     data.standings.push_back(row);
   }
   std::stable_sort(
       data.standings.begin(), data.standings.end(),
-      [](const StandingRow& x, const StandingRow& y) { return x.scorePercent > y.scorePercent; });
+      [](const StandingRow& x, const StandingRow& y) { return x.score_percent > y.score_percent; });
   for (const PlayerEntry& p : s.players) data.cross.players.push_back(p.label);
   for (size_t i = 0; i < s.players.size(); ++i) {
     data.cross.cells.emplace_back();
@@ -145,35 +132,69 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
       data.cross.cells.back().push_back(
           i == j || sum.cross[i][j].Total() == 0 ? "" : Score(sum.cross[i][j]));
   }
+}
+
+void AddPairings(ReportData& data, const TournamentSettings& s, const Summary& sum) {
   for (const PairingCounts& pc : sum.pairings) {
     PairingLine line;
-    line.playerA = s.players[static_cast<size_t>(pc.a)].label;
-    line.playerB = s.players[static_cast<size_t>(pc.b)].label;
+    line.player_a = s.players[static_cast<size_t>(pc.a)].label;
+    line.player_b = s.players[static_cast<size_t>(pc.b)].label;
     line.rounds = pc.wdl.Total();
-    line.winsA = pc.wdl.wins;
+    line.wins_a = pc.wdl.wins;
     line.draws = pc.wdl.draws;
-    line.winsB = pc.wdl.losses;
-    line.scorePercent = Percent(pc.wdl);
+    line.wins_b = pc.wdl.losses;
+    line.score_percent = ScorePercent(pc.wdl);
     // Pairs over the same opening carry the fairer error bar.
     SetElo(pc.penta_distinct == Penta{} ? FromWdl(pc.wdl_distinct) : FromPenta(pc.penta_distinct),
-           line.elo, line.eloError);
-    line.eloNote = PairNote(pc.penta_distinct, line.elo, line.eloError);
+           line.elo, line.elo_error);
+    line.elo_note = PairNote(pc.penta_distinct, line.elo, line.elo_error);
     data.pairings.push_back(line);
   }
+}
+
+std::optional<Error> AddRatings(ReportData& data, const TournamentSettings& s, const Summary& sum,
+                                const std::string& anchor) {
   std::optional<size_t> at;
   for (size_t i = 0; i < s.players.size(); ++i)
     if (s.players[i].label == anchor) at = i;
-  if (!anchor.empty() && !at) return "--anchor: no player is labelled \"" + anchor + "\"";
+  if (!anchor.empty() && !at)
+    return Error{"--anchor: no player is labelled \"" + anchor + "\"", kExitIoError};
   const std::vector<FieldRating> ratings = FieldRatings(sum.cross, at);
   for (size_t i = 0; i < s.players.size(); ++i)
     data.ratings.push_back({s.players[i].label, ratings[i].elo, ratings[i].low, ratings[i].high});
   std::stable_sort(data.ratings.begin(), data.ratings.end(),
                    [](const RatingRow& x, const RatingRow& y) { return x.elo > y.elo; });
-  data.ratingsAnchor = anchor;
-  if (s.players.size() == 2) data.course = CourseOf(s, ledger);
+  data.ratings_anchor = anchor;
+  return std::nullopt;
+}
 
-  // The rounds, with their moves, read again from the file: the ledger
-  // keeps only results.
+RoundView RoundOf(const Json& line, int64_t id) {
+  RoundView r;
+  r.id = id;
+  r.pairing = line.value("pairing", 0);
+  r.pair = line.value("pair", 0);
+  r.seat = line.value("seat", 0);
+  const Json players = line.value("players", Json::array());
+  if (players.size() == 2)
+    r.pairing_name = players[0].get<std::string>() + " vs " + players[1].get<std::string>();
+  r.player1 = line.value("player1", "");
+  r.player2 = line.value("player2", "");
+  for (const Json& h : line.value("opening", Json::array())) r.opening.push_back(h.get<int>());
+  for (const Json& m : line.value("moves", Json::array()))
+    r.moves.push_back({m[0].get<int>(), m[1].get<int>()});
+  r.end = line.value("end", "");
+  const Json stores = line.value("stores", Json::array());
+  if (stores.size() == 2) r.stores = {stores[0].get<int64_t>(), stores[1].get<int64_t>()};
+  r.winner = line.value("winner", 0);
+  if (line.contains("rejected"))
+    r.rejected = "player " + std::to_string(line["rejected"].value("player", 0)) + " answered " +
+                 std::to_string(line["rejected"].value("answer", 0));
+  return r;
+}
+
+// The rounds, with their moves, read again from the file (the ledger
+// keeps only results), and the faults beside their rounds.
+void AddRounds(ReportData& data, const std::string& path, long valid) {
   std::ifstream in(path, std::ios::binary);
   std::string text;
   std::map<Slot, int64_t> ids;
@@ -185,26 +206,7 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     const std::string type = line.value("type", "");
     if (type == "fault") faults.push_back(line);
     if (type != "round") continue;
-    RoundView r;
-    r.id = static_cast<int64_t>(data.rounds.size());
-    r.pairing = line.value("pairing", 0);
-    r.pair = line.value("pair", 0);
-    r.seat = line.value("seat", 0);
-    const Json players = line.value("players", Json::array());
-    if (players.size() == 2)
-      r.pairingName = players[0].get<std::string>() + " vs " + players[1].get<std::string>();
-    r.player1 = line.value("player1", "");
-    r.player2 = line.value("player2", "");
-    for (const Json& h : line.value("opening", Json::array())) r.opening.push_back(h.get<int>());
-    for (const Json& m : line.value("moves", Json::array()))
-      r.moves.push_back({m[0].get<int>(), m[1].get<int>()});
-    r.end = line.value("end", "");
-    const Json stores = line.value("stores", Json::array());
-    if (stores.size() == 2) r.stores = {stores[0].get<int64_t>(), stores[1].get<int64_t>()};
-    r.winner = line.value("winner", 0);
-    if (line.contains("rejected"))
-      r.rejected = "player " + std::to_string(line["rejected"].value("player", 0)) + " answered " +
-                   std::to_string(line["rejected"].value("answer", 0));
+    const RoundView r = RoundOf(line, static_cast<int64_t>(data.rounds.size()));
     if (ids.emplace(Slot{static_cast<int>(r.pairing), static_cast<int>(r.pair), r.seat}, r.id)
             .second)
       data.rounds.push_back(r);
@@ -216,18 +218,41 @@ std::optional<std::string> TournamentReportData(const std::string& dir, ReportDa
     line.report = f.value("report", "");
     const auto id = ids.find({f.value("pairing", 0), f.value("pair", 0), f.value("seat", 0)});
     if (id != ids.end()) {
-      line.roundId = id->second;
+      line.round_id = id->second;
       data.rounds[static_cast<size_t>(id->second)].fault = line.report;
     }
     data.faults.push_back(line);
   }
-  data.totalRounds = static_cast<int64_t>(data.rounds.size());
-  return std::nullopt;
+  data.total_rounds = static_cast<int64_t>(data.rounds.size());
 }
 
-std::optional<std::string> WriteTournamentReport(const std::string& dir,
-                                                 const std::string& anchor) {
+}  // namespace
+
+Result<ReportData> TournamentReportData(const std::string& dir, const std::string& anchor) {
+  const std::string path = dir + "/results.jsonl";
+  Result<Ledger> read = LoadResults(path);
+  if (!read) return read.error();
+  const Ledger& ledger = *read;
+  TournamentSettings s;
+  if (auto e = SettingsFromJson(ledger.settings, s))
+    return Error{path + ": " + e->text, kExitIoError};
+  const Summary sum = Summarise(s, ledger, s.shards <= 1);
+
   ReportData data;
-  if (auto error = TournamentReportData(dir, data, anchor)) return error;
-  return WriteReportFile(std::move(data), dir + "/report.html");
+  data.holes = s.holes;
+  data.bones = s.bones;
+  data.title = TitleOf(s);
+  AddSettings(data, s, ledger, sum);
+  AddStandings(data, s, sum);
+  AddPairings(data, s, sum);
+  if (auto e = AddRatings(data, s, sum, anchor)) return *e;
+  if (s.players.size() == 2) data.course = CourseOf(s, ledger);
+  AddRounds(data, path, ledger.valid_bytes);
+  return data;
+}
+
+std::optional<Error> WriteTournamentReport(const std::string& dir, const std::string& anchor) {
+  Result<ReportData> data = TournamentReportData(dir, anchor);
+  if (!data) return data.error();
+  return WriteReportFile(std::move(*data), dir + "/report.html");
 }

@@ -7,15 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "error.h"
 #include "report_data.h"
 
 // The report data of the output folder dir (its results.jsonl), or the
 // reason it cannot be read.
 // anchor: the label of the player rated 0 in the ratings chart; empty: the
 // field's mean.
-std::optional<std::string> TournamentReportData(const std::string& dir, ReportData& data,
-                                                const std::string& anchor = "");
+Result<ReportData> TournamentReportData(const std::string& dir, const std::string& anchor = "");
 
-// Writes dir/report.html; the error text on failure.
-std::optional<std::string> WriteTournamentReport(const std::string& dir,
-                                                 const std::string& anchor = "");
+// Writes dir/report.html.
+std::optional<Error> WriteTournamentReport(const std::string& dir, const std::string& anchor = "");

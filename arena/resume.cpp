@@ -20,43 +20,52 @@ std::string OptionOf(const std::string& key) {
 
 }  // namespace
 
-ResumeError ResumeSettings(const std::string& dir, const TournamentSettings& given,
-                           const std::vector<std::string>& given_keys, TournamentSettings& out) {
-  const std::string path = dir + "/results.jsonl";
-  Ledger ledger;
-  long valid = 0;
-  if (std::string e = LoadResults(path, ledger, valid); !e.empty()) return {kExitIoError, e};
-  out = TournamentSettings{};
-  if (std::string e = SettingsFromJson(ledger.settings, out); !e.empty())
-    return {kExitIoError, path + ": " + e};
-  const Json mine = SettingsToJson(given);
+namespace {
+
+// The settings given that differ from the file's, each with both values.
+std::string Differences(const Json& there_all, const Json& mine,
+                        const std::vector<std::string>& given_keys) {
   std::string differ;
   for (const std::string& key : given_keys) {
-    const Json there = ledger.settings.value(key, Json());
+    const Json there = there_all.value(key, Json());
     if (mine.value(key, Json()) == there) continue;
     differ += (differ.empty() ? "" : "; ") + OptionOf(key) + " " +
               there.dump(-1, ' ', false, Json::error_handler_t::replace) + " there, " +
               mine.value(key, Json()).dump(-1, ' ', false, Json::error_handler_t::replace) +
               " given";
   }
-  if (!differ.empty()) return {kExitUsage, path + " was written with other settings: " + differ};
-  if (!out.openings_file.empty()) {
-    if (std::string e = LoadOpenings(out.openings_file, out.holes, out.bones, out.opening_lines);
-        !e.empty())
-      return {kExitIoError, e};
-    if (Json(out.opening_lines.size()) != ledger.settings["openings"].value("lines", Json()))
-      return {kExitUsage, out.openings_file + " has changed since the run began"};
-  }
-  return {};
+  return differ;
 }
 
-std::string LoadOpenings(const std::string& path, int holes, int bones,
-                         std::vector<std::vector<int>>& lines) {
+}  // namespace
+
+Result<TournamentSettings> ResumeSettings(const std::string& dir, const TournamentSettings& given,
+                                          const std::vector<std::string>& given_keys) {
+  const std::string path = dir + "/results.jsonl";
+  const Result<Ledger> ledger = LoadResults(path);
+  if (!ledger) return ledger.error();
+  TournamentSettings out;
+  if (auto e = SettingsFromJson(ledger->settings, out))
+    return Error{path + ": " + e->text, kExitIoError};
+  const std::string differ = Differences(ledger->settings, SettingsToJson(given), given_keys);
+  if (!differ.empty())
+    return Error{path + " was written with other settings: " + differ, kExitUsage};
+  if (!out.openings_file.empty()) {
+    if (auto e = LoadOpenings(out.openings_file, out.holes, out.bones, out.opening_lines))
+      return Error{e->text, kExitIoError};
+    if (Json(out.opening_lines.size()) != ledger->settings["openings"].value("lines", Json()))
+      return Error{out.openings_file + " has changed since the run began", kExitUsage};
+  }
+  return out;
+}
+
+std::optional<Error> LoadOpenings(const std::string& path, int holes, int bones,
+                                  std::vector<std::vector<int>>& lines) {
   std::vector<Opening> read;
   if (auto e = ReadOpenings(path, holes, bones, read))
-    return e->text.substr(e->text.find(' ') + 1);  // without the referee's name
+    return Error{e->text.substr(e->text.find(' ') + 1), kExitUsage};  // without the referee's name
   lines.assign(read.begin(), read.end());
-  return "";
+  return std::nullopt;
 }
 
 std::string ShellWord(const std::string& word) {

@@ -6,23 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "schedule.h"
 
-struct ResumeError {
-  int status = 0;  // 0: none; 3 the file cannot be used; 64 settings differ
-  std::string text;
-};
-
-// The settings of DIR/results.jsonl into `out`. `given` holds the command
-// line's settings, `given_keys` the keys of the results file's settings
-// that the command line named ("pairs", "players", ...).
-ResumeError ResumeSettings(const std::string& dir, const TournamentSettings& given,
-                           const std::vector<std::string>& given_keys, TournamentSettings& out);
+// The settings of DIR/results.jsonl. `given` holds the command line's
+// settings, `given_keys` the keys of the results file's settings that the
+// command line named ("pairs", "players", ...). An Error with status 3
+// when the file cannot be used, 64 when settings differ.
+Result<TournamentSettings> ResumeSettings(const std::string& dir, const TournamentSettings& given,
+                                          const std::vector<std::string>& given_keys);
 
 // The openings of a file, read with the referee's grammar and checks; an
 // error naming the file and the line.
-std::string LoadOpenings(const std::string& path, int holes, int bones,
-                         std::vector<std::vector<int>>& lines);
+std::optional<Error> LoadOpenings(const std::string& path, int holes, int bones,
+                                  std::vector<std::vector<int>>& lines);
 
 // A word as a POSIX shell reads it back unchanged.
 std::string ShellWord(const std::string& word);

@@ -6,8 +6,10 @@
 // the results file; a live display; the verdict at the end.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "error.h"
 #include "schedule.h"
 
 struct RunOptions {
@@ -21,14 +23,13 @@ struct RunOptions {
   double run_limit = 0;  // seconds a referee run may take; 0: from its rounds and limits
 };
 
-struct RunResult {
-  int status = 0;     // the program's exit status
-  std::string error;  // one line when something stopped the run
+// How a tournament (or a merge) ended: the verdict, and what stopped it
+// before its end, if anything.
+struct TournamentEnd {
   std::string verdict;
+  std::optional<Error> error;
+  bool interrupted = false;  // by SIGINT or SIGTERM: to be resumed
 };
 
-RunResult RunTournament(const RunOptions& options);
-
-// Combines shard folders into one verdict, and into one results file in
-// out_dir when given; status 0, or an error line.
-RunResult MergeShards(const std::vector<std::string>& dirs, const std::string& out_dir);
+// The tournament played; an Error when it could not begin.
+Result<TournamentEnd> RunTournament(const RunOptions& options);

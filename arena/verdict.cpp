@@ -5,16 +5,11 @@
 #include <cstdio>
 #include <numeric>
 
+#include "ledger_tally.h"
 #include "openings_space.h"
-#include "pair_tally.h"
+#include "pair_score.h"
 
 namespace {
-
-double ScoreOf(const Wdl& w) {
-  return w.Total() ? (static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws)) /
-                         static_cast<double>(w.Total())
-                   : 0.0;
-}
 
 std::string Pad(const std::string& text, size_t width, bool right = true) {
   if (text.size() >= width) return text;
@@ -49,8 +44,6 @@ long PlannedRounds(const TournamentSettings& s, bool all_shards) {
 }
 
 namespace {
-
-Wdl Mirror(const Wdl& w) { return {w.losses, w.draws, w.wins}; }
 
 void Add(Wdl& to, const Wdl& w) {
   to.wins += w.wins;
@@ -235,16 +228,22 @@ std::string SprtSummary(const SprtBounds& bounds, const Ledger& ledger, const Su
 
 }  // namespace
 
-std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
-  std::string out;
-  const size_t n = s.players.size();
+namespace {
+
+size_t LabelWidth(const TournamentSettings& s) {
+  size_t width = 6;
+  for (const PlayerEntry& p : s.players) width = std::max(width, p.label.size());
+  return width;
+}
+
+std::string HeadText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
   char buf[256];
   if (sum.planned >= 0)
     std::snprintf(buf, sizeof buf, "Rounds %ld of %ld, pairs %ld of %ld", sum.rounds, sum.planned,
                   sum.pairs, sum.planned_pairs);
   else
     std::snprintf(buf, sizeof buf, "Rounds %ld, pairs %ld (no cap)", sum.rounds, sum.pairs);
-  out += buf;
+  std::string out = buf;
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
   out += "\n" + OpeningsLine(s) + "\n";
   if (sum.unfinished > 0)
@@ -252,10 +251,12 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
            " (one round each)\n";
   out += "\nStandings\n";
   for (const std::string& l : StandingsLines(s, sum)) out += l + "\n";
+  return out;
+}
 
-  size_t width = 6;
-  for (const PlayerEntry& p : s.players) width = std::max(width, p.label.size());
-  out += "\nCross-table (row's score against column)\n" + Pad("", width, false);
+std::string CrossText(const TournamentSettings& s, const Summary& sum) {
+  const size_t n = s.players.size(), width = LabelWidth(s);
+  std::string out = "\nCross-table (row's score against column)\n" + Pad("", width, false);
   for (const PlayerEntry& p : s.players) out += "  " + Pad(p.label, std::max<size_t>(width, 7));
   out += "\n";
   for (size_t i = 0; i < n; ++i) {
@@ -267,27 +268,30 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
     }
     out += "\n";
   }
+  return out;
+}
 
-  if (n >= 3) {
-    std::vector<double> wins(n, 0);
-    std::vector<std::vector<double>> games(n, std::vector<double>(n, 0));
-    for (size_t i = 0; i < n; ++i)
-      for (size_t j = 0; j < n; ++j) {
-        const Wdl& w = sum.cross[i][j];
-        wins[i] += static_cast<double>(w.wins) + 0.5 * static_cast<double>(w.draws);
-        games[i][j] = static_cast<double>(w.Total());
-      }
-    const std::vector<double> elo = BradleyTerry(wins, games);
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t x, size_t y) { return elo[x] > elo[y]; });
-    out += "\nBradley-Terry ratings (mean 0)\n";
-    for (size_t i : order)
-      out += Pad(s.players[i].label, width, false) + Pad(Signed(elo[i], 1), 9) + "\n";
-  }
+std::string BradleyTerryText(const TournamentSettings& s, const Summary& sum) {
+  const size_t n = s.players.size();
+  std::vector<double> wins(n, 0);
+  std::vector<std::vector<double>> games(n, std::vector<double>(n, 0));
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = 0; j < n; ++j) {
+      wins[i] += Points(sum.cross[i][j]);
+      games[i][j] = static_cast<double>(sum.cross[i][j].Total());
+    }
+  const std::vector<double> elo = BradleyTerry(wins, games);
+  std::vector<size_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return elo[x] > elo[y]; });
+  std::string out = "\nBradley-Terry ratings (mean 0)\n";
+  for (size_t i : order)
+    out += Pad(s.players[i].label, LabelWidth(s), false) + Pad(Signed(elo[i], 1), 9) + "\n";
+  return out;
+}
 
-  out += "\nPairings\n";
+std::string PairingsText(const TournamentSettings& s, const Summary& sum) {
+  std::string out = "\nPairings\n";
   for (const PairingCounts& pc : sum.pairings) {
     const std::string& la = s.players[static_cast<size_t>(pc.a)].label;
     const std::string& lb = s.players[static_cast<size_t>(pc.b)].label;
@@ -299,9 +303,11 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
     out += "  first player scores " + Percent(FromWdl(pc.first).score) + " (Elo " +
            Signed(FromWdl(pc.first).elo, 1) + "), faults " + std::to_string(pc.faults) + "\n";
   }
+  return out;
+}
 
-  if (s.sprt && n == 2) out += "\n" + SprtSummary(*s.sprt, ledger, sum);
-
+std::string FaultsText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  std::string out;
   if (!ledger.faults.empty()) {
     out += "\nFaults (" + std::to_string(ledger.faults.size()) + ")\n";
     for (const FaultRecord& f : ledger.faults) {
@@ -320,6 +326,16 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
     out += "Retired: " + label + " after " + std::to_string(faults) +
            " faults; its remaining rounds are scored as losses\n";
   return out;
+}
+
+}  // namespace
+
+std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  std::string out = HeadText(s, ledger, sum) + CrossText(s, sum);
+  if (s.players.size() >= 3) out += BradleyTerryText(s, sum);
+  out += PairingsText(s, sum);
+  if (s.sprt && s.players.size() == 2) out += "\n" + SprtSummary(*s.sprt, ledger, sum);
+  return out + FaultsText(s, ledger, sum);
 }
 
 std::string WdlText(const Wdl& w) {

@@ -15,7 +15,7 @@ std::optional<FileId> IdentityOf(const std::string& path) {
 }
 
 std::optional<std::string> ClaimFile(const std::string& path,
-                                     const std::vector<FileId>& protectedFiles, int& fd) {
+                                     const std::vector<FileId>& protected_files, int& fd) {
   fd = -1;
   // Read access only to look for the ELF magic; a write-only file is
   // taken without that look.
@@ -39,7 +39,7 @@ std::optional<std::string> ClaimFile(const std::string& path,
   }
   struct stat st {};
   if (fstat(f, &st) != 0) return refuse("cannot examine " + path + ": " + std::strerror(errno));
-  for (const FileId& id : protectedFiles)
+  for (const FileId& id : protected_files)
     if (id.dev == st.st_dev && id.ino == st.st_ino)
       return refuse(path + " is the referee or a player library; it is not overwritten");
   if (S_ISREG(st.st_mode)) {

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
              ".html";
   }
   if (auto error = WriteMatchReport(record, output)) {
-    std::fprintf(stderr, "pitsow-report: %s\n", error->c_str());
+    std::fprintf(stderr, "pitsow-report: %s\n", error->text.c_str());
     return kExitIoError;
   }
   std::printf("%s\n", output.c_str());

@@ -6,7 +6,10 @@
 
 namespace {
 
-using Why = std::optional<std::string>;
+using Why = std::optional<std::string>;  // the phrase naming what is wrong
+
+template <class J>
+Why SettingsWhy(const J& s);
 constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
 
 template <class J>
@@ -146,7 +149,7 @@ template <class J>
 Why ResultsLine(const J& l, const std::string& type) {
   if (type == "tournament") {
     if (Why w = First({Str(l, "program"), Str(l, "version"), Need(l, "settings")})) return w;
-    return CheckTournamentSettings(l.at("settings"));
+    return SettingsWhy(l.at("settings"));
   }
   if (type == "round")
     return First({Slot(l), Array(l, "players", 2, [](const J& p) { return p.is_string(); }),
@@ -178,20 +181,8 @@ Why Typed(const J& line, F by_type) {
   return by_type(line, line.at("type").template get<std::string>());
 }
 
-}  // namespace
-
 template <class J>
-std::optional<std::string> CheckMatchLine(const J& line) {
-  return Typed(line, MatchRecordLine<J>);
-}
-
-template <class J>
-std::optional<std::string> CheckResultsLine(const J& line) {
-  return Typed(line, ResultsLine<J>);
-}
-
-template <class J>
-std::optional<std::string> CheckTournamentSettings(const J& s) {
+Why SettingsWhy(const J& s) {
   const auto player = [](const J& p) { return !Str(p, "label") && !Str(p, "file"); };
   if (Why w = First({Array(s, "players", 0, player), Str(s, "format"),
                      Int(s, "pairs", 0, 100000000, true), Int(s, "holes", 1, 6),
@@ -218,6 +209,28 @@ std::optional<std::string> CheckTournamentSettings(const J& s) {
   return std::nullopt;
 }
 
+std::optional<Error> AsError(const Why& why) {
+  if (!why) return std::nullopt;
+  return Error{*why};
+}
+
+}  // namespace
+
+template <class J>
+std::optional<Error> CheckMatchLine(const J& line) {
+  return AsError(Typed(line, MatchRecordLine<J>));
+}
+
+template <class J>
+std::optional<Error> CheckResultsLine(const J& line) {
+  return AsError(Typed(line, ResultsLine<J>));
+}
+
+template <class J>
+std::optional<Error> CheckTournamentSettings(const J& settings) {
+  return AsError(SettingsWhy(settings));
+}
+
 std::string Printable(const std::string& text) {
   std::string out = text;
   for (char& c : out)
@@ -225,9 +238,9 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-template std::optional<std::string> CheckMatchLine(const nlohmann::json&);
-template std::optional<std::string> CheckMatchLine(const nlohmann::ordered_json&);
-template std::optional<std::string> CheckResultsLine(const nlohmann::json&);
-template std::optional<std::string> CheckResultsLine(const nlohmann::ordered_json&);
-template std::optional<std::string> CheckTournamentSettings(const nlohmann::json&);
-template std::optional<std::string> CheckTournamentSettings(const nlohmann::ordered_json&);
+template std::optional<Error> CheckMatchLine(const nlohmann::json&);
+template std::optional<Error> CheckMatchLine(const nlohmann::ordered_json&);
+template std::optional<Error> CheckResultsLine(const nlohmann::json&);
+template std::optional<Error> CheckResultsLine(const nlohmann::ordered_json&);
+template std::optional<Error> CheckTournamentSettings(const nlohmann::json&);
+template std::optional<Error> CheckTournamentSettings(const nlohmann::ordered_json&);

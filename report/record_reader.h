@@ -5,14 +5,13 @@
 
 #include <optional>
 #include <string>
-#include <variant>
 
+#include "error.h"
 #include "report_data.h"
 
 // The report data of a match record's text, or the reason it cannot be read
 // (with the line number).
-std::variant<ReportData, std::string> ReadMatchRecord(const std::string& jsonl);
+Result<ReportData> ReadMatchRecord(const std::string& jsonl);
 
-// Reads the match record file jsonl and writes its report to htmlOut.
-// Returns the error text, or nothing on success.
-std::optional<std::string> WriteMatchReport(const std::string& jsonl, const std::string& htmlOut);
+// Reads the match record file jsonl and writes its report to html_out.
+std::optional<Error> WriteMatchReport(const std::string& jsonl, const std::string& html_out);

@@ -7,24 +7,15 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "exit_status.h"
+#include "fixed.h"
 #include "page_assets.h"
 
 namespace {
 
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
-
-std::string SignedFixed(double v, int decimals) {
-  std::string s = Fixed(v, decimals);
-  return v >= 0 ? "+" + s : s;
-}
-
 std::string EloText(const std::optional<double>& elo, const std::optional<double>& err) {
   if (!elo) return "—";
-  std::string s = SignedFixed(*elo, 1);
+  std::string s = Signed(*elo, 1);
   s += err ? " ± " + Fixed(*err, 1) : std::string(" ± ∞");
   return s;
 }
@@ -60,13 +51,13 @@ std::string TickText(double v, double step) {
 std::string Num(double v) { return Fixed(v, 1); }
 
 // The Elo of each player as a point with its 95 % interval.
-std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axisLabel,
+std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axis_label,
                      const std::string& title) {
   double lo = 0;
   double hi = 0;
   for (const StandingRow& r : rows) {
     if (!r.elo) continue;
-    const double e = r.eloError.value_or(0);
+    const double e = r.elo_error.value_or(0);
     lo = std::min(lo, *r.elo - e);
     hi = std::max(hi, *r.elo + e);
   }
@@ -77,8 +68,8 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
   const double pad = (hi - lo) * 0.05;
   lo -= pad;
   hi += pad;
-  const int left = 320, width = 860, rowH = 28, top = 30;
-  const int height = top + rowH * static_cast<int>(rows.size()) + 40;
+  const int left = 320, width = 860, row_h = 28, top = 30;
+  const int height = top + row_h * static_cast<int>(rows.size()) + 40;
   const Axis x{lo, hi, static_cast<double>(left), static_cast<double>(width - 20)};
   std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
                   std::to_string(height) +
@@ -87,37 +78,37 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
                   EscapeHtml(title) + "</title>";
   const std::vector<double> ticks = Ticks(lo, hi, 8);
   const double step = ticks.size() > 1 ? ticks[1] - ticks[0] : 1;
-  const int axisY = top + rowH * static_cast<int>(rows.size()) + 4;
+  const int axis_y = top + row_h * static_cast<int>(rows.size()) + 4;
   for (double t : ticks) {
     const std::string tx = Num(x(t));
     s += "<line class=\"grid" + std::string(t == 0 ? " zero" : "") + "\" x1=\"" + tx + "\" x2=\"" +
-         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axisY) + "\"/>";
-    s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 16) +
+         tx + "\" y1=\"" + std::to_string(top - 8) + "\" y2=\"" + std::to_string(axis_y) + "\"/>";
+    s += "<text class=\"tick\" x=\"" + tx + "\" y=\"" + std::to_string(axis_y + 16) +
          "\" text-anchor=\"middle\">" + TickText(t, step) + "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(axisY + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axisLabel) +
+       std::to_string(axis_y + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axis_label) +
        "</text>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const StandingRow& r = rows[i];
-    const std::string y = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2);
+    const std::string y = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2);
     s += "<text class=\"label\" x=\"" + std::to_string(left - 10) + "\" y=\"" + y +
          "\" dy=\"0.35em\" text-anchor=\"end\">" + EscapeHtml(r.player) + "  " +
-         EscapeHtml(EloText(r.elo, r.eloError)) + "</text>";
+         EscapeHtml(EloText(r.elo, r.elo_error)) + "</text>";
     if (!r.elo) continue;
     const std::string cx = Num(x(*r.elo));
-    if (r.eloError) {
-      const std::string a = Num(x(*r.elo - *r.eloError));
-      const std::string b = Num(x(*r.elo + *r.eloError));
-      const std::string y0 = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 - 7);
-      const std::string y1 = std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 + 7);
+    if (r.elo_error) {
+      const std::string a = Num(x(*r.elo - *r.elo_error));
+      const std::string b = Num(x(*r.elo + *r.elo_error));
+      const std::string y0 = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 - 7);
+      const std::string y1 = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 + 7);
       s += "<line class=\"err\" x1=\"" + a + "\" x2=\"" + b + "\" y1=\"" + y + "\" y2=\"" + y +
            "\"/><line class=\"err\" x1=\"" + a + "\" x2=\"" + a + "\" y1=\"" + y0 + "\" y2=\"" +
            y1 + "\"/><line class=\"err\" x1=\"" + b + "\" x2=\"" + b + "\" y1=\"" + y0 +
            "\" y2=\"" + y1 + "\"/>";
     }
     s += "<rect class=\"pt\" x=\"" + Num(x(*r.elo) - 5) + "\" y=\"" +
-         std::to_string(top + rowH * static_cast<int>(i) + rowH / 2 - 5) +
+         std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 - 5) +
          "\" width=\"10\" height=\"10\"/>";
   }
   return s + "</svg>";
@@ -132,13 +123,9 @@ struct RefLine {
   std::string label;
 };
 
-// A line over the course of the run, with an optional 95 % band and
-// dashed reference lines, downsampled to a few hundred points.
-std::string LineChart(const std::string& id, const std::string& title, const std::string& xLabel,
-                      const std::string& yLabel, const Series& series,
-                      const std::vector<RefLine>& refs) {
-  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
-  if (series.x.empty()) return "";
+// The values a line chart spans: the series, its band and the reference
+// lines, with a margin of 5 %.
+std::pair<double, double> YRange(const Series& series, const std::vector<RefLine>& refs) {
   double ylo = series.y[0], yhi = series.y[0];
   for (size_t i = 0; i < series.y.size(); ++i) {
     ylo = std::min(ylo, series.lo.empty() ? series.y[i] : series.lo[i]);
@@ -153,8 +140,27 @@ std::string LineChart(const std::string& id, const std::string& title, const std
     yhi += 1;
   }
   const double pad = (yhi - ylo) * 0.05;
-  ylo -= pad;
-  yhi += pad;
+  return {ylo - pad, yhi + pad};
+}
+
+// The points of n a chart draws, at most ~600: every k-th, and always the
+// last.
+std::vector<size_t> Shown(size_t n) {
+  const size_t k = std::max<size_t>(1, n / 600);
+  std::vector<size_t> idx;
+  for (size_t i = 0; i < n; i += k) idx.push_back(i);
+  if (idx.back() != n - 1) idx.push_back(n - 1);
+  return idx;
+}
+
+// A line over the course of the run, with an optional 95 % band and
+// dashed reference lines, downsampled to a few hundred points.
+std::string LineChart(const std::string& id, const std::string& title, const std::string& x_label,
+                      const std::string& y_label, const Series& series,
+                      const std::vector<RefLine>& refs) {
+  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
+  if (series.x.empty()) return "";
+  const auto [ylo, yhi] = YRange(series, refs);
   const double xlo = series.x.front();
   const double xhi = std::max(series.x.back(), xlo + 1);
   const Axis x{xlo, xhi, static_cast<double>(left), static_cast<double>(width - right)};
@@ -180,17 +186,12 @@ std::string LineChart(const std::string& id, const std::string& title, const std
          "</text>";
   }
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(xLabel) +
+       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(x_label) +
        "</text><text class=\"axis-label\" transform=\"translate(14 " +
        std::to_string((top + height - bottom) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" +
-       EscapeHtml(yLabel) + "</text>";
+       EscapeHtml(y_label) + "</text>";
 
-  // At most ~600 points: every k-th, and always the last.
-  const size_t n = series.x.size();
-  const size_t k = std::max<size_t>(1, n / 600);
-  std::vector<size_t> idx;
-  for (size_t i = 0; i < n; i += k) idx.push_back(i);
-  if (idx.back() != n - 1) idx.push_back(n - 1);
+  const std::vector<size_t> idx = Shown(series.x.size());
 
   if (!series.lo.empty()) {
     std::string band;
@@ -229,12 +230,12 @@ std::string RatingsFigure(const ReportData& d) {
   std::vector<StandingRow> rows;
   for (const RatingRow& r : d.ratings) {
     StandingRow row;
-    row.player = r.player == d.ratingsAnchor ? r.player + " (anchor)" : r.player;
+    row.player = r.player == d.ratings_anchor ? r.player + " (anchor)" : r.player;
     if (std::isfinite(r.elo)) row.elo = r.elo;
-    if (std::isfinite(r.low) && std::isfinite(r.high)) row.eloError = (r.high - r.low) / 2;
+    if (std::isfinite(r.low) && std::isfinite(r.high)) row.elo_error = (r.high - r.low) / 2;
     rows.push_back(row);
   }
-  const std::string zero = d.ratingsAnchor.empty() ? "the field's mean" : d.ratingsAnchor;
+  const std::string zero = d.ratings_anchor.empty() ? "the field's mean" : d.ratings_anchor;
   std::string f = "<figure>" +
                   EloChart(rows, "Bradley–Terry rating, Elo scale (0 = " + zero + ")",
                            "Bradley–Terry ratings with their 95 % intervals, 0 = " + zero) +
@@ -242,13 +243,50 @@ std::string RatingsFigure(const ReportData& d) {
                   "counts half a win), on the Elo scale, with 95 % intervals from the "
                   "likelihood; 0 is " +
                   EscapeHtml(zero) +
-                  (d.ratingsAnchor.empty() ? " (choose a player with --anchor LABEL)" : "") +
+                  (d.ratings_anchor.empty() ? " (choose a player with --anchor LABEL)" : "") +
                   ". The difference of two ratings is the Elo of one against the other.";
   for (const RatingRow& r : d.ratings)
     if (!std::isfinite(r.elo))
       f += " " + EscapeHtml(r.player) + (r.elo > 0 ? " won" : " lost") +
            " every round and has no finite rating.";
   return f + "</figcaption></figure>";
+}
+
+void CrossTableHtml(std::string& h, const ReportData& d) {
+  if (d.cross.players.empty()) return;
+  h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
+       "column player</caption><thead><tr><th></th>";
+  for (const std::string& p : d.cross.players) h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
+  h += "</tr></thead><tbody>";
+  for (size_t i = 0; i < d.cross.players.size(); ++i) {
+    h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
+    for (size_t j = 0; j < d.cross.players.size(); ++j) {
+      const std::string cell =
+          i < d.cross.cells.size() && j < d.cross.cells[i].size() ? d.cross.cells[i][j] : "";
+      h += "<td>" + (i == j ? std::string("·") : EscapeHtml(cell)) + "</td>";
+    }
+    h += "</tr>";
+  }
+  h += "</tbody></table>";
+}
+
+void PairingsTable(std::string& h, const ReportData& d) {
+  if (d.pairings.empty()) return;
+  h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
+       "Elo of the first player against the second, from pairs of rounds on the same opening "
+       "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
+       "<thead><tr>"
+       "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
+       "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
+       "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
+  for (const PairingLine& p : d.pairings) {
+    h += "<tr><th scope=\"row\">" + EscapeHtml(p.player_a) + " vs " + EscapeHtml(p.player_b) +
+         "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.wins_a) +
+         "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.wins_b) +
+         "</td><td>" + Fixed(p.score_percent, 1) + "</td><td>" +
+         (p.elo_note.empty() ? EloText(p.elo, p.elo_error) : EscapeHtml(p.elo_note)) + "</td></tr>";
+  }
+  h += "</tbody></table>";
 }
 
 void Standings(std::string& h, const ReportData& d) {
@@ -267,7 +305,7 @@ void Standings(std::string& h, const ReportData& d) {
     h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
          "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
          "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
-         "</td><td>" + Fixed(r.scorePercent, 1) + "</td><td>" + EloText(r.elo, r.eloError) +
+         "</td><td>" + Fixed(r.score_percent, 1) + "</td><td>" + EloText(r.elo, r.elo_error) +
          "</td><td>" + std::to_string(r.faults) + "</td>";
     if (!d.rounds.empty())
       h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
@@ -285,47 +323,15 @@ void Standings(std::string& h, const ReportData& d) {
          "</figure>";
   }
 
-  if (!d.cross.players.empty()) {
-    h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
-         "column player</caption><thead><tr><th></th>";
-    for (const std::string& p : d.cross.players)
-      h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
-    h += "</tr></thead><tbody>";
-    for (size_t i = 0; i < d.cross.players.size(); ++i) {
-      h += "<tr><th scope=\"row\">" + EscapeHtml(d.cross.players[i]) + "</th>";
-      for (size_t j = 0; j < d.cross.players.size(); ++j) {
-        const std::string cell =
-            i < d.cross.cells.size() && j < d.cross.cells[i].size() ? d.cross.cells[i][j] : "";
-        h += "<td>" + (i == j ? std::string("·") : EscapeHtml(cell)) + "</td>";
-      }
-      h += "</tr>";
-    }
-    h += "</tbody></table>";
-  }
-  if (!d.pairings.empty()) {
-    h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
-         "Elo of the first player against the second, from pairs of rounds on the same opening "
-         "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
-         "<thead><tr>"
-         "<th scope=\"col\">Pairing</th><th scope=\"col\">Rounds</th><th scope=\"col\">+</th><th "
-         "scope=\"col\">=</th><th scope=\"col\">−</th><th scope=\"col\">Score %</th><th "
-         "scope=\"col\">Head-to-head Elo ± 95 %</th></tr></thead><tbody>";
-    for (const PairingLine& p : d.pairings) {
-      h += "<tr><th scope=\"row\">" + EscapeHtml(p.playerA) + " vs " + EscapeHtml(p.playerB) +
-           "</th><td>" + std::to_string(p.rounds) + "</td><td>" + std::to_string(p.winsA) +
-           "</td><td>" + std::to_string(p.draws) + "</td><td>" + std::to_string(p.winsB) +
-           "</td><td>" + Fixed(p.scorePercent, 1) + "</td><td>" +
-           (p.eloNote.empty() ? EloText(p.elo, p.eloError) : EscapeHtml(p.eloNote)) + "</td></tr>";
-    }
-    h += "</tbody></table>";
-  }
+  CrossTableHtml(h, d);
+  PairingsTable(h, d);
   h += "</section>";
 }
 
 void CourseSection(std::string& h, const ReportData& d) {
   if (!d.course || d.course->points.empty()) return;
   const Course& c = *d.course;
-  const std::string who = EscapeHtml(c.playerA) + " against " + EscapeHtml(c.playerB);
+  const std::string who = EscapeHtml(c.player_a) + " against " + EscapeHtml(c.player_b);
   h += "<section id=\"course\" aria-labelledby=\"course-h\"><h2 id=\"course-h\">Course of the "
        "run</h2><p>" +
        who + ", after each of " + std::to_string(c.points.back().played) + " " +
@@ -333,12 +339,12 @@ void CourseSection(std::string& h, const ReportData& d) {
   Series score, elo, llr;
   for (const CoursePoint& p : c.points) {
     score.x.push_back(static_cast<double>(p.played));
-    score.y.push_back(p.scorePercent);
-    if (p.elo && p.eloError) {
+    score.y.push_back(p.score_percent);
+    if (p.elo && p.elo_error) {
       elo.x.push_back(static_cast<double>(p.played));
       elo.y.push_back(*p.elo);
-      elo.lo.push_back(*p.elo - *p.eloError);
-      elo.hi.push_back(*p.elo + *p.eloError);
+      elo.lo.push_back(*p.elo - *p.elo_error);
+      elo.hi.push_back(*p.elo + *p.elo_error);
     }
     if (p.llr) {
       llr.x.push_back(static_cast<double>(p.played));
@@ -346,22 +352,22 @@ void CourseSection(std::string& h, const ReportData& d) {
     }
   }
   h += "<figure>" +
-       LineChart("course-score", "Score of " + c.playerA + " in percent over the run",
+       LineChart("course-score", "Score of " + c.player_a + " in percent over the run",
                  c.unit + " played", "score %", score, {{50, "50 %"}}) +
-       "<figcaption>Score of " + EscapeHtml(c.playerA) +
-       " (line; dashed: 50 %). Last: " + Fixed(c.points.back().scorePercent, 1) +
+       "<figcaption>Score of " + EscapeHtml(c.player_a) +
+       " (line; dashed: 50 %). Last: " + Fixed(c.points.back().score_percent, 1) +
        " %.</figcaption></figure>";
   if (!elo.x.empty()) {
     h += "<figure>" +
-         LineChart("course-elo", "Elo of " + c.playerA + " with its 95 % band over the run",
+         LineChart("course-elo", "Elo of " + c.player_a + " with its 95 % band over the run",
                    c.unit + " played", "Elo", elo, {{0, "0"}}) +
-         "<figcaption>Elo of " + EscapeHtml(c.playerA) +
+         "<figcaption>Elo of " + EscapeHtml(c.player_a) +
          " (line) inside its 95 % band (shaded). "
          "Last: " +
-         EloText(c.points.back().elo, c.points.back().eloError) + ".</figcaption></figure>";
+         EloText(c.points.back().elo, c.points.back().elo_error) + ".</figcaption></figure>";
   }
-  if (!llr.x.empty() && c.llrBounds) {
-    const auto [lower, upper] = *c.llrBounds;
+  if (!llr.x.empty() && c.llr_bounds) {
+    const auto [lower, upper] = *c.llr_bounds;
     h += "<figure>" +
          LineChart("course-llr", "Log-likelihood ratio of the sequential test against its bounds",
                    c.unit + " played", "LLR", llr,
@@ -384,8 +390,8 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
   for (const FaultLine& f : d.faults) {
     h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) + ": <code>" +
          EscapeHtml(f.report) + "</code>";
-    if (f.roundId && viewable.count(*f.roundId)) {
-      h += " — <a href=\"#round-" + std::to_string(*f.roundId) + "\">view the round</a>";
+    if (f.round_id && viewable.count(*f.round_id)) {
+      h += " — <a href=\"#round-" + std::to_string(*f.round_id) + "\">view the round</a>";
     }
     h += "</li>";
   }
@@ -395,20 +401,20 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
 void Rounds(std::string& h, const ReportData& d) {
   if (d.rounds.empty()) return;
   h += "<section id=\"rounds\" aria-labelledby=\"rounds-h\"><h2 id=\"rounds-h\">Rounds</h2>";
-  if (!d.samplingNote.empty()) h += "<p class=\"note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  if (!d.sampling_note.empty()) h += "<p class=\"note\">" + EscapeHtml(d.sampling_note) + "</p>";
   h += std::string(kRoundsMarkup) + "</section>";
 }
 
 void Viewer(std::string& h, const ReportData& d) {
   h += "<section id=\"viewer\" aria-labelledby=\"viewer-h\"><h2 id=\"viewer-h\">Round viewer</h2>";
-  if (!d.samplingNote.empty())
-    h += "<p class=\"note\" id=\"sample-note\">" + EscapeHtml(d.samplingNote) + "</p>";
+  if (!d.sampling_note.empty())
+    h += "<p class=\"note\" id=\"sample-note\">" + EscapeHtml(d.sampling_note) + "</p>";
   h += std::string(kViewerMarkup) + "</section>";
 }
 
 std::string DataJson(const ReportData& d) {
   nlohmann::json rounds = nlohmann::json::array();
-  std::map<int64_t, std::string> pairingNames;
+  std::map<int64_t, std::string> pairing_names;
   for (const RoundView& r : d.rounds) {
     const Replay replay = ReplayRound(d.holes, d.bones, r.opening, r.moves);
     nlohmann::json j = {{"id", r.id},      {"r", r.round},          {"g", r.pairing},
@@ -418,16 +424,16 @@ std::string DataJson(const ReportData& d) {
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
     if (replay.error) j["err"] = *replay.error;
-    if (r.pairing >= 0) pairingNames.emplace(r.pairing, r.pairingName);
+    if (r.pairing >= 0) pairing_names.emplace(r.pairing, r.pairing_name);
     rounds.push_back(std::move(j));
   }
   nlohmann::json pairings = nlohmann::json::array();
-  for (const auto& [g, name] : pairingNames) pairings.push_back({g, name});
+  for (const auto& [g, name] : pairing_names) pairings.push_back({g, name});
   nlohmann::json data = {
       {"holes", d.holes},
       {"bones", d.bones},
       {"pairings", pairings},
-      {"total", std::max<int64_t>(d.totalRounds, static_cast<int64_t>(d.rounds.size()))},
+      {"total", std::max<int64_t>(d.total_rounds, static_cast<int64_t>(d.rounds.size()))},
       {"rounds", std::move(rounds)}};
   std::string text = data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   // Inside a script element "</" or "<!--" could end it early: every "<"
@@ -522,11 +528,11 @@ std::string RenderReport(ReportData d) {
   return h;
 }
 
-std::optional<std::string> WriteReportFile(ReportData data, const std::string& htmlOut) {
+std::optional<Error> WriteReportFile(ReportData data, const std::string& html_out) {
   const std::string html = RenderReport(std::move(data));
-  std::ofstream out(htmlOut, std::ios::binary | std::ios::trunc);
+  std::ofstream out(html_out, std::ios::binary | std::ios::trunc);
   out << html;
   out.flush();
-  if (!out) return "cannot write " + htmlOut;
+  if (!out) return Error{"cannot write " + html_out, kExitIoError};
   return std::nullopt;
 }

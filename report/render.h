@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "error.h"
 #include "replay.h"
 #include "report_data.h"
 
@@ -14,8 +15,8 @@
 // (SampleRounds).
 std::string RenderReport(ReportData data);
 
-// Writes the page of data to htmlOut; returns the error text on failure.
-std::optional<std::string> WriteReportFile(ReportData data, const std::string& htmlOut);
+// Writes the page of data to html_out.
+std::optional<Error> WriteReportFile(ReportData data, const std::string& html_out);
 
 // Text made safe for HTML element content and attribute values.
 std::string EscapeHtml(const std::string& text);

@@ -21,12 +21,12 @@ std::map<std::pair<std::string, std::string>, std::string> Leaders(
   std::map<std::pair<std::string, std::string>, std::string> leaders;
   for (const RoundView& r : rounds)
     if (r.winner == 1 || r.winner == 2)
-      ++wins[r.pairingName + "\n" + (r.winner == 1 ? r.player1 : r.player2)];
+      ++wins[r.pairing_name + "\n" + (r.winner == 1 ? r.player1 : r.player2)];
   for (const RoundView& r : rounds) {
     const auto key = std::minmax(r.player1, r.player2);
     if (leaders.count(key)) continue;
-    const int64_t w1 = wins[r.pairingName + "\n" + key.first];
-    const int64_t w2 = wins[r.pairingName + "\n" + key.second];
+    const int64_t w1 = wins[r.pairing_name + "\n" + key.first];
+    const int64_t w2 = wins[r.pairing_name + "\n" + key.second];
     leaders[key] = w1 >= w2 ? key.first : key.second;
   }
   return leaders;
@@ -45,8 +45,8 @@ size_t PickEvenly(const std::vector<size_t>& tier, size_t room, std::vector<bool
 void SampleRounds(ReportData& data, size_t limit) {
   const size_t total = data.rounds.size();
   if (total <= limit) return;
-  if (data.totalRounds < static_cast<int64_t>(total))
-    data.totalRounds = static_cast<int64_t>(total);
+  if (data.total_rounds < static_cast<int64_t>(total))
+    data.total_rounds = static_cast<int64_t>(total);
 
   // Three tiers, kept in this order while there is room: rounds with a
   // fault or a rejected answer; draws and the losses of each pairing's
@@ -56,9 +56,9 @@ void SampleRounds(ReportData& data, size_t limit) {
   for (size_t i = 0; i < total; ++i) {
     const RoundView& r = data.rounds[i];
     const std::string& leader = leaders.at(std::minmax(r.player1, r.player2));
-    const bool leaderLost = r.winner != 0 && (r.winner == 1 ? r.player2 : r.player1) == leader &&
-                            r.player1 != r.player2;
-    tiers[Notable(r) ? 0 : r.winner == 0 || leaderLost ? 1 : 2].push_back(i);
+    const bool leader_lost = r.winner != 0 && (r.winner == 1 ? r.player2 : r.player1) == leader &&
+                             r.player1 != r.player2;
+    tiers[Notable(r) ? 0 : r.winner == 0 || leader_lost ? 1 : 2].push_back(i);
   }
   std::vector<bool> keep(total, false);
   std::array<size_t, 3> picked{};
@@ -77,12 +77,12 @@ void SampleRounds(ReportData& data, size_t limit) {
   const auto of = [&](size_t t) {
     return std::to_string(picked[t]) + " of " + std::to_string(tiers[t].size());
   };
-  data.samplingNote = "This run played " + std::to_string(data.totalRounds) +
-                      " rounds; this page keeps " + std::to_string(data.rounds.size()) +
-                      " of them: all " + std::to_string(tiers[0].size()) +
-                      " that ended in a fault or a rejected answer, " + of(1) +
-                      " draws and losses of a pairing's leading player, and " + of(2) +
-                      " wins of the leading players, evenly spaced over the run.";
+  data.sampling_note = "This run played " + std::to_string(data.total_rounds) +
+                       " rounds; this page keeps " + std::to_string(data.rounds.size()) +
+                       " of them: all " + std::to_string(tiers[0].size()) +
+                       " that ended in a fault or a rejected answer, " + of(1) +
+                       " draws and losses of a pairing's leading player, and " + of(2) +
+                       " wins of the leading players, evenly spaced over the run.";
 }
 
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,

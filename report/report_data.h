@@ -17,9 +17,9 @@ struct StandingRow {
   int64_t wins = 0;
   int64_t draws = 0;
   int64_t losses = 0;
-  double scorePercent = 0;         // (wins + draws / 2) / rounds, in percent
-  std::optional<double> elo;       // none when the score is 0 % or 100 %
-  std::optional<double> eloError;  // half the width of the 95 % interval
+  double score_percent = 0;         // (wins + draws / 2) / rounds, in percent
+  std::optional<double> elo;        // none when the score is 0 % or 100 %
+  std::optional<double> elo_error;  // half the width of the 95 % interval
   int64_t faults = 0;
 };
 
@@ -32,16 +32,16 @@ struct CrossTable {
 
 // One pairing's result from its first player's side.
 struct PairingLine {
-  std::string playerA;
-  std::string playerB;
+  std::string player_a;
+  std::string player_b;
   int64_t rounds = 0;
-  int64_t winsA = 0;
+  int64_t wins_a = 0;
   int64_t draws = 0;
-  int64_t winsB = 0;
-  double scorePercent = 0;  // A's score
+  int64_t wins_b = 0;
+  double score_percent = 0;  // A's score
   std::optional<double> elo;
-  std::optional<double> eloError;
-  std::string eloNote;  // shown instead of elo ± error when set (a bound, a zero width)
+  std::optional<double> elo_error;
+  std::string elo_note;  // shown instead of elo ± error when set (a bound, a zero width)
 };
 
 // A Bradley-Terry rating of the field on the Elo scale with its 95 %
@@ -54,26 +54,26 @@ struct RatingRow {
 
 // The state of a two-player run after some of it was played.
 struct CoursePoint {
-  int64_t played = 0;       // pairs (a tournament) or rounds (a match)
-  double scorePercent = 0;  // the first player's score so far
+  int64_t played = 0;        // pairs (a tournament) or rounds (a match)
+  double score_percent = 0;  // the first player's score so far
   std::optional<double> elo;
-  std::optional<double> eloError;
+  std::optional<double> elo_error;
   std::optional<double> llr;  // sequential test runs only
 };
 
 struct Course {
-  std::string playerA;  // whose score and Elo the points are
-  std::string playerB;
+  std::string player_a;  // whose score and Elo the points are
+  std::string player_b;
   std::string unit = "pairs";  // what `played` counts
   std::vector<CoursePoint> points;
-  std::optional<std::pair<double, double>> llrBounds;  // lower, upper
+  std::optional<std::pair<double, double>> llr_bounds;  // lower, upper
 };
 
 struct FaultLine {
   std::string player;
-  std::string kind;                // crash, exit, timeout, memory, overrun, rejected ...
-  std::string report;              // the referee's report line
-  std::optional<int64_t> roundId;  // RoundView::id of the round, if viewable
+  std::string kind;                 // crash, exit, timeout, memory, overrun, rejected ...
+  std::string report;               // the referee's report line
+  std::optional<int64_t> round_id;  // RoundView::id of the round, if viewable
 };
 
 // One round as recorded: enough to replay it by the rules.
@@ -83,8 +83,8 @@ struct RoundView {
   int64_t pairing = -1;  // the tournament's pairing, pair and seat, or -1
   int64_t pair = -1;
   int seat = -1;
-  std::string pairingName;  // "A vs B" for a tournament round
-  std::string player1;      // labels of the players seated 1 and 2
+  std::string pairing_name;  // "A vs B" for a tournament round
+  std::string player1;       // labels of the players seated 1 and 2
   std::string player2;
   std::vector<int> opening;                // holes of the opening, each on its mover's side
   std::vector<std::array<int, 2>> moves;   // [player, hole], accepted moves
@@ -104,12 +104,12 @@ struct ReportData {
   CrossTable cross;
   std::vector<PairingLine> pairings;
   std::vector<RatingRow> ratings;  // when set, the chart shows these
-  std::string ratingsAnchor;       // the player at 0; empty: the field's mean
+  std::string ratings_anchor;      // the player at 0; empty: the field's mean
   std::optional<Course> course;    // two-player runs only
   std::vector<FaultLine> faults;
   std::vector<RoundView> rounds;
-  int64_t totalRounds = 0;   // rounds played, when rounds holds fewer
-  std::string samplingNote;  // how rounds was chosen, when it was sampled
+  int64_t total_rounds = 0;   // rounds played, when rounds holds fewer
+  std::string sampling_note;  // how rounds was chosen, when it was sampled
 };
 
 // The rounds a page keeps in full at most.
@@ -118,7 +118,7 @@ inline constexpr size_t kMaxViewedRounds = 3000;
 // Keeps every round that ended in a fault or a rejected answer and an
 // evenly spaced, deterministic selection of the others, limit rounds in
 // all (more if the faulty ones alone are more), and says so in
-// samplingNote. Does nothing when rounds holds no more than limit.
+// sampling_note. Does nothing when rounds holds no more than limit.
 void SampleRounds(ReportData& data, size_t limit = kMaxViewedRounds);
 
 // For w wins, d draws and l losses the score's Elo with half the width of

@@ -2,6 +2,8 @@
 // worked examples, openings and shards, the results file read back, and
 // the counts and verdict made from it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <limits>
@@ -11,6 +13,7 @@
 #include "openings.h"
 #include "openings_space.h"
 #include "records.h"
+#include "referee_run.h"
 #include "report_adapter.h"
 #include "stats.h"
 #include "test_dir.h"
@@ -55,12 +58,12 @@ TEST(ArenaStats, Sprt) {
   const SprtBounds wide{0, 40, 0.05, 0.05};
   EXPECT_EQ(Sprt(wide, Penta{34, 54, 63, 64, 75}).verdict, 1);
   EXPECT_EQ(Sprt(wide, Penta{75, 64, 63, 54, 34}).verdict, -1);
-  SprtBounds parsed;
-  EXPECT_EQ(ParseSprt("elo1=10,alpha=0.1", parsed), "");
-  EXPECT_EQ(parsed.elo1, 10);
-  EXPECT_EQ(parsed.alpha, 0.1);
-  EXPECT_NE(ParseSprt("elo0=5,elo1=0", parsed), "");
-  EXPECT_NE(ParseSprt("gamma=1", parsed), "");
+  const Result<SprtBounds> parsed = ParseSprt("elo1=10,alpha=0.1");
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed->elo1, 10);
+  EXPECT_EQ(parsed->alpha, 0.1);
+  EXPECT_FALSE(ParseSprt("elo0=5,elo1=0").ok());
+  EXPECT_FALSE(ParseSprt("gamma=1").ok());
 }
 
 // Unequal error rates: the bounds are log(beta / (1 - alpha)) and
@@ -234,43 +237,40 @@ TEST(ArenaRecords, ResultsReadBack) {
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
   ResultsFile f;
-  ASSERT_EQ(OpenResults(path, -1, f), "");
-  ASSERT_EQ(AppendLine(f, {{"type", "tournament"},
-                           {"program", "pitsow-arena"},
-                           {"version", "1"},
-                           {"settings", SettingsToJson(s)}}),
-            "");
+  ASSERT_FALSE(OpenResults(path, -1, f));
+  ASSERT_FALSE(AppendLine(f, {{"type", "tournament"},
+                              {"program", "pitsow-arena"},
+                              {"version", "1"},
+                              {"settings", SettingsToJson(s)}}));
   // Pair 0: A wins as player 1, draws as player 2. Pair 1: A loses both.
   const int winners[4] = {1, 0, 2, 1};
   for (int i = 0; i < 4; ++i) {
     const Slot slot{0, i / 2, i % 2};
-    ASSERT_EQ(
-        AppendLine(
-            f, RoundToJson(s, slot,
-                           {{"winner", winners[i]}, {"end", "majority"}, {"stores", {0, 0}}}, "m")),
-        "");
+    ASSERT_FALSE(AppendLine(
+        f, RoundToJson(s, slot, {{"winner", winners[i]}, {"end", "majority"}, {"stores", {0, 0}}},
+                       "m")));
   }
-  ASSERT_EQ(AppendLine(f, {{"type", "fault"},
-                           {"pairing", 0},
-                           {"pair", 1},
-                           {"seat", 1},
-                           {"player", "A\xc3\xbf"},
-                           {"kind", "crash"},
-                           {"round", 1},
-                           {"report", "crashed"},
-                           {"match", "m"}}),
-            "");
+  ASSERT_FALSE(AppendLine(f, {{"type", "fault"},
+                              {"pairing", 0},
+                              {"pair", 1},
+                              {"seat", 1},
+                              {"player", "A\xc3\xbf"},
+                              {"kind", "crash"},
+                              {"round", 1},
+                              {"report", "crashed"},
+                              {"match", "m"}}));
   CloseResults(f);
   const std::string whole = ReadFile(path);
   WriteFile(path, whole + "{\"type\":\"round\",\"pair");
 
-  Ledger ledger;
-  long valid = 0;
-  ASSERT_EQ(LoadResults(path, ledger, valid), "");
+  const Result<Ledger> loaded = LoadResults(path);
+  ASSERT_TRUE(loaded.ok()) << loaded.error().text;
+  const Ledger& ledger = *loaded;
+  const long valid = ledger.valid_bytes;
   EXPECT_EQ(valid, static_cast<long>(whole.size()));
   EXPECT_EQ(ledger.settings, SettingsToJson(s));
   TournamentSettings back;
-  ASSERT_EQ(SettingsFromJson(ledger.settings, back), "");
+  ASSERT_FALSE(SettingsFromJson(ledger.settings, back));
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
   EXPECT_EQ(back.players[0].label, "A\xff");
   EXPECT_EQ(back.players[0].file, "/a\x01.so");
@@ -290,20 +290,21 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_NE(text.find("crashed"), std::string::npos);
 
   // The page's data from the same file, a torn last line and all.
-  ReportData data;
-  ASSERT_FALSE(TournamentReportData(dir.path.string(), data));
+  const Result<ReportData> read = TournamentReportData(dir.path.string());
+  ASSERT_TRUE(read.ok());
+  const ReportData& data = *read;
   ASSERT_EQ(data.standings.size(), 2u);
   EXPECT_EQ(data.standings[0].player, "B");  // 2.5 of 4
   EXPECT_EQ(data.cross.cells[0][1], "1.5/4");
   ASSERT_EQ(data.rounds.size(), 4u);
   ASSERT_EQ(data.faults.size(), 1u);
-  EXPECT_EQ(data.faults[0].roundId, 3);
+  EXPECT_EQ(data.faults[0].round_id, 3);
   EXPECT_EQ(data.rounds[3].fault, "crashed");
   ASSERT_TRUE(data.course);
   EXPECT_EQ(data.course->points.size(), 2u);
 
   // Reopening cuts the torn tail before appending.
-  ASSERT_EQ(OpenResults(path, valid, f), "");
+  ASSERT_FALSE(OpenResults(path, valid, f));
   CloseResults(f);
   EXPECT_EQ(ReadFile(path), whole);
 }
@@ -354,6 +355,49 @@ TEST(ArenaVerdict, RepeatedRounds) {
             "  pairs 9: LL 0, LD 0, DD+WL 8, WD 0, WW 1 (distinct 2: LL 0, LD 0, DD+WL 1, WD 0, WW "
             "1); pair Elo +190.85 +/- inf, nElo +245.67 +/- 340.48\n"
             "  first player scores 94.4% (Elo +492.2), faults 0\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Whether pid runs: its /proc entry is there and it is not a zombie (an
+// orphan waits for the first process to reap it).
+bool Alive(pid_t pid) {
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t paren = stat.rfind(')');
+  return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
+// A referee run owns its process group: dropping the run while its
+// referee still plays kills the referee and anything it started (a host
+// left behind), and reaps the referee.
+TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
+  TestDir dir;
+  const std::string referee = (dir / "referee.sh").string();
+  WriteFile(referee, "#!/bin/sh\nsleep 60 &\necho $$ $!\nwait\n");
+  std::filesystem::permissions(referee, std::filesystem::perms::owner_all);
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  const auto pairings = Pairings(s);
+  const RunSetup setup{s, pairings, dir.path.string(), referee, 0};
+  pid_t pids[2] = {0, 0};
+  {
+    Result<RefereeRun> run = StartRefereeRun(setup, Job{0, 1, {3, 4}});
+    ASSERT_TRUE(run.ok()) << run.error().text;
+    EXPECT_EQ(run->dir, "matches/p0-s1-k3-r1");
+    const std::string out = (dir / run->dir / "stdout.txt").string();
+    for (int tries = 0; tries < 500 && ReadFile(out).find('\n') == std::string::npos; ++tries)
+      usleep(10000);
+    std::istringstream(ReadFile(out)) >> pids[0] >> pids[1];
+    ASSERT_GT(pids[1], 0);
+    EXPECT_FALSE(run->Poll());
+  }
+  EXPECT_NE(kill(pids[0], 0), 0);  // the referee reaped
+  for (const pid_t pid : pids) {
+    for (int tries = 0; tries < 500 && Alive(pid); ++tries) usleep(10000);
+    EXPECT_FALSE(Alive(pid)) << pid;
+  }
 }
 
 }  // namespace

@@ -15,16 +15,18 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const auto match = ReadMatchRecord(text);
-  if (const auto* error = std::get_if<std::string>(&match))
-    if (error->empty() || error->find('\n') != std::string::npos) std::abort();
+  if (!match.ok())
+    if (match.error().text.empty() || match.error().text.find('\n') != std::string::npos)
+      std::abort();
 
-  Ledger ledger;
-  long valid = 0;
-  const std::string error = ParseResults(text, "results.jsonl", ledger, valid);
-  if (error.find('\n') != std::string::npos) std::abort();
-  if (!error.empty()) return 0;
+  const Result<Ledger> parsed = ParseResults(text, "results.jsonl");
+  if (!parsed.ok()) {
+    if (parsed.error().text.find('\n') != std::string::npos) std::abort();
+    return 0;
+  }
+  const Ledger& ledger = *parsed;
   TournamentSettings s;
-  if (!SettingsFromJson(ledger.settings, s).empty()) std::abort();  // checked on loading
+  if (SettingsFromJson(ledger.settings, s)) std::abort();  // checked on loading
   // A schedule of millions of rounds is sound but slow to count.
   if (static_cast<double>(s.pairs) * static_cast<double>(Pairings(s).size()) > 1e5) return 0;
   const Summary sum = Summarise(s, ledger, true);

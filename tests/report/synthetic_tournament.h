@@ -37,9 +37,9 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
   std::vector<int64_t> faults(numPlayers, 0);
   Course course;
   if (numPlayers == 2) {
-    course.playerA = names[0];
-    course.playerB = names[1];
-    course.llrBounds = std::make_pair(-2.944, 2.944);
+    course.player_a = names[0];
+    course.player_b = names[1];
+    course.llr_bounds = std::make_pair(-2.944, 2.944);
   }
   double pairScoreSum = 0, pairScoreSq = 0, pairPoints = 0;  // of player A
   for (int64_t r = 0; r < numRounds; ++r) {
@@ -50,7 +50,7 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
     v.seat = static_cast<int>(r % 2);
     const auto [a, b] = pairings[v.pairing];
     const int first = v.seat == 0 ? a : b, second = v.seat == 0 ? b : a;
-    v.pairingName = names[a] + " vs " + names[b];
+    v.pairing_name = names[a] + " vs " + names[b];
     v.player1 = names[first];
     v.player2 = names[second];
     Board board;
@@ -112,9 +112,9 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       const int64_t n = w + l + dr;
       CoursePoint p;
       p.played = (r + 1) / 2;
-      p.scorePercent =
+      p.score_percent =
           100.0 * (static_cast<double>(w) + 0.5 * static_cast<double>(dr)) / static_cast<double>(n);
-      std::tie(p.elo, p.eloError) = EloWithError(w, dr, l);
+      std::tie(p.elo, p.elo_error) = EloWithError(w, dr, l);
       // A normal approximation of the test of 0 against 20 Elo on pair scores.
       pairScoreSum += pairPoints;
       pairScoreSq += pairPoints * pairPoints;
@@ -125,7 +125,7 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       p.llr = static_cast<double>(p.played) * (s1 - s0) * (2 * m - s0 - s1) / (2 * var);
       course.points.push_back(p);
       // A sequential test ends the run at a bound.
-      if (*p.llr <= course.llrBounds->first || *p.llr >= course.llrBounds->second) break;
+      if (*p.llr <= course.llr_bounds->first || *p.llr >= course.llr_bounds->second) break;
     }
   }
   for (int i = 0; i < numPlayers; ++i) {
@@ -137,12 +137,12 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       row.draws += draws[i][j];
     }
     row.rounds = row.wins + row.losses + row.draws;
-    row.scorePercent =
+    row.score_percent =
         row.rounds
             ? 100.0 * (static_cast<double>(row.wins) + 0.5 * static_cast<double>(row.draws)) /
                   static_cast<double>(row.rounds)
             : 0;
-    std::tie(row.elo, row.eloError) = EloWithError(row.wins, row.draws, row.losses);
+    std::tie(row.elo, row.elo_error) = EloWithError(row.wins, row.draws, row.losses);
     row.faults = faults[i];
     d.standings.push_back(row);
   }
@@ -159,20 +159,20 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
   }
   for (const auto& [a, b] : pairings) {
     PairingLine p;
-    p.playerA = names[a];
-    p.playerB = names[b];
-    p.winsA = wins[a][b];
-    p.winsB = wins[b][a];
+    p.player_a = names[a];
+    p.player_b = names[b];
+    p.wins_a = wins[a][b];
+    p.wins_b = wins[b][a];
     p.draws = draws[a][b];
-    p.rounds = p.winsA + p.winsB + p.draws;
-    p.scorePercent =
-        p.rounds ? 100.0 * (static_cast<double>(p.winsA) + 0.5 * static_cast<double>(p.draws)) /
+    p.rounds = p.wins_a + p.wins_b + p.draws;
+    p.score_percent =
+        p.rounds ? 100.0 * (static_cast<double>(p.wins_a) + 0.5 * static_cast<double>(p.draws)) /
                        static_cast<double>(p.rounds)
                  : 0;
-    std::tie(p.elo, p.eloError) = EloWithError(p.winsA, p.draws, p.winsB);
+    std::tie(p.elo, p.elo_error) = EloWithError(p.wins_a, p.draws, p.wins_b);
     d.pairings.push_back(p);
   }
   if (numPlayers == 2) d.course = std::move(course);
-  d.totalRounds = static_cast<int64_t>(d.rounds.size());
+  d.total_rounds = static_cast<int64_t>(d.rounds.size());
   return d;
 }

@@ -143,16 +143,18 @@ Estimate FromPenta(const Penta& p) {
   return EstimateOf(kPentaScores, c, true);
 }
 
-std::string ParseSprt(const std::string& text, SprtBounds& bounds) {
+Result<SprtBounds> ParseSprt(const std::string& text) {
+  SprtBounds bounds;
   std::stringstream in(text);
   std::string item;
   while (std::getline(in, item, ',')) {
     const size_t eq = item.find('=');
-    if (eq == std::string::npos) return "expected key=value, got \"" + item + "\"";
+    if (eq == std::string::npos) return Error{"expected key=value, got \"" + item + "\""};
     const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
     char* end = nullptr;
     const double v = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(v)) return "bad number \"" + value + "\"";
+    if (value.empty() || *end != '\0' || !std::isfinite(v))
+      return Error{"bad number \"" + value + "\""};
     if (key == "elo0")
       bounds.elo0 = v;
     else if (key == "elo1")
@@ -162,12 +164,12 @@ std::string ParseSprt(const std::string& text, SprtBounds& bounds) {
     else if (key == "beta")
       bounds.beta = v;
     else
-      return "unknown key \"" + key + "\"";
+      return Error{"unknown key \"" + key + "\""};
   }
   if (!(bounds.alpha > 0 && bounds.alpha < 1 && bounds.beta > 0 && bounds.beta < 1))
-    return "alpha and beta must lie between 0 and 1";
-  if (!(bounds.elo0 < bounds.elo1)) return "elo0 must be below elo1";
-  return "";
+    return Error{"alpha and beta must lie between 0 and 1"};
+  if (!(bounds.elo0 < bounds.elo1)) return Error{"elo0 must be below elo1"};
+  return bounds;
 }
 
 namespace {

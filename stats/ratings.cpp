@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "pair_score.h"
+
 namespace {
 
 constexpr double kZ = 1.959963984540054;  // two-sided 95 %
@@ -38,66 +40,82 @@ bool Invert(std::vector<std::vector<double>> a, std::vector<std::vector<double>>
   return true;
 }
 
-}  // namespace
+// The Bradley-Terry fit of a field. A player who won (lost) every round
+// against the others still rated is infinitely above (below) them: its
+// rounds say nothing about their differences, so it leaves the fit, and
+// the rest is fitted again.
+struct FieldFit {
+  std::vector<double> elo;                 // mean 0 over the finite ones
+  std::vector<std::vector<double>> games;  // rounds between players still in the fit
+};
 
-std::vector<FieldRating> FieldRatings(const std::vector<std::vector<Wdl>>& cross,
-                                      std::optional<size_t> anchor) {
+FieldFit Fit(const std::vector<std::vector<Wdl>>& cross) {
   const size_t n = cross.size();
-  // A player who won (lost) every round against the others still rated is
-  // infinitely above (below) them: its rounds say nothing about their
-  // differences, so it leaves the fit, and the rest is fitted again.
   std::vector<double> sign(n, 0);  // +1, -1: left the fit
   std::vector<double> wins;
-  std::vector<std::vector<double>> games;
+  FieldFit fit;
   for (bool changed = true; changed;) {
     changed = false;
     wins.assign(n, 0);
-    games.assign(n, std::vector<double>(n, 0));
+    fit.games.assign(n, std::vector<double>(n, 0));
     for (size_t i = 0; i < n; ++i)
       for (size_t j = 0; j < n; ++j) {
         if (sign[i] != 0 || sign[j] != 0) continue;
-        wins[i] +=
-            static_cast<double>(cross[i][j].wins) + 0.5 * static_cast<double>(cross[i][j].draws);
-        games[i][j] = static_cast<double>(cross[i][j].Total());
+        wins[i] += Points(cross[i][j]);
+        fit.games[i][j] = static_cast<double>(cross[i][j].Total());
       }
     for (size_t i = 0; i < n; ++i) {
       double total = 0;
-      for (double g : games[i]) total += g;
+      for (double g : fit.games[i]) total += g;
       if (sign[i] == 0 && total > 0 && (wins[i] == 0 || wins[i] == total)) {
         sign[i] = wins[i] == 0 ? -1 : +1;
         changed = true;
       }
     }
   }
-  std::vector<double> elo = BradleyTerry(wins, games);  // mean 0 over the finite ones
+  fit.elo = BradleyTerry(wins, fit.games);
   for (size_t i = 0; i < n; ++i)
-    if (sign[i] != 0) elo[i] = sign[i] * std::numeric_limits<double>::infinity();
+    if (sign[i] != 0) fit.elo[i] = sign[i] * std::numeric_limits<double>::infinity();
+  return fit;
+}
+
+// The covariance of the finite ratings fin (in nats) from the information
+// matrix, with the first finite player held at 0: the inverse is the
+// covariance of the others' differences from it. False when it has none.
+bool Covariance(const FieldFit& fit, const std::vector<size_t>& fin,
+                std::vector<std::vector<double>>& cov) {
+  cov.assign(fin.size(), std::vector<double>(fin.size(), 0));
+  if (fin.size() < 2) return false;
+  const size_t m = fin.size() - 1;
+  std::vector<std::vector<double>> info(m, std::vector<double>(m, 0));
+  for (size_t a = 0; a < fin.size(); ++a)
+    for (size_t b = 0; b < fin.size(); ++b) {
+      if (a == b) continue;
+      const double d = (fit.elo[fin[a]] - fit.elo[fin[b]]) / kEloPerNat;
+      const double p = 1 / (1 + std::exp(-d));
+      const double w = fit.games[fin[a]][fin[b]] * p * (1 - p);
+      if (a > 0) info[a - 1][a - 1] += w;
+      if (a > 0 && b > 0) info[a - 1][b - 1] -= w;
+    }
+  std::vector<std::vector<double>> inv;
+  const bool ok = Invert(info, inv);
+  for (size_t a = 1; ok && a < fin.size(); ++a)
+    for (size_t b = 1; b < fin.size(); ++b) cov[a][b] = inv[a - 1][b - 1];
+  return ok;
+}
+
+}  // namespace
+
+std::vector<FieldRating> FieldRatings(const std::vector<std::vector<Wdl>>& cross,
+                                      std::optional<size_t> anchor) {
+  const size_t n = cross.size();
+  const FieldFit fit = Fit(cross);
+  const std::vector<double>& elo = fit.elo;
   std::vector<size_t> fin;  // players with a finite rating
   for (size_t i = 0; i < n; ++i)
     if (std::isfinite(elo[i])) fin.push_back(i);
-
-  // The information matrix of the finite ratings (in nats), with the first
-  // finite player held at 0: its inverse is the covariance of the others'
-  // differences from it.
-  std::vector<std::vector<double>> cov(fin.size(), std::vector<double>(fin.size(), 0));
-  bool ok = fin.size() >= 2;
-  if (ok) {
-    const size_t m = fin.size() - 1;
-    std::vector<std::vector<double>> info(m, std::vector<double>(m, 0));
-    for (size_t a = 0; a < fin.size(); ++a)
-      for (size_t b = 0; b < fin.size(); ++b) {
-        if (a == b) continue;
-        const double d = (elo[fin[a]] - elo[fin[b]]) / kEloPerNat;
-        const double p = 1 / (1 + std::exp(-d));
-        const double w = games[fin[a]][fin[b]] * p * (1 - p);
-        if (a > 0) info[a - 1][a - 1] += w;
-        if (a > 0 && b > 0) info[a - 1][b - 1] -= w;
-      }
-    std::vector<std::vector<double>> inv;
-    ok = Invert(info, inv);
-    for (size_t a = 1; ok && a < fin.size(); ++a)
-      for (size_t b = 1; b < fin.size(); ++b) cov[a][b] = inv[a - 1][b - 1];
-  }
+  std::vector<std::vector<double>> cov;
+  const bool ok = Covariance(fit, fin, cov);
   // Ratings r = A x of the differences x from the first finite player: the
   // anchor's difference, or the mean, subtracted from each.
   const size_t k = fin.size();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "fixed.h"
 
 // Win, draw, loss counts of single rounds, from the first player's side.
@@ -49,8 +50,8 @@ struct SprtBounds {
 };
 
 // Parses "elo0=0,elo1=5,alpha=0.05,beta=0.05" (any of the keys, any
-// order; the others keep their defaults); an error text, empty on success.
-std::string ParseSprt(const std::string& text, SprtBounds& bounds);
+// order; the others keep their defaults); the bounds, or what is wrong.
+Result<SprtBounds> ParseSprt(const std::string& text);
 
 struct SprtState {
   double llr = 0, lower = 0, upper = 0;

@@ -1,0 +1,145 @@
+#include "referee_run.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "child_process.h"
+#include "clock.h"
+#include "exit_status.h"
+#include "fixed.h"
+#include "watchdog.h"
+
+namespace fs = std::filesystem;
+
+RefereeRun::RefereeRun(Job j, std::string d, pid_t pid, double deadline)
+    : job(std::move(j)), dir(std::move(d)), pid_(pid), deadline_(deadline) {}
+
+RefereeRun::RefereeRun(RefereeRun&& other) noexcept { *this = std::move(other); }
+
+RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
+  if (this == &other) return *this;
+  Kill();
+  job = std::move(other.job);
+  dir = std::move(other.dir);
+  offset = other.offset;
+  lines = other.lines;
+  received = other.received;
+  fault = std::move(other.fault);
+  faulted = other.faulted;
+  pid_ = std::exchange(other.pid_, -1);
+  status_ = other.status_;
+  deadline_ = other.deadline_;
+  return *this;
+}
+
+RefereeRun::~RefereeRun() { Kill(); }
+
+bool RefereeRun::Poll() {
+  if (Exited()) return false;
+  int st = 0;
+  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;
+  status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  kill(-pid_, SIGKILL);  // any host left behind
+  pid_ = -1;
+  return true;
+}
+
+void RefereeRun::Kill() {
+  if (Exited()) return;
+  kill(-pid_, SIGKILL);
+  kill(pid_, SIGKILL);
+  int st = 0;
+  waitpid(pid_, &st, 0);
+  kill(-pid_, SIGKILL);
+  pid_ = -1;
+  status_ = -1;
+}
+
+double RunLimitOf(const RunSetup& setup, const Job& job) {
+  return setup.run_limit > 0 ? setup.run_limit
+                             : RunLimit(setup.settings, static_cast<long>(job.pairs.size()));
+}
+
+namespace {
+
+// A new folder for the run, never one an earlier run of the job used.
+Result<std::string> NewDir(const std::string& out_dir, const Job& job) {
+  for (int n = 1;; ++n) {
+    const std::string dir = "matches/p" + std::to_string(job.pairing) + "-s" +
+                            std::to_string(job.seat) + "-k" + std::to_string(job.pairs[0]) + "-r" +
+                            std::to_string(n);
+    std::error_code ec;
+    if (fs::create_directories(out_dir + "/" + dir, ec)) return dir;
+    if (ec) return Error{"cannot create a match folder in " + out_dir, kExitIoError};
+  }
+}
+
+// Writes the openings of the job's pairs, one line each; whether any
+// opening has a move.
+Result<bool> WriteOpenings(const TournamentSettings& s, const Job& job, const std::string& abs) {
+  bool any_opening = false;
+  std::ofstream o(abs + "/openings.txt");
+  for (int k : job.pairs) {
+    const std::vector<int> opening = OpeningOf(s, k);
+    any_opening = any_opening || !opening.empty();
+    for (size_t i = 0; i < opening.size(); ++i) o << (i ? " " : "") << opening[i];
+    o << "\n";
+  }
+  if (!o) return Error{"cannot write " + abs + "/openings.txt", kExitIoError};
+  return any_opening;
+}
+
+std::vector<std::string> RefereeArgs(const RunSetup& setup, const Job& job, bool any_opening) {
+  const TournamentSettings& s = setup.settings;
+  const auto [a, b] = setup.pairings[static_cast<size_t>(job.pairing)];
+  const PlayerEntry& p1 = s.players[static_cast<size_t>(job.seat == 0 ? a : b)];
+  const PlayerEntry& p2 = s.players[static_cast<size_t>(job.seat == 0 ? b : a)];
+  std::vector<std::string> args = {setup.referee,
+                                   "--player1=" + p1.file,
+                                   "--player2=" + p2.file,
+                                   "--isolate",
+                                   "--forfeit",
+                                   "--quiet",
+                                   "--results=match.jsonl",
+                                   "/R=" + std::to_string(job.pairs.size()),
+                                   "/H=" + std::to_string(s.holes),
+                                   "/B=" + std::to_string(s.bones),
+                                   "/T=" + std::to_string(s.max_turns),
+                                   "/L=01",
+                                   "/L=10",
+                                   "/L=20"};
+  if (any_opening) args.push_back("--openings=openings.txt");
+  if (s.move_time > 0) args.push_back("--move-time=" + Fixed(s.move_time, 6));
+  if (s.memory_mb > 0) args.push_back("--memory=" + std::to_string(s.memory_mb));
+  if (!s.time_control.empty()) args.push_back("--time-control=" + s.time_control);
+  if (s.time_margin >= 0) args.push_back("--time-margin=" + Fixed(s.time_margin, 6));
+  if (p1.param != 0) args.push_back("/P=1:" + std::to_string(p1.param));
+  if (p2.param != 0) args.push_back("/P=2:" + std::to_string(p2.param));
+  return args;
+}
+
+}  // namespace
+
+Result<RefereeRun> StartRefereeRun(const RunSetup& setup, const Job& job) {
+  const Result<std::string> dir = NewDir(setup.out_dir, job);
+  if (!dir) return dir.error();
+  const std::string abs = setup.out_dir + "/" + *dir;
+  const Result<bool> any_opening = WriteOpenings(setup.settings, job, abs);
+  if (!any_opening) return any_opening.error();
+  ChildSetup child;
+  child.folder = abs;
+  child.stdout_file = "stdout.txt";
+  child.stderr_file = "stderr.txt";
+  child.own_group = true;
+  child.die_with_parent = true;
+  const Result<pid_t> pid = StartChild(RefereeArgs(setup, job, *any_opening), child);
+  if (!pid) {
+    // The same words as ever: what failed and why.
+    const std::string& text = pid.error().text;
+    return Error{"fork: " + text.substr(text.rfind(": ") + 2), kExitIoError};
+  }
+  return RefereeRun(job, *dir, *pid, MonotonicSeconds() + RunLimitOf(setup, job));
+}

@@ -1,0 +1,75 @@
+// One referee run of a tournament: the pitsow program playing one seat of
+// one pairing over the openings of some pairs, in a folder of its own
+// under the output folder. The run owns its process: started in a process
+// group of its own (a terminal's ^C reaches the arena only) that dies with
+// the arena, killed with every process it started, and reaped; a run
+// dropped while its referee still plays kills and reaps it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "error.h"
+#include "schedule.h"
+
+// One referee run to be made: a pairing, a seat and the pairs whose
+// openings it plays, in order (round r plays pairs[r]).
+struct Job {
+  int pairing = 0, seat = 0;
+  std::vector<int> pairs;
+};
+
+// What every run of a tournament starts from.
+struct RunSetup {
+  const TournamentSettings& settings;
+  const std::vector<std::pair<int, int>>& pairings;
+  std::string out_dir;
+  std::string referee;   // the pitsow program
+  double run_limit = 0;  // seconds; 0: from the run's rounds and limits
+};
+
+class RefereeRun {
+ public:
+  RefereeRun(Job job, std::string dir, pid_t pid, double deadline);
+  RefereeRun(RefereeRun&& other) noexcept;
+  RefereeRun& operator=(RefereeRun&& other) noexcept;
+  RefereeRun(const RefereeRun&) = delete;
+  RefereeRun& operator=(const RefereeRun&) = delete;
+  ~RefereeRun();
+
+  // True once the referee has ended, by itself (Poll) or killed (Kill).
+  bool Exited() const { return pid_ < 0; }
+  // Its exit status, 128 + the signal that ended it, or -1 when killed.
+  int Status() const { return status_; }
+  // Reaps the referee when it has ended, killing anything it left behind;
+  // true when it did end now.
+  bool Poll();
+  // Kills the referee and its whole process group and reaps it.
+  void Kill();
+  // Past the watchdog's deadline, on the monotonic clock.
+  bool Overdue(double now) const { return now > deadline_; }
+
+  Job job;
+  std::string dir;  // relative to the output folder
+  // What has been read of its match.jsonl.
+  long offset = 0;               // bytes consumed
+  int lines = 0;                 // lines read
+  size_t received = 0;           // rounds received
+  nlohmann::ordered_json fault;  // a fault line waiting for its round's line
+  bool faulted = false;
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = 0;
+  double deadline_ = 0;
+};
+
+// The watchdog's limit of a run of job: --run-limit, or from its rounds.
+double RunLimitOf(const RunSetup& setup, const Job& job);
+
+// Makes the run's folder and its openings file and starts the referee.
+Result<RefereeRun> StartRefereeRun(const RunSetup& setup, const Job& job);
