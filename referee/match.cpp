@@ -43,7 +43,7 @@ void Pause100ms() {
 // is reached; each Turn call timed and charged to its mover. The piece
 // that ends one call's progress and the piece that starts the next go
 // out in one write, as nothing else reaches the console between them.
-void PlayRound(Referee& ref, long double PlayerTime[3]) {
+void PlayTurns(Referee& ref, long double PlayerTime[3]) {
   Board& board = ref.board;
   const Settings& s = ref.settings;
   const bool progress = !ref.options.quiet;
@@ -88,9 +88,9 @@ std::string EndReason(const Referee& ref) {
 
 // A fault of an isolated player, told once: on stderr, and in the log
 // with the position the player was given, so that it can be replayed.
-void ReportFault(Referee& ref, bool& reported) {
-  if (!ref.fault || reported) return;
-  reported = true;
+void ReportFault(Referee& ref) {
+  if (!ref.fault || ref.fault_told) return;
+  ref.fault_told = true;
   const Fault& f = *ref.fault;
   ReportToStderr(f.report);
   if (LogsBasic(ref.settings)) {
@@ -101,6 +101,48 @@ void ReportFault(Referee& ref, bool& reported) {
   RecordFault(ref, f);
 }
 
+// One round: the board reset (and the opening played), the turns, the
+// end-of-round sweep, both PsEndRound calls, the tally and the round's
+// lines in the log and the record.
+void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
+  const Settings& s = ref.settings;
+  Board& board = ref.board;
+  int32_t* tally = totals.tally;
+  ref.Round = Round;
+  ref.track = RoundTrack{};
+  StartClocks(ref.clocks, ref.options.timeControl);
+  ResetBoard(board, s.NumHoles, s.NumBones);
+  if (LogsDetail(s)) PrintState(ref, 0, 0);
+  if (!ref.openings.empty()) {
+    ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
+    std::string detail;
+    PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
+    if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
+  }
+  PlayTurns(ref, totals.PlayerTime);
+  ReportFault(ref);
+  std::string end = EndReason(ref);
+  EndRound(board);
+  CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
+  CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
+  ReportFault(ref);
+  int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
+  if (ref.fault) {
+    end = "fault";
+    winner = 3 - ref.fault->player;
+  } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
+    winner = 3 - ref.track.rejectedPlayer;
+  }
+  ++tally[winner];
+  if (LogsBasic(s)) {
+    const RoundReport report{Round,    board.Store[1],  board.Store[2],       tally[1],
+                             tally[2], tally[0],        board.TurnCount,      totals.PlayerTime[1],
+                             totals.PlayerTime[2]};
+    Emit(ref.log, RoundLines(report, LogsDetail(s)));
+  }
+  RecordRound(ref, {end, winner});
+}
+
 // The record of a match that ended before its first round: no round
 // played, its end line all the same.
 void CloseRecord(Referee& ref, int status, long double elapsed) {
@@ -109,13 +151,21 @@ void CloseRecord(Referee& ref, int status, long double elapsed) {
   CloseStream(ref.record);
 }
 
+// The players go: a player in a host of its own takes its process and
+// channel with it.
 void StopHosts(Referee& ref) {
-  if (!ref.options.isolate) return;
-  StopHost(ref.hosts[1]);
-  StopHost(ref.hosts[2]);
+  ref.players[1].reset();
+  ref.players[2].reset();
 }
 
 }  // namespace
+
+void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more) {
+  for (int32_t Round = 0; Round < ref.settings.NumRounds && !ref.fault; ++Round) {
+    PlayRound(ref, Round, totals);
+    if (more && !more()) break;
+  }
+}
 
 int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   const long double StartTime = ref.clock();
@@ -145,11 +195,10 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
   RecordMatch(ref);
 
-  bool reported = false;
-  int32_t tally[3] = {0, 0, 0};  // [0] draws, [1] and [2] wins
-  long double PlayerTime[3] = {0, 0, 0};
+  MatchTotals totals;
+  const int32_t* tally = totals.tally;
   const auto finish = [&](int status) {
-    ReportFault(ref, reported);
+    ReportFault(ref);
     const long double EndTime = ref.clock();
     if (LogsBasic(s)) {
       EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
@@ -184,42 +233,7 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
     return kExitPlayerCannotPlay;
   }
 
-  Board& board = ref.board;
-  for (int32_t Round = 0; Round < s.NumRounds && !ref.fault; ++Round) {
-    ref.Round = Round;
-    ref.track = RoundTrack{};
-    StartClocks(ref.clocks, ref.options.timeControl);
-    ResetBoard(board, s.NumHoles, s.NumBones);
-    if (LogsDetail(s)) PrintState(ref, 0, 0);
-    if (!ref.openings.empty()) {
-      ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
-      std::string detail;
-      PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
-      if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
-    }
-    PlayRound(ref, PlayerTime);
-    ReportFault(ref, reported);
-    std::string end = EndReason(ref);
-    EndRound(board);
-    CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
-    CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
-    ReportFault(ref, reported);
-    int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
-    if (ref.fault) {
-      end = "fault";
-      winner = 3 - ref.fault->player;
-    } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
-      winner = 3 - ref.track.rejectedPlayer;
-    }
-    ++tally[winner];
-    if (LogsBasic(s)) {
-      const RoundReport report{Round,    board.Store[1],  board.Store[2], tally[1],     tally[2],
-                               tally[0], board.TurnCount, PlayerTime[1],  PlayerTime[2]};
-      Emit(ref.log, RoundLines(report, LogsDetail(s)));
-    }
-    RecordRound(ref, {end, winner});
-  }
-
+  PlayRounds(ref, totals);
   CallDone(ref, 1);
   CallDone(ref, 2);
   return finish(ref.fault ? kExitPlayerFault : kExitMatchComplete);

@@ -14,6 +14,8 @@
 #include <cstring>
 
 #include "call_context.h"
+#include "host_client.h"
+#include "in_process_player.h"
 #include "python_player.h"
 
 namespace {
@@ -180,27 +182,31 @@ namespace {
 // instances, whatever file stands behind them.
 std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
                                 const std::string files[3]) {
-  HostLimits limits;
-  limits.call_seconds = ref.options.callTime;
-  limits.move_seconds = ref.options.moveTime;
-  limits.margin_seconds = ref.options.timeMargin;
-  limits.memory_mb = ref.options.memoryMb;
-  const std::string hostExe = exeDir + "/pitsow-host";
-  if (access(hostExe.c_str(), X_OK) != 0)
-    return Error{"pitsow: cannot run the player host " + hostExe + ": " + std::strerror(errno)};
+  HostStart start;
+  start.host_exe = exeDir + "/pitsow-host";
+  start.limits.call_time = ref.options.callTime;
+  start.limits.move_time = ref.options.moveTime;
+  start.limits.margin_seconds = ref.options.timeMargin;
+  start.limits.memory_mb = ref.options.memoryMb;
+  // A time control charges every move: each call's cost is read.
+  start.limits.exact = ref.options.timeControl.on;
+  if (access(start.host_exe.c_str(), X_OK) != 0)
+    return Error{"pitsow: cannot run the player host " + start.host_exe + ": " +
+                 std::strerror(errno)};
   for (int n = 1; n <= 2; ++n) {
-    if (auto text = StartHost(ref.hosts[n], hostExe, files[n], n, limits)) {
-      std::string report = "pitsow: " + *text;
+    start.library = files[n];
+    start.player = n;
+    Result<HostedPlayer> host = HostedPlayer::Start(start);
+    if (!host) {
+      std::string report = "pitsow: " + host.error().text;
       if (files[n].find('/') != std::string::npos) {
         const std::string what = DiagnoseLibrary(files[n]);
         if (!what.empty()) report += " (" + what + ")";
       }
-      StopHost(ref.hosts[1]);
-      StopHost(ref.hosts[2]);
+      ref.players[1].reset();
       return Error{report};
     }
-    // A time control charges every move: each call's cost is read.
-    ref.hosts[n].exact = ref.options.timeControl.on;
+    ref.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
   }
   return std::nullopt;
 }
@@ -248,8 +254,9 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + *error};
       char resolved[PATH_MAX];
       source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
-      if (auto error = FindEntryPoints(shim, file, ref.players[n]))
-        return Error{"pitsow: " + *error};
+      PlayerProcs procs;
+      if (auto error = FindEntryPoints(shim, file, procs)) return Error{"pitsow: " + *error};
+      ref.players[n] = std::make_unique<InProcessPlayer>(n, procs);
       continue;
     }
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -271,8 +278,9 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return error;
     }
     handles[n] = handle;
-    if (auto error = FindEntryPoints(handle, file, ref.players[n]))
-      return Error{"pitsow: " + *error};
+    PlayerProcs procs;
+    if (auto error = FindEntryPoints(handle, file, procs)) return Error{"pitsow: " + *error};
+    ref.players[n] = std::make_unique<InProcessPlayer>(n, procs);
   }
   if (ref.options.isolate) return StartHosts(exeDir, ref, files);
   return std::nullopt;
