@@ -2,7 +2,6 @@
 // running it isolated in pitsow-host (found beside this program), and
 // prints a checklist. Exit status 0 when every hard check passes, 1 when
 // one fails, 2 when the library cannot be loaded, 64 for a bad option.
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,19 +13,7 @@
 #include "check.h"
 #include "exit_status.h"
 #include "parse_command_line.h"
-
-namespace {
-
-std::string ExeDir() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string exe(path, static_cast<size_t>(n));
-  const size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : exe.substr(0, slash);
-}
-
-}  // namespace
+#include "program_folder.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -55,7 +42,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-check")) return *end;
 
-  o.hostExe = ExeDir() + "/pitsow-host";
+  o.hostExe = BesideProgram("pitsow-host");
   if (access(o.hostExe.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "pitsow-check: cannot run the player host %s: %s\n", o.hostExe.c_str(),
                  std::strerror(errno));
