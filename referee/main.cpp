@@ -13,6 +13,7 @@
 #include "openings.h"
 #include "output.h"
 #include "player_binding.h"
+#include "program_folder.h"
 
 namespace {
 
@@ -62,9 +63,14 @@ int main(int argc, char** argv) {
   // with exit status 3, rather than a silent death by signal.
   signal(SIGPIPE, SIG_IGN);
   InstallCrashGuard();
-  if (const auto error = BindPlayers(ExecutableDir(), ref)) {
+  if (const auto error = BindPlayers(ProgramFolder(), ref)) {
     ReportToStderr(error->text);
     return kExitPlayerMissing;
   }
-  return RunMatch(ref, args.slashArgs);
+  const Result<int> status = RunMatch(ref, args.slashArgs);
+  if (!status) {
+    ReportToStderr(status.error().text);
+    return status.error().status;
+  }
+  return *status;
 }

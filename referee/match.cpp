@@ -167,16 +167,16 @@ void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& 
   }
 }
 
-int RunMatch(Referee& ref, const std::vector<std::string>& args) {
-  const long double StartTime = ref.clock();
-  Settings& s = ref.settings;
-  for (const std::string& line : ParseCommandString(args, s)) EmitLine(ref.console, line);
+namespace {
 
+// The log with its header and the record, as the settings and options ask.
+std::optional<Error> OpenOutputs(Referee& ref) {
+  const Settings& s = ref.settings;
   if (LogsBasic(s)) {
     if (s.OutFile.empty()) {
       ref.log = ref.console;
-    } else if (const auto error = OpenLogFile(s.OutFile, ProtectedFiles(ref), ref.log)) {
-      FailIo(error->text);
+    } else if (auto error = OpenLogFile(s.OutFile, ProtectedFiles(ref), ref.log)) {
+      return Error{error->text, kExitIoError};
     }
     SetCrashLog(ref.log.fd, ref.log.fd == ref.console.fd);
     EmitLine(ref.log, DateTimeNow());
@@ -185,56 +185,68 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   if (!ref.options.results.empty()) {
     int fd = -1;
     if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
-      FailIo("pitsow: " + *reason);
+      return Error{"pitsow: " + *reason, kExitIoError};
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-      FailIo("pitsow: " + ref.options.results +
-             " is not a regular file; the record is not written");
+      return Error{"pitsow: " + ref.options.results +
+                       " is not a regular file; the record is not written",
+                   kExitIoError};
     ref.record = {fd, "'" + ref.options.results + "'"};
   }
+  return std::nullopt;
+}
+
+// The end of a match that was played (or ended by a fault): the fault's
+// report, the elapsed time, the record's last line, the summary.
+int Finish(Referee& ref, long double StartTime, const MatchTotals& totals, int status) {
+  const int32_t* tally = totals.tally;
+  ReportFault(ref);
+  const long double EndTime = ref.clock();
+  if (LogsBasic(ref.settings)) {
+    EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
+    SetCrashLog(-1, false);
+    if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
+  }
+  RecordEnd(ref, tally, EndTime - StartTime, status);
+  CloseStream(ref.record);
+  if (ref.options.quiet)
+    EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
+                                       ref.board.Store[2], EndTime - StartTime}));
+  StopHosts(ref);
+  return status;
+}
+
+// A player that cannot play: the line that says so, the record closed.
+int CannotPlay(Referee& ref, long double StartTime, const char* line) {
+  Announce(ref, line);
+  CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
+  StopHosts(ref);
+  return kExitPlayerCannotPlay;
+}
+
+}  // namespace
+
+Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args) {
+  const long double StartTime = ref.clock();
+  for (const std::string& line : ParseCommandString(args, ref.settings))
+    EmitLine(ref.console, line);
+  if (auto error = OpenOutputs(ref)) return *error;
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
   RecordMatch(ref);
 
   MatchTotals totals;
-  const int32_t* tally = totals.tally;
-  const auto finish = [&](int status) {
-    ReportFault(ref);
-    const long double EndTime = ref.clock();
-    if (LogsBasic(s)) {
-      EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
-      SetCrashLog(-1, false);
-      if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
-    }
-    RecordEnd(ref, tally, EndTime - StartTime, status);
-    CloseStream(ref.record);
-    if (ref.options.quiet)
-      EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
-                                         ref.board.Store[2], EndTime - StartTime}));
-    StopHosts(ref);
-    return status;
-  };
-
   if (!InitPlayer(ref, 1)) {
-    if (ref.fault) return finish(kExitPlayerFault);
-    Announce(ref, "First Player Can't Play");
-    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
-    StopHosts(ref);
-    return kExitPlayerCannotPlay;
+    if (ref.fault) return Finish(ref, StartTime, totals, kExitPlayerFault);
+    return CannotPlay(ref, StartTime, "First Player Can't Play");
   }
   Pause100ms();
   if (!InitPlayer(ref, 2)) {
-    if (ref.fault) {
-      CallDone(ref, 1);
-      return finish(kExitPlayerFault);
-    }
-    Announce(ref, "Second Player Can't Play");
-    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
-    StopHosts(ref);
-    return kExitPlayerCannotPlay;
+    if (!ref.fault) return CannotPlay(ref, StartTime, "Second Player Can't Play");
+    CallDone(ref, 1);
+    return Finish(ref, StartTime, totals, kExitPlayerFault);
   }
-
   PlayRounds(ref, totals);
   CallDone(ref, 1);
   CallDone(ref, 2);
-  return finish(ref.fault ? kExitPlayerFault : kExitMatchComplete);
+  return Finish(ref, StartTime, totals, ref.fault ? kExitPlayerFault : kExitMatchComplete);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "exit_status.h"
 #include "referee.h"
 
@@ -24,6 +25,7 @@ struct MatchTotals {
 void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more = nullptr);
 
 // Plays the match between the players bound in ref.players, with the
-// settings of args; returns the exit status. An input/output failure ends
-// the process (output.h).
-int RunMatch(Referee& ref, const std::vector<std::string>& args);
+// settings of args; returns the exit status, or the Error (with its
+// status) when the log or the record cannot be opened. A failed write
+// later on ends the process (output.h).
+Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args);

@@ -155,15 +155,6 @@ std::optional<Error> CheckUsable(const std::string& path) {
 
 std::string PlayerFileName(int n) { return "PsPlayer" + std::to_string(n) + ".so"; }
 
-std::string ExecutableDir() {
-  char buf[4096];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-
 std::string DiagnoseLibrary(const std::string& path) {
   Elf64_Ehdr lib{}, self{};
   struct stat st {};

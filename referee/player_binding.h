@@ -26,5 +26,3 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref);
 // is found.
 std::string DiagnoseLibrary(const std::string& path);
 
-// The folder that holds the running executable.
-std::string ExecutableDir();
