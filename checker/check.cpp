@@ -28,12 +28,12 @@ std::string Describe(const FaultAt& f) {
 
 HostStart StartOf(const CheckOptions& o, int32_t player) {
   HostStart start;
-  start.host_exe = o.hostExe;
+  start.host_exe = o.host_exe;
   start.library = o.library;
   start.player = player;
-  start.limits.call_time = o.callSeconds;
-  start.limits.move_time = o.moveSeconds;
-  start.limits.memory_mb = o.memoryMb;
+  start.limits.call_time = o.call_time;
+  start.limits.move_time = o.move_time;
+  start.limits.memory_mb = o.memory_mb;
   return start;
 }
 

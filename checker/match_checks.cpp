@@ -217,9 +217,9 @@ void AddMemoryLine(const CheckOptions& o, const MatchesSeen& seen, const Add& ad
   const std::string text = MiB(m.sample_kb) + " after round " +
                            std::to_string(seen.long_plan.sample_after) + ", " + MiB(m.end_kb) +
                            " after round " + std::to_string(o.rounds);
-  if (m.end_kb - m.sample_kb > o.growthMb * 1024)
+  if (m.end_kb - m.sample_kb > o.growth_mb * 1024)
     add(Mark::Fail, memory + "grows memory without bound: " + text + ", more than " +
-                        std::to_string(o.growthMb) + " MiB more");
+                        std::to_string(o.growth_mb) + " MiB more");
   else
     add(Mark::Ok, memory + text);
 }
@@ -229,7 +229,7 @@ void AddTimeLine(const CheckOptions& o, const Answers& a, const Add& add) {
   add(Mark::Ok, "time per PsGetTurn: median " + Duration(Median(a.seconds)) + ", max " +
                     Duration(*std::max_element(a.seconds.begin(), a.seconds.end())) + " over " +
                     std::to_string(a.seconds.size()) + " calls (limit " +
-                    Fixed(o.moveSeconds, 3) + " s)");
+                    Fixed(o.move_time, 3) + " s)");
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
   int32_t* tally = totals.tally;
   ref.Round = Round;
   ref.track = RoundTrack{};
-  StartClocks(ref.clocks, ref.options.timeControl);
+  StartClocks(ref.clocks, ref.options.time_control);
   ResetBoard(board, s.NumHoles, s.NumBones);
   if (LogsDetail(s)) PrintState(ref, 0, 0);
   if (!ref.openings.empty()) {

@@ -17,7 +17,7 @@ std::string Seconds(double s) {
 std::string LimitBroken(const Referee& ref, const PlayerFault& pf) {
   switch (pf.limit) {
     case TimeLimit::Budget:
-      return "ran out of its time of " + ref.options.timeControl.text + " s";
+      return "ran out of its time of " + ref.options.time_control.text + " s";
     case TimeLimit::Move:
       return "exceeded the move time of " + Seconds(pf.limit_seconds) + " s";
     case TimeLimit::Call:
@@ -86,14 +86,14 @@ void Settle(Referee& ref, int n, bool move, const CallFault& fault) {
   const CallTimes cost = p.LastCall();
   ref.track.cpu[n] += cost.cpu;
   ref.track.wall[n] += cost.wall;
-  if (move && ref.options.timeControl.on) ChargeClock(ref.clocks, n, cost.cpu);
+  if (move && ref.options.time_control.on) ChargeClock(ref.clocks, n, cost.cpu);
   p.SetBudget(std::nullopt);
   if (fault) NoteFault(ref, n, *fault);
 }
 
 // Before a move's calls: a time control caps them at the time left.
 void Budget(Referee& ref, int n) {
-  if (ref.options.timeControl.on) ref.players[n]->SetBudget(ref.clocks.left[n]);
+  if (ref.options.time_control.on) ref.players[n]->SetBudget(ref.clocks.left[n]);
 }
 
 }  // namespace
@@ -114,8 +114,8 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
   Budget(ref, n);
   const CallFault f = ref.players[n]->GetTurn(myHoles, oppHoles, myStore, oppStore, answer);
   Settle(ref, n, true, f);
-  if (!f && ref.options.timeControl.on)
-    ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.timeControl));
+  if (!f && ref.options.time_control.on)
+    ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.time_control));
   LeaveCall();
   return answer;
 }
