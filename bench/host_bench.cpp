@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
   const double match = NsPerCall([&] {
     for (int i = 0; i < 1000; i += 4)
       for (int n = 0; n < 2; ++n)
-        if (hp[n].GetTurn(my, opp, 0, 0, answer) || hp[1 - n].OppTurn(answer))
-          std::exit(1);
+        if (hp[n].GetTurn(my, opp, 0, 0, answer) || hp[1 - n].OppTurn(answer)) std::exit(1);
   });
   for (HostedPlayer& h : hp) h.Done();
   hp.clear();

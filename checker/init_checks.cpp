@@ -26,7 +26,8 @@ InitRun RunInit(const CheckOptions& o, const PsInfo& info) {
     run.start_error = host.error().text;
     return run;
   }
-  if (CallFault f = host->Init(run.answered, run.ready)) run.fault = FaultAt{*f, "PsInit", -1, -1, ""};
+  if (CallFault f = host->Init(run.answered, run.ready))
+    run.fault = FaultAt{*f, "PsInit", -1, -1, ""};
   return run;
 }
 

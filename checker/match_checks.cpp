@@ -51,8 +51,8 @@ FaultAt FaultOf(const Referee& ref, const Player& player, const std::string& whe
   const Fault& f = *ref.fault;
   const bool inRound = f.entry != Entry::PsInit && f.entry != Entry::PsDone;
   const bool inTurn = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
-  return FaultAt{*player.Fault(), EntryName(f.entry), inRound ? f.round : -1,
-                 inTurn ? f.turn : -1, where};
+  return FaultAt{*player.Fault(), EntryName(f.entry), inRound ? f.round : -1, inTurn ? f.turn : -1,
+                 where};
 }
 
 // Both players' PsInit in the referee's order; false when the match ends
@@ -145,7 +145,8 @@ void PlayPositions(const CheckOptions& o, MatchesSeen& seen, std::mt19937_64& rn
     seen.rounds += m.rounds;
     if (m.start_error) seen.first_fault = *m.start_error;
     if (m.fault) seen.first_fault = Describe(*m.fault);
-    (m.refused ? seen.refused_boards : seen.boards_asked) += " " + BoardName(plan.holes, plan.bones);
+    (m.refused ? seen.refused_boards : seen.boards_asked) +=
+        " " + BoardName(plan.holes, plan.bones);
   }
 }
 
@@ -228,8 +229,8 @@ void AddTimeLine(const CheckOptions& o, const Answers& a, const Add& add) {
   if (a.seconds.empty()) return add(Mark::Warn, "time per PsGetTurn: no call answered");
   add(Mark::Ok, "time per PsGetTurn: median " + Duration(Median(a.seconds)) + ", max " +
                     Duration(*std::max_element(a.seconds.begin(), a.seconds.end())) + " over " +
-                    std::to_string(a.seconds.size()) + " calls (limit " +
-                    Fixed(o.move_time, 3) + " s)");
+                    std::to_string(a.seconds.size()) + " calls (limit " + Fixed(o.move_time, 3) +
+                    " s)");
 }
 
 }  // namespace

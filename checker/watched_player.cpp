@@ -25,11 +25,11 @@ std::string PositionText(const HoleRow my, const HoleRow opp, int32_t holes, int
 // The answer to a position asked before: noted when it differs.
 void NoteRepeat(Answers& a, const MatchPlan& plan, const std::string& position, int32_t answer,
                 const std::string& where) {
-  std::string key =
-      std::to_string(plan.seat) + "/" + std::to_string(plan.bones) + ":" + position;
+  std::string key = std::to_string(plan.seat) + "/" + std::to_string(plan.bones) + ":" + position;
   auto it = a.seen.find(key);
   if (it == a.seen.end()) {
-    if (a.seen.size() < kMaxRemembered) a.seen.emplace(std::move(key), Answers::Seen{answer, where});
+    if (a.seen.size() < kMaxRemembered)
+      a.seen.emplace(std::move(key), Answers::Seen{answer, where});
     return;
   }
   if (it->second.answer != answer && a.differing++ == 0)
@@ -50,8 +50,7 @@ CallFault WatchedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes
                             BoardName(plan_.holes, plan_.bones) + " as player " +
                             std::to_string(plan_.seat) + ", round " + std::to_string(ref_.Round) +
                             ", turn " + std::to_string(ref_.board.TurnCount);
-  const std::string position =
-      PositionText(my_holes, opp_holes, plan_.holes, my_store, opp_store);
+  const std::string position = PositionText(my_holes, opp_holes, plan_.holes, my_store, opp_store);
   Answers& a = answers_;
   if (answer < 1 || answer > plan_.holes) {
     if (a.out_of_range++ == 0)

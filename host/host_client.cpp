@@ -129,7 +129,8 @@ struct Cap {
 Cap CapOf(const HostState& hp, double seconds, TimeLimit limit) {
   Cap c;
   if (seconds > 0) c = {true, seconds, limit};
-  if (hp.budget && (!c.limited || *hp.budget < c.seconds)) c = {true, *hp.budget, TimeLimit::Budget};
+  if (hp.budget && (!c.limited || *hp.budget < c.seconds))
+    c = {true, *hp.budget, TimeLimit::Budget};
   return c;
 }
 
@@ -144,8 +145,7 @@ double MostUsed(const HostState& hp, double start, double now) {
 }
 
 // Stops a player that ran past its limit, in CPU or, blocked, in wall time.
-CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu,
-                                 double wall, bool blocked) {
+CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked) {
   kill(hp.pid, SIGKILL);
   Reap(hp.pid, 0);
   PlayerFault f;
@@ -168,7 +168,8 @@ CallFault Settle(HostState& hp, int call, const Cap& cap, double start) {
   const double now = Now();
   hp.last = {0, now - start};
   const double margin = hp.limits.margin_seconds;
-  if (!hp.limits.exact && hp.clock.open && CpuBound(hp.clock, now) <= margin / 2) return std::nullopt;
+  if (!hp.limits.exact && hp.clock.open && CpuBound(hp.clock, now) <= margin / 2)
+    return std::nullopt;
   const double cpu = hp.clock.open ? ReadCpuClock(hp.clock) : hp.clock.cpu_mark + hp.last.wall;
   hp.last.cpu = cpu - hp.clock.cpu_mark;
   hp.clock.cpu_mark = cpu;
@@ -257,10 +258,9 @@ const char* PlayerFaultName(PlayerFault::Kind kind) {
 }
 
 std::vector<std::string> HostArguments(const HostStart& start, int channel_fd) {
-  std::vector<std::string> args = {start.host_exe, "--channel-fd=" + std::to_string(channel_fd),
-                                   "--library=" + start.library,
-                                   "--player=" + std::to_string(start.player),
-                                   "--parent=" + std::to_string(getpid())};
+  std::vector<std::string> args = {
+      start.host_exe, "--channel-fd=" + std::to_string(channel_fd), "--library=" + start.library,
+      "--player=" + std::to_string(start.player), "--parent=" + std::to_string(getpid())};
   if (start.limits.memory_mb > 0)
     args.push_back("--memory-mb=" + std::to_string(start.limits.memory_mb));
   return args;
@@ -314,9 +314,7 @@ Result<HostedPlayer> HostedPlayer::Start(const HostStart& start) {
   return hp;
 }
 
-HostedPlayer::HostedPlayer(HostedPlayer&& other) noexcept : s_(other.s_) {
-  other.s_ = HostState{};
-}
+HostedPlayer::HostedPlayer(HostedPlayer&& other) noexcept : s_(other.s_) { other.s_ = HostState{}; }
 
 HostedPlayer& HostedPlayer::operator=(HostedPlayer&& other) noexcept {
   if (this != &other) {
@@ -361,8 +359,7 @@ CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes,
   }
   const bool move = s_.limits.move_time > 0;
   const double seconds = move ? s_.limits.move_time : s_.limits.call_time;
-  if (CallFault f =
-          Call(s_, PS_CALL_GET_TURN, seconds, move ? TimeLimit::Move : TimeLimit::Call))
+  if (CallFault f = Call(s_, PS_CALL_GET_TURN, seconds, move ? TimeLimit::Move : TimeLimit::Call))
     return f;
   answer = s_.channel->result;
   return std::nullopt;
@@ -386,7 +383,9 @@ CallFault HostedPlayer::EndRound(int32_t my, int32_t opp, int32_t turns) {
   return f;
 }
 
-CallFault HostedPlayer::Done() { return Call(s_, PS_CALL_DONE, s_.limits.call_time, TimeLimit::Call); }
+CallFault HostedPlayer::Done() {
+  return Call(s_, PS_CALL_DONE, s_.limits.call_time, TimeLimit::Call);
+}
 
 long HostedPlayer::ResidentKb() const {
   if (s_.pid <= 0) return -1;

@@ -135,9 +135,9 @@ void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
   }
   ++tally[winner];
   if (LogsBasic(s)) {
-    const RoundReport report{Round,    board.Store[1],  board.Store[2],       tally[1],
-                             tally[2], tally[0],        board.TurnCount,      totals.PlayerTime[1],
-                             totals.PlayerTime[2]};
+    const RoundReport report{
+        Round,           board.Store[1],       board.Store[2],      tally[1], tally[2], tally[0],
+        board.TurnCount, totals.PlayerTime[1], totals.PlayerTime[2]};
     Emit(ref.log, RoundLines(report, LogsDetail(s)));
   }
   RecordRound(ref, {end, winner});
@@ -188,9 +188,9 @@ std::optional<Error> OpenOutputs(Referee& ref) {
       return Error{"pitsow: " + *reason, kExitIoError};
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-      return Error{"pitsow: " + ref.options.results +
-                       " is not a regular file; the record is not written",
-                   kExitIoError};
+      return Error{
+          "pitsow: " + ref.options.results + " is not a regular file; the record is not written",
+          kExitIoError};
     ref.record = {fd, "'" + ref.options.results + "'"};
   }
   return std::nullopt;

@@ -12,7 +12,7 @@
 
 // What a match adds up over its rounds.
 struct MatchTotals {
-  int32_t tally[3] = {0, 0, 0};             // [0] draws, [1] and [2] wins
+  int32_t tally[3] = {0, 0, 0};           // [0] draws, [1] and [2] wins
   long double PlayerTime[3] = {0, 0, 0};  // each player's turn time
 };
 

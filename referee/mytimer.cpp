@@ -17,4 +17,6 @@ long double TimerStart = 0;
 
 void InitTimerQ() { TimerStart = static_cast<long double>(MonotonicNs()); }
 
-long double GetTimer_Q() { return (static_cast<long double>(MonotonicNs()) - TimerStart) / TimerFreq; }
+long double GetTimer_Q() {
+  return (static_cast<long double>(MonotonicNs()) - TimerStart) / TimerFreq;
+}

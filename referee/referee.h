@@ -53,7 +53,7 @@ struct Referee {
   Settings settings;
   LongOptions options;
   Board board;
-  int32_t Round = -1;      // the round in play, counted from 0
+  int32_t Round = -1;                  // the round in play, counted from 0
   std::unique_ptr<Player> players[3];  // [1] player 1, [2] player 2
   PlayerSource sources[3];
   PsInfo Info[3] = {};  // each player's record, handed over once
@@ -64,6 +64,6 @@ struct Referee {
   RoundTrack track;
   RoundClocks clocks;  // with a time control
   std::optional<Fault> fault;
-  bool fault_told = false;  // reported on stderr and in the log
+  bool fault_told = false;              // reported on stderr and in the log
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

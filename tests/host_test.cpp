@@ -127,7 +127,22 @@ TEST_F(Host, Timeout) {
   const itimerval off{};
   setitimer(ITIMER_REAL, &off, nullptr);
   EXPECT_EQ(f.kind, Kind::Timeout);
+  EXPECT_EQ(f.limit, TimeLimit::Move);
   EXPECT_EQ(f.limit_seconds, 0.2);
+}
+
+// The player owns its host: a move hands it over whole, and the last
+// owner's end reaps the process and closes the channel's descriptor.
+TEST_F(Host, OwnsItsProcess) {
+  ASSERT_EQ(Start(0), std::nullopt);
+  const pid_t pid = hp_->Pid();
+  HostedPlayer moved = std::move(*hp_);
+  hp_.reset();
+  EXPECT_EQ(moved.Pid(), pid);
+  EXPECT_EQ(kill(pid, 0), 0);
+  std::optional<HostedPlayer> last(std::move(moved));
+  last.reset();
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
 }
 
 TEST_F(Host, PastRecord) {
