@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
 #include "host_client.h"
 #include "ns_per_call.h"
 
@@ -46,6 +47,19 @@ PsInfo Info() {
   return info;
 }
 
+// Median over 40 runs of the microseconds to start a host with Tossel
+// loaded (the start's own wait for the load included) and to stop it.
+double StartMicros(const std::string& bin, const std::string& tossel) {
+  std::vector<double> us;
+  for (int r = 0; r < 40; ++r) {
+    const double start = Now();
+    if (!HostedPlayer::Start({bin + "/pitsow-host", tossel, 1, {}})) std::exit(1);
+    us.push_back((Now() - start) * 1e6);
+  }
+  std::sort(us.begin(), us.end());
+  return us[us.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,15 +71,17 @@ int main(int argc, char** argv) {
   const std::string tossel = bin + "/Tossel.so";
   const HoleRow my = {4, 4, 4, 4, 4, 4}, opp = {4, 4, 4, 4, 4, 4};
 
-  HostedPlayer hp[2];
+  std::vector<HostedPlayer> hp;
   for (int n = 0; n < 2; ++n) {
-    if (const auto error = StartHost(hp[n], bin + "/pitsow-host", tossel, n + 1, {})) {
-      std::fprintf(stderr, "%s\n", error->c_str());
+    Result<HostedPlayer> host = HostedPlayer::Start({bin + "/pitsow-host", tossel, n + 1, {}});
+    if (!host) {
+      std::fprintf(stderr, "%s\n", host.error().text.c_str());
       return 1;
     }
+    hp.push_back(std::move(*host));
     PsInfo info = Info();
     PsBool ok = 0;
-    if (HostInit(hp[n], info, ok) || !ok) {
+    if (hp[n].Init(info, ok) || !ok) {
       std::fprintf(stderr, "Tossel did not start in the host\n");
       return 1;
     }
@@ -73,33 +89,32 @@ int main(int argc, char** argv) {
   int32_t answer = 0;
   const double hosted = NsPerCall([&] {
     for (int i = 0; i < 1000; ++i)
-      if (HostGetTurn(hp[0], my, opp, 0, 0, answer)) std::exit(1);
+      if (hp[0].GetTurn(my, opp, 0, 0, answer)) std::exit(1);
   });
   // The player's CPU clock: one reading, and the call with a reading after
   // every call (as under a time control) instead of only where it matters.
+  volatile double seconds = 0;
   const double reading = NsPerCall([&] {
-    for (int i = 0; i < 1000; ++i) hp[0].clock.cpu_mark = ReadCpuClock(hp[0].clock) * 0;
+    for (int i = 0; i < 1000; ++i) seconds = ReadCpuClock(hp[0].Clock());
   });
   const double walls = NsPerCall([&] {
-    for (int i = 0; i < 1000; ++i) hp[0].clock.cpu_mark = (WallSeconds() + WallSeconds()) * 0;
+    for (int i = 0; i < 1000; ++i) seconds = MonotonicSeconds() + MonotonicSeconds();
   });
-  hp[0].exact = true;
+  (void)seconds;
+  hp[0].SetExact(true);
   const double exact = NsPerCall([&] {
     for (int i = 0; i < 1000; ++i)
-      if (HostGetTurn(hp[0], my, opp, 0, 0, answer)) std::exit(1);
+      if (hp[0].GetTurn(my, opp, 0, 0, answer)) std::exit(1);
   });
-  hp[0].exact = false;
+  hp[0].SetExact(false);
   // A match's order: one player's turn, the other told of it, and back.
   const double match = NsPerCall([&] {
     for (int i = 0; i < 1000; i += 4)
       for (int n = 0; n < 2; ++n)
-        if (HostGetTurn(hp[n], my, opp, 0, 0, answer) || HostOppTurn(hp[1 - n], answer))
-          std::exit(1);
+        if (hp[n].GetTurn(my, opp, 0, 0, answer) || hp[1 - n].OppTurn(answer)) std::exit(1);
   });
-  for (HostedPlayer& h : hp) {
-    HostDone(h);
-    StopHost(h);
-  }
+  for (HostedPlayer& h : hp) h.Done();
+  hp.clear();
 
   void* lib = dlopen(tossel.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (lib == nullptr) return 1;
@@ -113,6 +128,7 @@ int main(int argc, char** argv) {
   });
   (void)sink;
 
+  const double startUs = StartMicros(bin, tossel);
   const double floor2 = Floor(bin + "/shm_floor", 2), floor3 = Floor(bin + "/shm_floor", 3);
   std::printf("| %-40s | %9s | %5s |\n", "call", "ns/call", "ratio");
   std::printf("|%s|%s|%s|\n", std::string(42, '-').c_str(), std::string(11, '-').c_str(),
@@ -130,6 +146,7 @@ int main(int argc, char** argv) {
               100 * reading / hosted);
   std::printf("| %-40s | %9.0f | %4.1f%% |\n", "two wall-clock readings (every call)", walls,
               100 * walls / hosted);
+  std::printf("| %-40s | %9.0f |       |\n", "start and stop a host with Tossel (us)", startUs);
   std::printf(
       "\nMedians of %d runs of %.1f s; ratio: host call / the floor above it; the last two\n"
       "rows: share of the HostGetTurn call. A call reads the CPU clock only when it can\n"

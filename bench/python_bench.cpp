@@ -53,20 +53,19 @@ double InProcess(void* handle, const std::string& file) {
 }
 
 double Isolated(const std::string& bin, const std::string& file) {
-  HostedPlayer hp;
+  Result<HostedPlayer> hp = HostedPlayer::Start({bin + "/pitsow-host", file, 1, {}});
   PsInfo info = Info();
   PsBool ok = 0;
-  if (StartHost(hp, bin + "/pitsow-host", file, 1, {}) || HostInit(hp, info, ok) || !ok) {
+  if (!hp || hp->Init(info, ok) || !ok) {
     std::fprintf(stderr, "%s did not start in the host\n", file.c_str());
     std::exit(1);
   }
   int32_t answer = 0;
   const double ns = NsPerCall([&] {
     for (int i = 0; i < 1000; ++i)
-      if (HostGetTurn(hp, My, Opp, 0, 0, answer)) std::exit(1);
+      if (hp->GetTurn(My, Opp, 0, 0, answer)) std::exit(1);
   });
-  HostDone(hp);
-  StopHost(hp);
+  hp->Done();
   return ns;
 }
 

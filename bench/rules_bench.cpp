@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "board.h"
+#include "in_process_player.h"
 #include "pitsow/rules.h"
 #include "turn.h"
 
@@ -29,9 +30,10 @@ void Ignore(int32_t) {}
 void BM_Turn(benchmark::State& state) {
   Referee ref;
   ref.settings.LogLevel[0] = 0;
-  ref.players[1].GetTurn = RandomHole<1>;
-  ref.players[2].GetTurn = RandomHole<2>;
-  ref.players[1].OppTurn = ref.players[2].OppTurn = Ignore;
+  ref.players[1] = std::make_unique<InProcessPlayer>(
+      1, PlayerProcs{nullptr, RandomHole<1>, Ignore, nullptr, nullptr});
+  ref.players[2] = std::make_unique<InProcessPlayer>(
+      2, PlayerProcs{nullptr, RandomHole<2>, Ignore, nullptr, nullptr});
   Board& b = ref.board;
   ResetBoard(b, 6, 6);
   int64_t moves = 0;

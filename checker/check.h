@@ -10,16 +10,16 @@
 #include <vector>
 
 struct CheckOptions {
-  std::string library;      // the player library under test
-  std::string hostExe;      // pitsow-host
-  double moveSeconds = 2;   // limit of each PsGetTurn
-  double callSeconds = 10;  // limit of each other call
-  long memoryMb = 0;        // the host's address space in MiB; 0: none
-  long growthMb = 64;       // the most the long match may grow the host's RSS
-  long positions = 3000;    // positions asked over the board sizes
-  long rounds = 1000;       // rounds of the long match
-  uint64_t seed = 1;        // the random games
-  int32_t param = 0;        // the player's Param
+  std::string library;    // the player library under test
+  std::string host_exe;   // pitsow-host
+  double move_time = 2;   // limit of each PsGetTurn
+  double call_time = 10;  // limit of each other call
+  long memory_mb = 0;     // the host's address space in MiB; 0: none
+  long growth_mb = 64;    // the most the long match may grow the host's RSS
+  long positions = 3000;  // positions asked over the board sizes
+  long rounds = 1000;     // rounds of the long match
+  uint64_t seed = 1;      // the random games
+  int32_t param = 0;      // the player's Param
 };
 
 enum class Mark { Ok, Warn, Fail };

@@ -2,7 +2,6 @@
 // running it isolated in pitsow-host (found beside this program), and
 // prints a checklist. Exit status 0 when every hard check passes, 1 when
 // one fails, 2 when the library cannot be loaded, 64 for a bad option.
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,34 +13,22 @@
 #include "check.h"
 #include "exit_status.h"
 #include "parse_command_line.h"
-
-namespace {
-
-std::string ExeDir() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string exe(path, static_cast<size_t>(n));
-  const size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : exe.substr(0, slash);
-}
-
-}  // namespace
+#include "program_folder.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
       "Checks a Pitsow player library: runs it isolated in pitsow-host and prints a checklist."};
   CheckOptions o;
   app.add_option("FILE", o.library, "the player library (.so)")->required();
-  app.add_option("--move-time", o.moveSeconds, "CPU seconds each PsGetTurn may take")
+  app.add_option("--move-time", o.move_time, "CPU seconds each PsGetTurn may take")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
-  app.add_option("--call-time", o.callSeconds, "CPU seconds each other call may take")
+  app.add_option("--call-time", o.call_time, "CPU seconds each other call may take")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
-  app.add_option("--memory", o.memoryMb, "the player's address space in MiB (default: no limit)")
+  app.add_option("--memory", o.memory_mb, "the player's address space in MiB (default: no limit)")
       ->check(CLI::Range(1L, 1L << 30));
-  app.add_option("--growth", o.growthMb, "MiB the long match may grow the player's memory")
+  app.add_option("--growth", o.growth_mb, "MiB the long match may grow the player's memory")
       ->capture_default_str()
       ->check(CLI::Range(0L, 1L << 30));
   app.add_option("--positions", o.positions, "positions asked over the board sizes")
@@ -55,9 +42,9 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-check")) return *end;
 
-  o.hostExe = ExeDir() + "/pitsow-host";
-  if (access(o.hostExe.c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "pitsow-check: cannot run the player host %s: %s\n", o.hostExe.c_str(),
+  o.host_exe = BesideProgram("pitsow-host");
+  if (access(o.host_exe.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "pitsow-check: cannot run the player host %s: %s\n", o.host_exe.c_str(),
                  std::strerror(errno));
     return kExitPlayerMissing;
   }
@@ -67,7 +54,7 @@ int main(int argc, char** argv) {
   if (o.library.find('/') == std::string::npos && stat(o.library.c_str(), &st) == 0)
     o.library = "./" + o.library;
 
-  std::printf("pitsow-check %s: move time %g s, seed %llu\n", o.library.c_str(), o.moveSeconds,
+  std::printf("pitsow-check %s: move time %g s, seed %llu\n", o.library.c_str(), o.move_time,
               static_cast<unsigned long long>(o.seed));
   std::fflush(stdout);
   const CheckResult result = RunChecks(o, [](const CheckLine& line) {

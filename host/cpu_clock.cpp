@@ -25,9 +25,3 @@ double ReadCpuClock(const CpuClock& clock) {
   if (!clock.open || clock_gettime(clock.id, &ts) != 0) return clock.cpu_mark;
   return ToSeconds(ts);
 }
-
-double WallSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ToSeconds(ts);
-}

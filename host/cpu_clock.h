@@ -15,7 +15,7 @@ struct CpuClock {
   bool open = false;     // false: no CPU clock; the wall time stands in
   int cpus = 1;          // the most CPUs the process can run on at once
   double cpu_mark = 0;   // the CPU seconds at the last reading
-  double wall_mark = 0;  // CLOCK_MONOTONIC seconds of the last reading
+  double wall_mark = 0;  // MonotonicSeconds() of the last reading
 };
 
 // The CPU clock of process pid (a child of the caller, not yet reaped),
@@ -30,6 +30,3 @@ double ReadCpuClock(const CpuClock& clock);
 inline double CpuBound(const CpuClock& clock, double now) {
   return (now - clock.wall_mark) * clock.cpus;
 }
-
-// CLOCK_MONOTONIC in seconds.
-double WallSeconds();

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <signal.h>
-#include <spawn.h>
 #include <string.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -11,11 +10,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "channel.h"
-
-extern char** environ;
+#include "child_process.h"
+#include "clock.h"
+#include "names.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr double kEndGraceSeconds = 1.0;
 // The shortest sleep between two looks at a call's CPU time.
 constexpr double kLeastSlice = 0.0005;
 
-double Now() { return WallSeconds(); }
+double Now() { return MonotonicSeconds(); }
 
 timespec Span(double seconds) {
   if (seconds < 0) seconds = 0;
@@ -38,28 +39,12 @@ timespec Span(double seconds) {
   return ts;
 }
 
+// The channel numbers the five calls in the order of the entry points'
+// names, after the load.
 const char* CallName(int call) {
-  switch (call) {
-    case PS_CALL_LOAD:
-      return "loading";
-    case PS_CALL_INIT:
-      return "PsInit";
-    case PS_CALL_GET_TURN:
-      return "PsGetTurn";
-    case PS_CALL_OPP_TURN:
-      return "PsOppTurn";
-    case PS_CALL_END_ROUND:
-      return "PsEndRound";
-    case PS_CALL_DONE:
-      return "PsDone";
-    default:
-      return "an unknown call";
-  }
-}
-
-std::string SignalText(int sig) {
-  const char* abbrev = sigabbrev_np(sig);
-  return abbrev != nullptr ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
+  if (call == PS_CALL_LOAD) return "loading";
+  if (call >= PS_CALL_INIT && call <= PS_CALL_DONE) return kEntryNames[call - PS_CALL_INIT];
+  return "an unknown call";
 }
 
 std::string Seconds(double s) {
@@ -92,33 +77,33 @@ int Reap(pid_t pid, double grace) {
 }
 
 // What the reaped host's end means, with its own note where it left one.
-HostFault Classify(const PsChannel* ch, int status, int call) {
-  HostFault f;
+PlayerFault Classify(const PsChannel* ch, int status, int call) {
+  PlayerFault f;
   const std::string where = std::string(" in ") + CallName(call);
   if (status != -1 && WIFEXITED(status)) {
-    f.kind = HostFault::Kind::Exited;
+    f.kind = PlayerFault::Kind::Exited;
     f.status = WEXITSTATUS(status);
     f.detail = "ended with status " + std::to_string(f.status) + where;
     return f;
   }
-  f.kind = HostFault::Kind::Crashed;
+  f.kind = PlayerFault::Kind::Crashed;
   f.signal = status != -1 && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const bool noted = ch->fault_kind != PS_FAULT_NONE && ch->fault_kind != PS_FAULT_EXIT &&
                      ch->fault_signal == f.signal;
   if (!noted) {
     f.detail =
-        (f.signal != 0 ? "killed by " + SignalText(f.signal) : std::string("vanished")) + where;
+        (f.signal != 0 ? "killed by " + SignalName(f.signal) : std::string("vanished")) + where;
     return f;
   }
   switch (ch->fault_kind) {
     case PS_FAULT_OUT_OF_MEMORY:
-      f.kind = HostFault::Kind::OutOfMemory;
+      f.kind = PlayerFault::Kind::OutOfMemory;
       break;
     case PS_FAULT_PAST_RECORD:
-      f.kind = HostFault::Kind::WrotePastRecord;
+      f.kind = PlayerFault::Kind::WrotePastRecord;
       break;
     case PS_FAULT_PAST_ROWS:
-      f.kind = HostFault::Kind::WrotePastRows;
+      f.kind = PlayerFault::Kind::WrotePastRows;
       break;
     default:
       break;
@@ -127,7 +112,7 @@ HostFault Classify(const PsChannel* ch, int status, int call) {
   return f;
 }
 
-std::optional<HostFault> Fail(HostedPlayer& hp, HostFault f) {
+CallFault Fail(HostState& hp, PlayerFault f) {
   hp.fault = f;
   hp.pid = -1;
   return f;
@@ -138,38 +123,38 @@ std::optional<HostFault> Fail(HostedPlayer& hp, HostFault f) {
 struct Cap {
   bool limited = false;
   double seconds = 0;
-  bool budget = false;
+  TimeLimit limit = TimeLimit::Call;
 };
 
-Cap CapOf(const HostedPlayer& hp, double limit) {
+Cap CapOf(const HostState& hp, double seconds, TimeLimit limit) {
   Cap c;
-  if (limit > 0) c = {true, limit, false};
-  if (hp.budget && (!c.limited || *hp.budget < c.seconds)) c = {true, *hp.budget, true};
+  if (seconds > 0) c = {true, seconds, limit};
+  if (hp.budget && (!c.limited || *hp.budget < c.seconds))
+    c = {true, *hp.budget, TimeLimit::Budget};
   return c;
 }
 
 // The CPU used since the mark; without a CPU clock, the call's wall time.
-double Used(const HostedPlayer& hp, double start, double now) {
+double Used(const HostState& hp, double start, double now) {
   return hp.clock.open ? ReadCpuClock(hp.clock) - hp.clock.cpu_mark : now - start;
 }
 
 // The most CPU that can have been used since the mark, without reading.
-double MostUsed(const HostedPlayer& hp, double start, double now) {
+double MostUsed(const HostState& hp, double start, double now) {
   return hp.clock.open ? CpuBound(hp.clock, now) : now - start;
 }
 
 // Stops a player that ran past its limit, in CPU or, blocked, in wall time.
-std::optional<HostFault> Overrun(HostedPlayer& hp, int call, const Cap& cap, double cpu,
-                                 double wall, bool blocked) {
+CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked) {
   kill(hp.pid, SIGKILL);
   Reap(hp.pid, 0);
-  HostFault f;
-  f.kind = HostFault::Kind::Timeout;
+  PlayerFault f;
+  f.kind = PlayerFault::Kind::Timeout;
   f.limit_seconds = cap.seconds;
   f.cpu_seconds = cpu;
   f.wall_seconds = wall;
   f.blocked = blocked;
-  f.over_budget = cap.budget;
+  f.limit = cap.limit;
   f.detail = (blocked ? "blocked for " + Seconds(wall) + " s"
                       : "used " + Seconds(cpu) + " s of CPU in " + Seconds(wall) + " s") +
              " in " + CallName(call) + ", limit " + Seconds(cap.seconds) + " s";
@@ -179,11 +164,12 @@ std::optional<HostFault> Overrun(HostedPlayer& hp, int call, const Cap& cap, dou
 
 // The answer is in: the call's cost, read from the CPU clock unless the
 // call cannot have used more than half the margin since the last reading.
-std::optional<HostFault> Settle(HostedPlayer& hp, int call, const Cap& cap, double start) {
-  const double now = WallSeconds();
+CallFault Settle(HostState& hp, int call, const Cap& cap, double start) {
+  const double now = Now();
   hp.last = {0, now - start};
   const double margin = hp.limits.margin_seconds;
-  if (!hp.exact && hp.clock.open && CpuBound(hp.clock, now) <= margin / 2) return std::nullopt;
+  if (!hp.limits.exact && hp.clock.open && CpuBound(hp.clock, now) <= margin / 2)
+    return std::nullopt;
   const double cpu = hp.clock.open ? ReadCpuClock(hp.clock) : hp.clock.cpu_mark + hp.last.wall;
   hp.last.cpu = cpu - hp.clock.cpu_mark;
   hp.clock.cpu_mark = cpu;
@@ -198,16 +184,15 @@ std::optional<HostFault> Settle(HostedPlayer& hp, int call, const Cap& cap, doub
 // host still lives and, when the call has a limit, whether the CPU it may
 // have used could be past it (then reading the clock) or the wall-clock
 // backstop has passed.
-std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit, double start) {
+CallFault Await(HostState& hp, int call, const Cap& cap, double start) {
   PsChannel* ch = hp.channel;
-  const Cap cap = CapOf(hp, limit);
   const double allowed = cap.seconds + hp.limits.margin_seconds;
   const double backstop = BackstopSeconds(cap.seconds);
   uint32_t s = PsWaitBriefly(ch, PS_CH_REQUEST, &ch->client_waiter);
   while (s == PS_CH_REQUEST) {
     double slice = kLifeCheckSeconds;
     if (cap.limited) {
-      const double now = WallSeconds();
+      const double now = Now();
       const double wall = now - start;
       if (wall >= backstop) return Overrun(hp, call, cap, Used(hp, start, now), wall, true);
       double room = allowed - MostUsed(hp, start, now);
@@ -224,7 +209,7 @@ std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit, double 
     int status = 0;
     if (waitpid(hp.pid, &status, WNOHANG) == hp.pid) {
       // Gone; an answer it gave just before still counts.
-      const HostFault f = Classify(ch, status, call);
+      const PlayerFault f = Classify(ch, status, call);
       hp.pid = -1;
       if (PsLoad(&ch->state) == PS_CH_ANSWER) {
         hp.fault = f;
@@ -238,156 +223,181 @@ std::optional<HostFault> Await(HostedPlayer& hp, int call, double limit, double 
   return Fail(hp, Classify(ch, Reap(hp.pid, kEndGraceSeconds), call));
 }
 
-std::optional<HostFault> Call(HostedPlayer& hp, int call, double limit) {
+CallFault Call(HostState& hp, int call, double seconds, TimeLimit limit) {
   hp.last = CallTimes{};
   if (hp.fault) return hp.fault;
   if (hp.channel == nullptr || hp.pid <= 0) {
-    HostFault f;
+    PlayerFault f;
     f.detail = std::string("no player host running for ") + CallName(call);
     return f;
   }
   hp.channel->call = call;
-  const double start = WallSeconds();
+  const double start = Now();
   PsSignal(hp.channel, PS_CH_REQUEST, &hp.channel->host_sleeping);
-  return Await(hp, call, limit, start);
+  return Await(hp, call, CapOf(hp, seconds, limit), start);
 }
 
 }  // namespace
 
-const char* HostFaultName(HostFault::Kind kind) {
+const char* PlayerFaultName(PlayerFault::Kind kind) {
   switch (kind) {
-    case HostFault::Kind::Timeout:
+    case PlayerFault::Kind::Timeout:
       return "Timeout";
-    case HostFault::Kind::Crashed:
+    case PlayerFault::Kind::Crashed:
       return "Crashed";
-    case HostFault::Kind::Exited:
+    case PlayerFault::Kind::Exited:
       return "Exited";
-    case HostFault::Kind::OutOfMemory:
+    case PlayerFault::Kind::OutOfMemory:
       return "OutOfMemory";
-    case HostFault::Kind::WrotePastRecord:
+    case PlayerFault::Kind::WrotePastRecord:
       return "WrotePastRecord";
-    case HostFault::Kind::WrotePastRows:
+    case PlayerFault::Kind::WrotePastRows:
       return "WrotePastRows";
   }
   return "?";
 }
 
-std::optional<std::string> StartHost(HostedPlayer& hp, const std::string& hostExe,
-                                     const std::string& library, int player,
-                                     const HostLimits& limits) {
-  StopHost(hp);
-  hp = HostedPlayer{};
-  hp.limits = limits;
-  hp.library = library;
+std::vector<std::string> HostArguments(const HostStart& start, int channel_fd) {
+  std::vector<std::string> args = {
+      start.host_exe, "--channel-fd=" + std::to_string(channel_fd), "--library=" + start.library,
+      "--player=" + std::to_string(start.player), "--parent=" + std::to_string(getpid())};
+  if (start.limits.memory_mb > 0)
+    args.push_back("--memory-mb=" + std::to_string(start.limits.memory_mb));
+  return args;
+}
+
+namespace {
+
+// The channel: one page of shared memory behind a memfd, its first call
+// the load.
+std::optional<Error> OpenChannel(HostState& hp) {
   const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   hp.memfd = memfd_create("pitsow-channel", MFD_CLOEXEC);
-  if (hp.memfd < 0) return std::string("cannot create a player channel: ") + strerror(errno);
-  if (ftruncate(hp.memfd, static_cast<off_t>(size)) != 0) {
-    const std::string e = strerror(errno);
-    StopHost(hp);
-    return "cannot create a player channel: " + e;
-  }
+  if (hp.memfd < 0) return Error{std::string("cannot create a player channel: ") + strerror(errno)};
+  if (ftruncate(hp.memfd, static_cast<off_t>(size)) != 0)
+    return Error{std::string("cannot create a player channel: ") + strerror(errno)};
   void* mem = mmap(nullptr, sizeof(PsChannel), PROT_READ | PROT_WRITE, MAP_SHARED, hp.memfd, 0);
-  if (mem == MAP_FAILED) {
-    const std::string e = strerror(errno);
-    StopHost(hp);
-    return "cannot map a player channel: " + e;
-  }
+  if (mem == MAP_FAILED)
+    return Error{std::string("cannot map a player channel: ") + strerror(errno)};
   hp.channel = static_cast<PsChannel*>(mem);
   hp.channel->call = PS_CALL_LOAD;
   PsStore(&hp.channel->state, PS_CH_REQUEST);
-
-  // The channel reaches the host as a fixed low descriptor; dup2 onto
-  // another number clears close-on-exec for the host alone.
-  const int childFd = hp.memfd == 3 ? 4 : 3;
-  std::vector<std::string> args = {hostExe, "--channel-fd=" + std::to_string(childFd),
-                                   "--library=" + library, "--player=" + std::to_string(player),
-                                   "--parent=" + std::to_string(getpid())};
-  if (limits.memory_mb > 0) args.push_back("--memory-mb=" + std::to_string(limits.memory_mb));
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, hp.memfd, childFd);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
-  pid_t pid = -1;
-  const int err = posix_spawn(&pid, hostExe.c_str(), &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  if (err != 0) {
-    StopHost(hp);
-    return "cannot start player host " + hostExe + ": " + strerror(err);
-  }
-  hp.pid = pid;
-  hp.clock = OpenCpuClock(pid, Now());
-
-  if (const std::optional<HostFault> f = Await(hp, PS_CALL_LOAD, limits.call_seconds, Now())) {
-    StopHost(hp);
-    return "cannot load player library " + library + ": player host " + f->detail;
-  }
-  if (hp.channel->result != 0) {
-    std::string text(hp.channel->text, strnlen(hp.channel->text, sizeof hp.channel->text));
-    StopHost(hp);
-    return text;
-  }
   return std::nullopt;
 }
 
-std::optional<HostFault> HostInit(HostedPlayer& hp, PsInfo& info, PsBool& ok) {
-  if (hp.channel != nullptr && !hp.fault) hp.channel->info = info;
-  if (std::optional<HostFault> f = Call(hp, PS_CALL_INIT, hp.limits.call_seconds)) return f;
-  info = hp.channel->info;
-  ok = static_cast<PsBool>(hp.channel->result);
+// Starts the host with the channel at a fixed low descriptor (placing it
+// clears close-on-exec for the host alone) and waits for its load.
+std::optional<Error> Launch(HostState& hp, const HostStart& start) {
+  const int child_fd = hp.memfd == 3 ? 4 : 3;
+  ChildSetup setup;
+  setup.fds = {{hp.memfd, child_fd}};
+  Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
+  if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};
+  hp.pid = *pid;
+  hp.clock = OpenCpuClock(hp.pid, Now());
+  const Cap cap = CapOf(hp, start.limits.call_time, TimeLimit::Call);
+  if (const CallFault f = Await(hp, PS_CALL_LOAD, cap, Now()))
+    return Error{"cannot load player library " + start.library + ": player host " + f->detail};
+  if (hp.channel->result != 0)
+    return Error{std::string(hp.channel->text, strnlen(hp.channel->text, sizeof hp.channel->text))};
   return std::nullopt;
 }
 
-std::optional<HostFault> HostGetTurn(HostedPlayer& hp, const HoleRow my, const HoleRow opp,
-                                     int32_t myStore, int32_t oppStore, int32_t& answer) {
-  if (hp.channel != nullptr && !hp.fault) {
-    std::memcpy(hp.channel->my_holes, my, sizeof(HoleRow));
-    std::memcpy(hp.channel->opp_holes, opp, sizeof(HoleRow));
-    hp.channel->args[0] = myStore;
-    hp.channel->args[1] = oppStore;
+}  // namespace
+
+Result<HostedPlayer> HostedPlayer::Start(const HostStart& start) {
+  HostedPlayer hp;
+  hp.s_.limits = start.limits;
+  std::optional<Error> error = OpenChannel(hp.s_);
+  if (!error) error = Launch(hp.s_, start);
+  if (error) return *error;  // hp releases what was made
+  return hp;
+}
+
+HostedPlayer::HostedPlayer(HostedPlayer&& other) noexcept : s_(other.s_) { other.s_ = HostState{}; }
+
+HostedPlayer& HostedPlayer::operator=(HostedPlayer&& other) noexcept {
+  if (this != &other) {
+    Release();
+    s_ = other.s_;
+    other.s_ = HostState{};
   }
-  const double limit = hp.limits.move_seconds > 0 ? hp.limits.move_seconds : hp.limits.call_seconds;
-  if (std::optional<HostFault> f = Call(hp, PS_CALL_GET_TURN, limit)) return f;
-  answer = hp.channel->result;
+  return *this;
+}
+
+HostedPlayer::~HostedPlayer() { Release(); }
+
+// Asks the host to end, reaps it (SIGKILL after a short grace), unmaps the
+// channel and closes its descriptor; never leaves a zombie.
+void HostedPlayer::Release() {
+  if (s_.pid > 0) {
+    if (s_.channel != nullptr) PsSignal(s_.channel, PS_CH_QUIT, &s_.channel->host_sleeping);
+    Reap(s_.pid, kEndGraceSeconds);
+    s_.pid = -1;
+  }
+  if (s_.channel != nullptr) munmap(s_.channel, sizeof(PsChannel));
+  s_.channel = nullptr;
+  if (s_.memfd >= 0) close(s_.memfd);
+  s_.memfd = -1;
+}
+
+CallFault HostedPlayer::Init(PsInfo& info, PsBool& ready) {
+  if (s_.channel != nullptr && !s_.fault) s_.channel->info = info;
+  if (CallFault f = Call(s_, PS_CALL_INIT, s_.limits.call_time, TimeLimit::Call)) return f;
+  info = s_.channel->info;
+  ready = static_cast<PsBool>(s_.channel->result);
   return std::nullopt;
 }
 
-std::optional<HostFault> HostOppTurn(HostedPlayer& hp, int32_t hole) {
-  if (hp.channel != nullptr && !hp.fault) hp.channel->args[0] = hole;
-  return Call(hp, PS_CALL_OPP_TURN, hp.limits.call_seconds);
-}
-
-std::optional<HostFault> HostEndRound(HostedPlayer& hp, int32_t my, int32_t opp, int32_t turns) {
-  if (hp.channel != nullptr && !hp.fault) {
-    hp.channel->args[0] = my;
-    hp.channel->args[1] = opp;
-    hp.channel->args[2] = turns;
+CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes, int32_t my_store,
+                                int32_t opp_store, int32_t& answer) {
+  if (s_.channel != nullptr && !s_.fault) {
+    std::memcpy(s_.channel->my_holes, my_holes, sizeof(HoleRow));
+    std::memcpy(s_.channel->opp_holes, opp_holes, sizeof(HoleRow));
+    s_.channel->args[0] = my_store;
+    s_.channel->args[1] = opp_store;
   }
-  return Call(hp, PS_CALL_END_ROUND, hp.limits.call_seconds);
+  const bool move = s_.limits.move_time > 0;
+  const double seconds = move ? s_.limits.move_time : s_.limits.call_time;
+  if (CallFault f = Call(s_, PS_CALL_GET_TURN, seconds, move ? TimeLimit::Move : TimeLimit::Call))
+    return f;
+  answer = s_.channel->result;
+  return std::nullopt;
 }
 
-std::optional<HostFault> HostDone(HostedPlayer& hp) {
-  return Call(hp, PS_CALL_DONE, hp.limits.call_seconds);
+CallFault HostedPlayer::OppTurn(int32_t hole) {
+  if (s_.channel != nullptr && !s_.fault) s_.channel->args[0] = hole;
+  return Call(s_, PS_CALL_OPP_TURN, s_.limits.call_time, TimeLimit::Call);
 }
 
-void StopHost(HostedPlayer& hp) {
-  if (hp.pid > 0) {
-    if (hp.channel != nullptr) PsSignal(hp.channel, PS_CH_QUIT, &hp.channel->host_sleeping);
-    Reap(hp.pid, kEndGraceSeconds);
-    hp.pid = -1;
+CallFault HostedPlayer::EndRound(int32_t my, int32_t opp, int32_t turns) {
+  if (s_.channel != nullptr && !s_.fault) {
+    s_.channel->args[0] = my;
+    s_.channel->args[1] = opp;
+    s_.channel->args[2] = turns;
   }
-  if (hp.channel != nullptr) munmap(hp.channel, sizeof(PsChannel));
-  hp.channel = nullptr;
-  if (hp.memfd >= 0) close(hp.memfd);
-  hp.memfd = -1;
+  const bool exact = s_.limits.exact;
+  s_.limits.exact = true;
+  CallFault f = Call(s_, PS_CALL_END_ROUND, s_.limits.call_time, TimeLimit::Call);
+  s_.limits.exact = exact;
+  return f;
+}
+
+CallFault HostedPlayer::Done() {
+  return Call(s_, PS_CALL_DONE, s_.limits.call_time, TimeLimit::Call);
+}
+
+long HostedPlayer::ResidentKb() const {
+  if (s_.pid <= 0) return -1;
+  std::ifstream status("/proc/" + std::to_string(s_.pid) + "/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmRSS:") {
+      long kb = -1;
+      status >> kb;
+      return kb;
+    }
+    status.ignore(4096, '\n');
+  }
+  return -1;
 }

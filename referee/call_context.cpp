@@ -2,28 +2,18 @@
 
 #include <cstring>
 
+#include "names.h"
+
 namespace {
 
 char Files[3][512];
 
 }  // namespace
 
+// The entries after None follow the order of the entry points' names.
 const char* EntryName(Entry entry) {
-  switch (entry) {
-    case Entry::PsInit:
-      return "PsInit";
-    case Entry::PsGetTurn:
-      return "PsGetTurn";
-    case Entry::PsOppTurn:
-      return "PsOppTurn";
-    case Entry::PsEndRound:
-      return "PsEndRound";
-    case Entry::PsDone:
-      return "PsDone";
-    case Entry::None:
-      break;
-  }
-  return "no call";
+  const int k = static_cast<int>(entry) - static_cast<int>(Entry::PsInit);
+  return k >= 0 && k < 5 ? kEntryNames[k] : "no call";
 }
 
 void SetPlayerFile(int player, std::string_view file) {

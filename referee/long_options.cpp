@@ -28,15 +28,15 @@ void Describe(CLI::App& app, LongOptions& o) {
   app.add_option("--player1", o.player[1], "library of player 1 (default PsPlayer1.so)");
   app.add_option("--player2", o.player[2], "library of player 2 (default PsPlayer2.so)");
   app.add_flag("--isolate", o.isolate, "each player in a process of its own");
-  app.add_option("--move-time", o.moveTime, "seconds for each PsGetTurn (with --isolate)")
+  app.add_option("--move-time", o.move_time, "seconds for each PsGetTurn (with --isolate)")
       ->check(Positive());
-  app.add_option("--call-time", o.callTime, "seconds for every other call (with --isolate)")
+  app.add_option("--call-time", o.call_time, "seconds for every other call (with --isolate)")
       ->check(Positive());
-  app.add_option("--time-control", o.timeControl.text,
+  app.add_option("--time-control", o.time_control.text,
                  "CPU seconds per round and per move, BASE+INC (with --isolate)");
-  app.add_option("--time-margin", o.timeMargin, "seconds forgiven past any limit (--isolate)")
+  app.add_option("--time-margin", o.margin_seconds, "seconds forgiven past any limit (--isolate)")
       ->check(CLI::Range(0.0, 1e6));
-  app.add_option("--memory", o.memoryMb, "megabytes of address space per player (--isolate)")
+  app.add_option("--memory", o.memory_mb, "megabytes of address space per player (--isolate)")
       ->check(CLI::Range(1L, 1L << 30));
   app.add_flag("--forfeit", o.forfeit, "a rejected answer loses the round");
   app.add_option("--results", o.results, "JSON Lines record of the match")
@@ -52,23 +52,23 @@ SplitArgs SplitArguments(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a.rfind("--", 0) != 0 || a == "--help") {
-      split.slashArgs.push_back(a);
+      split.slash_args.push_back(a);
       continue;
     }
-    split.longArgs.push_back(a);
+    split.long_args.push_back(a);
     if (a.find('=') == std::string::npos && !IsFlag(a) && i + 1 < args.size())
-      split.longArgs.push_back(args[++i]);
+      split.long_args.push_back(args[++i]);
   }
   return split;
 }
 
-std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
+std::optional<Error> ParseLongOptions(const std::vector<std::string>& long_args,
                                       LongOptions& options) {
-  if (longArgs.empty()) return std::nullopt;
+  if (long_args.empty()) return std::nullopt;
   CLI::App app("pitsow");
   app.set_help_flag();
   Describe(app, options);
-  std::vector<std::string> reversed(longArgs.rbegin(), longArgs.rend());
+  std::vector<std::string> reversed(long_args.rbegin(), long_args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
@@ -85,7 +85,7 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& longArgs,
   if (IsPythonPlayer(options.player[1]) && IsPythonPlayer(options.player[2]) && !options.isolate)
     return Error{"pitsow: two Python players need --isolate"};
   if (app.count("--time-control") > 0)
-    return ParseTimeControl(options.timeControl.text, options.timeControl);
+    return ParseTimeControl(options.time_control.text, options.time_control);
   return std::nullopt;
 }
 

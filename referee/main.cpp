@@ -13,6 +13,7 @@
 #include "openings.h"
 #include "output.h"
 #include "player_binding.h"
+#include "program_folder.h"
 
 namespace {
 
@@ -37,19 +38,19 @@ int main(int argc, char** argv) {
   if (!StandardDescriptorsReady()) return kExitIoError;
   const SplitArgs args = SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
   Referee ref;
-  if (WantsHelp(args.slashArgs)) {
+  if (WantsHelp(args.slash_args)) {
     Emit(ref.console, UsageText() + "\r\n" + LongOptionsUsage());
     return kExitMatchComplete;
   }
   // Long options and the openings are checked before anything happens: a
   // bad one is one line on stderr, and no file is written, no player bound.
-  if (const auto error = ParseLongOptions(args.longArgs, ref.options)) {
+  if (const auto error = ParseLongOptions(args.long_args, ref.options)) {
     ReportToStderr(error->text);
     return kExitUsage;
   }
   if (!ref.options.openings.empty()) {
     Settings board;  // the board the slash options will set up
-    ParseCommandString(args.slashArgs, board);
+    ParseCommandString(args.slash_args, board);
     if (const auto error =
             ReadOpenings(ref.options.openings, board.NumHoles, board.NumBones, ref.openings)) {
       ReportToStderr(error->text);
@@ -62,9 +63,14 @@ int main(int argc, char** argv) {
   // with exit status 3, rather than a silent death by signal.
   signal(SIGPIPE, SIG_IGN);
   InstallCrashGuard();
-  if (const auto error = BindPlayers(ExecutableDir(), ref)) {
+  if (const auto error = BindPlayers(ProgramFolder(), ref)) {
     ReportToStderr(error->text);
     return kExitPlayerMissing;
   }
-  return RunMatch(ref, args.slashArgs);
+  const Result<int> status = RunMatch(ref, args.slash_args);
+  if (!status) {
+    ReportToStderr(status.error().text);
+    return status.error().status;
+  }
+  return *status;
 }

@@ -43,7 +43,7 @@ void Pause100ms() {
 // is reached; each Turn call timed and charged to its mover. The piece
 // that ends one call's progress and the piece that starts the next go
 // out in one write, as nothing else reaches the console between them.
-void PlayRound(Referee& ref, long double PlayerTime[3]) {
+void PlayTurns(Referee& ref, long double PlayerTime[3]) {
   Board& board = ref.board;
   const Settings& s = ref.settings;
   const bool progress = !ref.options.quiet;
@@ -88,9 +88,9 @@ std::string EndReason(const Referee& ref) {
 
 // A fault of an isolated player, told once: on stderr, and in the log
 // with the position the player was given, so that it can be replayed.
-void ReportFault(Referee& ref, bool& reported) {
-  if (!ref.fault || reported) return;
-  reported = true;
+void ReportFault(Referee& ref) {
+  if (!ref.fault || ref.fault_told) return;
+  ref.fault_told = true;
   const Fault& f = *ref.fault;
   ReportToStderr(f.report);
   if (LogsBasic(ref.settings)) {
@@ -101,6 +101,48 @@ void ReportFault(Referee& ref, bool& reported) {
   RecordFault(ref, f);
 }
 
+// One round: the board reset (and the opening played), the turns, the
+// end-of-round sweep, both PsEndRound calls, the tally and the round's
+// lines in the log and the record.
+void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
+  const Settings& s = ref.settings;
+  Board& board = ref.board;
+  int32_t* tally = totals.tally;
+  ref.Round = Round;
+  ref.track = RoundTrack{};
+  StartClocks(ref.clocks, ref.options.time_control);
+  ResetBoard(board, s.NumHoles, s.NumBones);
+  if (LogsDetail(s)) PrintState(ref, 0, 0);
+  if (!ref.openings.empty()) {
+    ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
+    std::string detail;
+    PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
+    if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
+  }
+  PlayTurns(ref, totals.PlayerTime);
+  ReportFault(ref);
+  std::string end = EndReason(ref);
+  EndRound(board);
+  CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
+  CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
+  ReportFault(ref);
+  int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
+  if (ref.fault) {
+    end = "fault";
+    winner = 3 - ref.fault->player;
+  } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
+    winner = 3 - ref.track.rejectedPlayer;
+  }
+  ++tally[winner];
+  if (LogsBasic(s)) {
+    const RoundReport report{
+        Round,           board.Store[1],       board.Store[2],      tally[1], tally[2], tally[0],
+        board.TurnCount, totals.PlayerTime[1], totals.PlayerTime[2]};
+    Emit(ref.log, RoundLines(report, LogsDetail(s)));
+  }
+  RecordRound(ref, {end, winner});
+}
+
 // The record of a match that ended before its first round: no round
 // played, its end line all the same.
 void CloseRecord(Referee& ref, int status, long double elapsed) {
@@ -109,24 +151,32 @@ void CloseRecord(Referee& ref, int status, long double elapsed) {
   CloseStream(ref.record);
 }
 
+// The players go: a player in a host of its own takes its process and
+// channel with it.
 void StopHosts(Referee& ref) {
-  if (!ref.options.isolate) return;
-  StopHost(ref.hosts[1]);
-  StopHost(ref.hosts[2]);
+  ref.players[1].reset();
+  ref.players[2].reset();
 }
 
 }  // namespace
 
-int RunMatch(Referee& ref, const std::vector<std::string>& args) {
-  const long double StartTime = ref.clock();
-  Settings& s = ref.settings;
-  for (const std::string& line : ParseCommandString(args, s)) EmitLine(ref.console, line);
+void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more) {
+  for (int32_t Round = 0; Round < ref.settings.NumRounds && !ref.fault; ++Round) {
+    PlayRound(ref, Round, totals);
+    if (more && !more()) break;
+  }
+}
 
+namespace {
+
+// The log with its header and the record, as the settings and options ask.
+std::optional<Error> OpenOutputs(Referee& ref) {
+  const Settings& s = ref.settings;
   if (LogsBasic(s)) {
     if (s.OutFile.empty()) {
       ref.log = ref.console;
-    } else if (const auto error = OpenLogFile(s.OutFile, ProtectedFiles(ref), ref.log)) {
-      FailIo(error->text);
+    } else if (auto error = OpenLogFile(s.OutFile, ProtectedFiles(ref), ref.log)) {
+      return Error{error->text, kExitIoError};
     }
     SetCrashLog(ref.log.fd, ref.log.fd == ref.console.fd);
     EmitLine(ref.log, DateTimeNow());
@@ -135,92 +185,68 @@ int RunMatch(Referee& ref, const std::vector<std::string>& args) {
   if (!ref.options.results.empty()) {
     int fd = -1;
     if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
-      FailIo("pitsow: " + *reason);
+      return Error{"pitsow: " + *reason, kExitIoError};
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-      FailIo("pitsow: " + ref.options.results +
-             " is not a regular file; the record is not written");
+      return Error{
+          "pitsow: " + ref.options.results + " is not a regular file; the record is not written",
+          kExitIoError};
     ref.record = {fd, "'" + ref.options.results + "'"};
   }
+  return std::nullopt;
+}
+
+// The end of a match that was played (or ended by a fault): the fault's
+// report, the elapsed time, the record's last line, the summary.
+int Finish(Referee& ref, long double StartTime, const MatchTotals& totals, int status) {
+  const int32_t* tally = totals.tally;
+  ReportFault(ref);
+  const long double EndTime = ref.clock();
+  if (LogsBasic(ref.settings)) {
+    EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
+    SetCrashLog(-1, false);
+    if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
+  }
+  RecordEnd(ref, tally, EndTime - StartTime, status);
+  CloseStream(ref.record);
+  if (ref.options.quiet)
+    EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
+                                       ref.board.Store[2], EndTime - StartTime}));
+  StopHosts(ref);
+  return status;
+}
+
+// A player that cannot play: the line that says so, the record closed.
+int CannotPlay(Referee& ref, long double StartTime, const char* line) {
+  Announce(ref, line);
+  CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
+  StopHosts(ref);
+  return kExitPlayerCannotPlay;
+}
+
+}  // namespace
+
+Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args) {
+  const long double StartTime = ref.clock();
+  for (const std::string& line : ParseCommandString(args, ref.settings))
+    EmitLine(ref.console, line);
+  if (auto error = OpenOutputs(ref)) return *error;
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
   RecordMatch(ref);
 
-  bool reported = false;
-  int32_t tally[3] = {0, 0, 0};  // [0] draws, [1] and [2] wins
-  long double PlayerTime[3] = {0, 0, 0};
-  const auto finish = [&](int status) {
-    ReportFault(ref, reported);
-    const long double EndTime = ref.clock();
-    if (LogsBasic(s)) {
-      EmitLine(ref.log, ElapsedLine(EndTime - StartTime));
-      SetCrashLog(-1, false);
-      if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
-    }
-    RecordEnd(ref, tally, EndTime - StartTime, status);
-    CloseStream(ref.record);
-    if (ref.options.quiet)
-      EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
-                                         ref.board.Store[2], EndTime - StartTime}));
-    StopHosts(ref);
-    return status;
-  };
-
+  MatchTotals totals;
   if (!InitPlayer(ref, 1)) {
-    if (ref.fault) return finish(kExitPlayerFault);
-    Announce(ref, "First Player Can't Play");
-    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
-    StopHosts(ref);
-    return kExitPlayerCannotPlay;
+    if (ref.fault) return Finish(ref, StartTime, totals, kExitPlayerFault);
+    return CannotPlay(ref, StartTime, "First Player Can't Play");
   }
   Pause100ms();
   if (!InitPlayer(ref, 2)) {
-    if (ref.fault) {
-      CallDone(ref, 1);
-      return finish(kExitPlayerFault);
-    }
-    Announce(ref, "Second Player Can't Play");
-    CloseRecord(ref, kExitPlayerCannotPlay, ref.clock() - StartTime);
-    StopHosts(ref);
-    return kExitPlayerCannotPlay;
+    if (!ref.fault) return CannotPlay(ref, StartTime, "Second Player Can't Play");
+    CallDone(ref, 1);
+    return Finish(ref, StartTime, totals, kExitPlayerFault);
   }
-
-  Board& board = ref.board;
-  for (int32_t Round = 0; Round < s.NumRounds && !ref.fault; ++Round) {
-    ref.Round = Round;
-    ref.track = RoundTrack{};
-    StartClocks(ref.clocks, ref.options.timeControl);
-    ResetBoard(board, s.NumHoles, s.NumBones);
-    if (LogsDetail(s)) PrintState(ref, 0, 0);
-    if (!ref.openings.empty()) {
-      ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
-      std::string detail;
-      PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
-      if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
-    }
-    PlayRound(ref, PlayerTime);
-    ReportFault(ref, reported);
-    std::string end = EndReason(ref);
-    EndRound(board);
-    CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
-    CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
-    ReportFault(ref, reported);
-    int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
-    if (ref.fault) {
-      end = "fault";
-      winner = 3 - ref.fault->player;
-    } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
-      winner = 3 - ref.track.rejectedPlayer;
-    }
-    ++tally[winner];
-    if (LogsBasic(s)) {
-      const RoundReport report{Round,    board.Store[1],  board.Store[2], tally[1],     tally[2],
-                               tally[0], board.TurnCount, PlayerTime[1],  PlayerTime[2]};
-      Emit(ref.log, RoundLines(report, LogsDetail(s)));
-    }
-    RecordRound(ref, {end, winner});
-  }
-
+  PlayRounds(ref, totals);
   CallDone(ref, 1);
   CallDone(ref, 2);
-  return finish(ref.fault ? kExitPlayerFault : kExitMatchComplete);
+  return Finish(ref, StartTime, totals, ref.fault ? kExitPlayerFault : kExitMatchComplete);
 }

@@ -2,13 +2,30 @@
 // the command line to the last PsDone.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "exit_status.h"
 #include "referee.h"
 
+// What a match adds up over its rounds.
+struct MatchTotals {
+  int32_t tally[3] = {0, 0, 0};           // [0] draws, [1] and [2] wins
+  long double PlayerTime[3] = {0, 0, 0};  // each player's turn time
+};
+
+// The rounds of a match between two initialised players, in the one order
+// of calls: each round from the reset of the board through the turns (each
+// Turn call timed and charged to its mover, until the round is decided or
+// the turn limit) to both PsEndRound calls and the round's report. Stops
+// after NumRounds rounds, at a player's fault, or when more (if given)
+// answers false after a round.
+void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more = nullptr);
+
 // Plays the match between the players bound in ref.players, with the
-// settings of args; returns the exit status. An input/output failure ends
-// the process (output.h).
-int RunMatch(Referee& ref, const std::vector<std::string>& args);
+// settings of args; returns the exit status, or the Error (with its
+// status) when the log or the record cannot be opened. A failed write
+// later on ends the process (output.h).
+Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args);

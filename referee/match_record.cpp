@@ -66,11 +66,11 @@ void RecordMatch(const Referee& ref) {
                    {"out_file", Latin1ToUtf8(s.OutFile)},
                    {"isolate", o.isolate},
                    {"forfeit", o.forfeit},
-                   {"move_time", o.moveTime},
-                   {"call_time", o.callTime},
-                   {"time_control", o.timeControl.on ? json(o.timeControl.text) : json()},
-                   {"time_margin", o.timeMargin},
-                   {"memory_mb", o.memoryMb},
+                   {"move_time", o.move_time},
+                   {"call_time", o.call_time},
+                   {"time_control", o.time_control.on ? json(o.time_control.text) : json()},
+                   {"time_margin", o.margin_seconds},
+                   {"memory_mb", o.memory_mb},
                    {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
                    {"quiet", o.quiet}};
   json players = json::array();
@@ -115,7 +115,7 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
     line["cpu"] = {t.cpu[1], t.cpu[2]};
     line["wall"] = {t.wall[1], t.wall[2]};
   }
-  if (ref.options.timeControl.on) line["clock"] = t.clock;
+  if (ref.options.time_control.on) line["clock"] = t.clock;
   Write(ref, line);
 }
 

@@ -1,8 +1,8 @@
 #include "mytimer.h"
 
-#include <time.h>
-
 #include <cstdint>
+
+#include "clock.h"
 
 namespace {
 
@@ -11,16 +11,12 @@ namespace {
 constexpr long double TimerFreq = 1e9L;
 long double TimerStart = 0;
 
-int64_t Counter() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
 [[gnu::constructor]] void StartTimer() { InitTimerQ(); }
 
 }  // namespace
 
-void InitTimerQ() { TimerStart = static_cast<long double>(Counter()); }
+void InitTimerQ() { TimerStart = static_cast<long double>(MonotonicNs()); }
 
-long double GetTimer_Q() { return (static_cast<long double>(Counter()) - TimerStart) / TimerFreq; }
+long double GetTimer_Q() {
+  return (static_cast<long double>(MonotonicNs()) - TimerStart) / TimerFreq;
+}

@@ -14,6 +14,8 @@
 #include <cstring>
 
 #include "call_context.h"
+#include "host_client.h"
+#include "in_process_player.h"
 #include "python_player.h"
 
 namespace {
@@ -153,15 +155,6 @@ std::optional<Error> CheckUsable(const std::string& path) {
 
 std::string PlayerFileName(int n) { return "PsPlayer" + std::to_string(n) + ".so"; }
 
-std::string ExecutableDir() {
-  char buf[4096];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-}
-
 std::string DiagnoseLibrary(const std::string& path) {
   Elf64_Ehdr lib{}, self{};
   struct stat st {};
@@ -180,27 +173,31 @@ namespace {
 // instances, whatever file stands behind them.
 std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
                                 const std::string files[3]) {
-  HostLimits limits;
-  limits.call_seconds = ref.options.callTime;
-  limits.move_seconds = ref.options.moveTime;
-  limits.margin_seconds = ref.options.timeMargin;
-  limits.memory_mb = ref.options.memoryMb;
-  const std::string hostExe = exeDir + "/pitsow-host";
-  if (access(hostExe.c_str(), X_OK) != 0)
-    return Error{"pitsow: cannot run the player host " + hostExe + ": " + std::strerror(errno)};
+  HostStart start;
+  start.host_exe = exeDir + "/pitsow-host";
+  start.limits.call_time = ref.options.call_time;
+  start.limits.move_time = ref.options.move_time;
+  start.limits.margin_seconds = ref.options.margin_seconds;
+  start.limits.memory_mb = ref.options.memory_mb;
+  // A time control charges every move: each call's cost is read.
+  start.limits.exact = ref.options.time_control.on;
+  if (access(start.host_exe.c_str(), X_OK) != 0)
+    return Error{"pitsow: cannot run the player host " + start.host_exe + ": " +
+                 std::strerror(errno)};
   for (int n = 1; n <= 2; ++n) {
-    if (auto text = StartHost(ref.hosts[n], hostExe, files[n], n, limits)) {
-      std::string report = "pitsow: " + *text;
+    start.library = files[n];
+    start.player = n;
+    Result<HostedPlayer> host = HostedPlayer::Start(start);
+    if (!host) {
+      std::string report = "pitsow: " + host.error().text;
       if (files[n].find('/') != std::string::npos) {
         const std::string what = DiagnoseLibrary(files[n]);
         if (!what.empty()) report += " (" + what + ")";
       }
-      StopHost(ref.hosts[1]);
-      StopHost(ref.hosts[2]);
+      ref.players[1].reset();
       return Error{report};
     }
-    // A time control charges every move: each call's cost is read.
-    ref.hosts[n].exact = ref.options.timeControl.on;
+    ref.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
   }
   return std::nullopt;
 }
@@ -216,17 +213,65 @@ std::string CurrentFolderHint(const std::string& file) {
 
 }  // namespace
 
+namespace {
+
+// A Python player in this process: the shim, told which module to play.
+Result<PlayerProcs> BindPython(const std::string& exeDir, const std::string& file,
+                               PlayerSource& source) {
+  void* shim = nullptr;
+  if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + *error};
+  char resolved[PATH_MAX];
+  source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
+  PlayerProcs procs;
+  if (auto error = FindEntryPoints(shim, file, procs)) return Error{"pitsow: " + *error};
+  return procs;
+}
+
+// A player library in this process; handles[n] keeps the loader's handle,
+// so that player 2 can tell when it got player 1's instance.
+Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, PlayerSource& source,
+                                void* handles[3]) {
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    std::string text = "pitsow: cannot load player library " + file + ": " + DlError();
+    if (named) {
+      const std::string what = DiagnoseLibrary(file);
+      if (!what.empty()) text += " (" + what + ")";
+    } else {
+      text += CurrentFolderHint(file);
+    }
+    return Error{text};
+  }
+  source.path = LoadedPath(handle, file);
+  // The loader hands out one instance per file, whatever name it is
+  // opened by; player 2 then gets an instance of its own from a copy.
+  if (n == 2 && handle == handles[1]) {
+    dlclose(handle);
+    if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return *error;
+  }
+  handles[n] = handle;
+  PlayerProcs procs;
+  if (auto error = FindEntryPoints(handle, file, procs)) return Error{"pitsow: " + *error};
+  return procs;
+}
+
+// The file bound for player n: the one named, else PsPlayerN.so beside
+// the referee when it is there, else the bare name for the loader.
+std::string FileOf(const std::string& exeDir, const PlayerSource& source, int n) {
+  if (!source.file.empty()) return source.file;
+  const std::string beside = exeDir + "/" + PlayerFileName(n);
+  struct stat st {};
+  return lstat(beside.c_str(), &st) == 0 ? beside : PlayerFileName(n);
+}
+
+}  // namespace
+
 std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
   void* handles[3] = {nullptr, nullptr, nullptr};
   std::string files[3];
   for (int n = 1; n <= 2; ++n) {
     PlayerSource& source = ref.sources[n];
-    std::string file = source.file;
-    if (file.empty()) {
-      const std::string beside = exeDir + "/" + PlayerFileName(n);
-      struct stat st {};
-      file = lstat(beside.c_str(), &st) == 0 ? beside : PlayerFileName(n);
-    }
+    const std::string file = FileOf(exeDir, source, n);
     // A name with a slash is opened as that file; a bare name goes through
     // the loader's search path. A Python player (NAME.py) is always that
     // file, in the working folder when its name is bare.
@@ -243,36 +288,10 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
       continue;
     }
-    if (python) {
-      void* shim = nullptr;
-      if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + *error};
-      char resolved[PATH_MAX];
-      source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
-      if (auto error = FindEntryPoints(shim, file, ref.players[n]))
-        return Error{"pitsow: " + *error};
-      continue;
-    }
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      std::string text = "pitsow: cannot load player library " + file + ": " + DlError();
-      if (named) {
-        const std::string what = DiagnoseLibrary(file);
-        if (!what.empty()) text += " (" + what + ")";
-      } else {
-        text += CurrentFolderHint(file);
-      }
-      return Error{text};
-    }
-    source.path = LoadedPath(handle, file);
-    // The loader hands out one instance per file, whatever name it is
-    // opened by; player 2 then gets an instance of its own from a copy.
-    if (n == 2 && handle == handles[1]) {
-      dlclose(handle);
-      if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return error;
-    }
-    handles[n] = handle;
-    if (auto error = FindEntryPoints(handle, file, ref.players[n]))
-      return Error{"pitsow: " + *error};
+    Result<PlayerProcs> procs =
+        python ? BindPython(exeDir, file, source) : BindLibrary(n, file, named, source, handles);
+    if (!procs) return procs.error();
+    ref.players[n] = std::make_unique<InProcessPlayer>(n, *procs);
   }
   if (ref.options.isolate) return StartHosts(exeDir, ref, files);
   return std::nullopt;

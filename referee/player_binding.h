@@ -25,6 +25,3 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref);
 // shared library, or one built for another machine. Empty when nothing
 // is found.
 std::string DiagnoseLibrary(const std::string& path);
-
-// The folder that holds the running executable.
-std::string ExecutableDir();

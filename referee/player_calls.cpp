@@ -2,14 +2,10 @@
 
 #include <cstring>
 
-#include "crash_guard.h"
-
 namespace {
 
-bool Isolated(const Referee& ref) { return ref.options.isolate; }
-
-// A dead isolated player is not called again.
-bool Dead(const Referee& ref, int n) { return Isolated(ref) && ref.hosts[n].fault.has_value(); }
+// A dead player is not called again.
+bool Dead(const Referee& ref, int n) { return ref.players[n]->Fault().has_value(); }
 
 std::string Seconds(double s) {
   char text[32];
@@ -18,59 +14,63 @@ std::string Seconds(double s) {
 }
 
 // Which limit a call ran past, as the report names it.
-std::string LimitBroken(const Referee& ref, Entry entry, const HostFault& hf) {
-  if (hf.over_budget) return "ran out of its time of " + ref.options.timeControl.text + " s";
-  return std::string("exceeded the ") +
-         (entry == Entry::PsGetTurn && ref.options.moveTime > 0 ? "move" : "call") + " time of " +
-         Seconds(hf.limit_seconds) + " s";
+std::string LimitBroken(const Referee& ref, const PlayerFault& pf) {
+  switch (pf.limit) {
+    case TimeLimit::Budget:
+      return "ran out of its time of " + ref.options.time_control.text + " s";
+    case TimeLimit::Move:
+      return "exceeded the move time of " + Seconds(pf.limit_seconds) + " s";
+    case TimeLimit::Call:
+      break;
+  }
+  return "exceeded the call time of " + Seconds(pf.limit_seconds) + " s";
 }
 
 // The figures of an overrun: the CPU used and the wall time, or how long
 // the player was blocked.
-std::string Figures(const HostFault& hf) {
-  std::string text = hf.blocked ? "blocked for " + Seconds(hf.wall_seconds) + " s"
-                                : "used " + Seconds(hf.cpu_seconds) + " s of CPU in " +
-                                      Seconds(hf.wall_seconds) + " s";
-  if (hf.over_budget) text += " with " + Seconds(hf.limit_seconds) + " s left";
+std::string Figures(const PlayerFault& pf) {
+  std::string text = pf.blocked ? "blocked for " + Seconds(pf.wall_seconds) + " s"
+                                : "used " + Seconds(pf.cpu_seconds) + " s of CPU in " +
+                                      Seconds(pf.wall_seconds) + " s";
+  if (pf.limit == TimeLimit::Budget) text += " with " + Seconds(pf.limit_seconds) + " s left";
   return text;
 }
 
+// What the report says happened, and its kind and detail for the record.
+std::string What(const Referee& ref, const PlayerFault& pf, Fault& f) {
+  switch (pf.kind) {
+    case PlayerFault::Kind::Timeout:
+      f.kind = "timeout";
+      f.detail = Figures(pf);
+      return LimitBroken(ref, pf);
+    case PlayerFault::Kind::Crashed:
+      f.kind = "crash";
+      f.detail = pf.signal != 0 ? strsignal(pf.signal) : "vanished";
+      return "crashed";
+    case PlayerFault::Kind::Exited:
+      f.kind = "exit";
+      return "ended with status " + std::to_string(pf.status);
+    case PlayerFault::Kind::OutOfMemory:
+      f.kind = "memory";
+      return "ran out of memory";
+    case PlayerFault::Kind::WrotePastRecord:
+      f.kind = "overrun";
+      return "wrote past the record it was given";
+    case PlayerFault::Kind::WrotePastRows:
+      f.kind = "overrun";
+      return "wrote past the rows it was given";
+  }
+  return "failed";
+}
+
 // Notes the fault of the call in progress, with its report line.
-void NoteFault(Referee& ref, int n, const HostFault& hf) {
+void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
   Fault f;
   f.player = n;
   f.entry = CurrentEntry();
   f.round = ref.Round;
   f.turn = ref.board.TurnCount;
-  std::string what;
-  switch (hf.kind) {
-    case HostFault::Kind::Timeout:
-      f.kind = "timeout";
-      what = LimitBroken(ref, f.entry, hf);
-      f.detail = Figures(hf);
-      break;
-    case HostFault::Kind::Crashed:
-      f.kind = "crash";
-      f.detail = hf.signal != 0 ? strsignal(hf.signal) : "vanished";
-      what = "crashed";
-      break;
-    case HostFault::Kind::Exited:
-      f.kind = "exit";
-      what = "ended with status " + std::to_string(hf.status);
-      break;
-    case HostFault::Kind::OutOfMemory:
-      f.kind = "memory";
-      what = "ran out of memory";
-      break;
-    case HostFault::Kind::WrotePastRecord:
-      f.kind = "overrun";
-      what = "wrote past the record it was given";
-      break;
-    case HostFault::Kind::WrotePastRows:
-      f.kind = "overrun";
-      what = "wrote past the rows it was given";
-      break;
-  }
+  const std::string what = What(ref, pf, f);
   LineBuffer line;
   AppendCallReport(line, what.c_str());
   f.report.assign(line.text, line.size);
@@ -79,19 +79,21 @@ void NoteFault(Referee& ref, int n, const HostFault& hf) {
   if (!ref.fault) ref.fault = f;
 }
 
-// Before a move's calls: a time control caps them at the time left.
-void Budget(Referee& ref, int n) {
-  if (ref.options.timeControl.on) ref.hosts[n].budget = ref.clocks.left[n];
+// After a call: its cost goes to the round's account and, for a move's
+// calls under a time control, to the player's clock; a fault is noted.
+void Settle(Referee& ref, int n, bool move, const CallFault& fault) {
+  Player& p = *ref.players[n];
+  const CallTimes cost = p.LastCall();
+  ref.track.cpu[n] += cost.cpu;
+  ref.track.wall[n] += cost.wall;
+  if (move && ref.options.time_control.on) ChargeClock(ref.clocks, n, cost.cpu);
+  p.SetBudget(std::nullopt);
+  if (fault) NoteFault(ref, n, *fault);
 }
 
-// After an isolated call: its cost goes to the round's account and, for a
-// move's calls under a time control, to the player's clock.
-void Account(Referee& ref, int n, bool move) {
-  HostedPlayer& hp = ref.hosts[n];
-  ref.track.cpu[n] += hp.last.cpu;
-  ref.track.wall[n] += hp.last.wall;
-  if (move && ref.options.timeControl.on) ChargeClock(ref.clocks, n, hp.last.cpu);
-  hp.budget.reset();
+// Before a move's calls: a time control caps them at the time left.
+void Budget(Referee& ref, int n) {
+  if (ref.options.time_control.on) ref.players[n]->SetBudget(ref.clocks.left[n]);
 }
 
 }  // namespace
@@ -99,14 +101,7 @@ void Account(Referee& ref, int n, bool move) {
 bool CallInit(Referee& ref, int n) {
   EnterCall(n, Entry::PsInit, -1, -1);
   PsBool ok = 0;
-  if (Isolated(ref)) {
-    if (auto hf = HostInit(ref.hosts[n], ref.Info[n], ok)) NoteFault(ref, n, *hf);
-  } else {
-    PsInfo* info = Guarded().info[n];
-    std::memcpy(info, &ref.Info[n], sizeof(PsInfo));
-    ok = ref.players[n].Init(info);
-    std::memcpy(&ref.Info[n], info, sizeof(PsInfo));
-  }
+  if (const CallFault f = ref.players[n]->Init(ref.Info[n], ok)) NoteFault(ref, n, *f);
   LeaveCall();
   return ok != 0 && !ref.fault;
 }
@@ -116,19 +111,11 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
   if (Dead(ref, n)) return 0;
   int32_t answer = 0;
   EnterCall(n, Entry::PsGetTurn, ref.Round, ref.board.TurnCount);
-  if (Isolated(ref)) {
-    Budget(ref, n);
-    const auto hf = HostGetTurn(ref.hosts[n], myHoles, oppHoles, myStore, oppStore, answer);
-    Account(ref, n, true);
-    if (hf) NoteFault(ref, n, *hf);
-    if (!hf && ref.options.timeControl.on)
-      ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.timeControl));
-  } else {
-    int32_t* rows = Guarded().rows;
-    std::memcpy(rows, myHoles, sizeof(HoleRow));
-    std::memcpy(rows + PS_MAX_HOLES, oppHoles, sizeof(HoleRow));
-    answer = ref.players[n].GetTurn(rows, rows + PS_MAX_HOLES, myStore, oppStore);
-  }
+  Budget(ref, n);
+  const CallFault f = ref.players[n]->GetTurn(myHoles, oppHoles, myStore, oppStore, answer);
+  Settle(ref, n, true, f);
+  if (!f && ref.options.time_control.on)
+    ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.time_control));
   LeaveCall();
   return answer;
 }
@@ -136,42 +123,21 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
 void CallOppTurn(Referee& ref, int n, int32_t hole) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsOppTurn, ref.Round, ref.board.TurnCount);
-  if (Isolated(ref)) {
-    Budget(ref, n);
-    const auto hf = HostOppTurn(ref.hosts[n], hole);
-    Account(ref, n, true);
-    if (hf) NoteFault(ref, n, *hf);
-  } else {
-    ref.players[n].OppTurn(hole);
-  }
+  Budget(ref, n);
+  Settle(ref, n, true, ref.players[n]->OppTurn(hole));
   LeaveCall();
 }
 
 void CallEndRound(Referee& ref, int n, int32_t my, int32_t opp, int32_t turns) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsEndRound, ref.Round, -1);
-  if (Isolated(ref)) {
-    // The clock is read at the round's end, so the round's account is exact.
-    HostedPlayer& hp = ref.hosts[n];
-    const bool exact = hp.exact;
-    hp.exact = true;
-    const auto hf = HostEndRound(hp, my, opp, turns);
-    hp.exact = exact;
-    Account(ref, n, false);
-    if (hf) NoteFault(ref, n, *hf);
-  } else {
-    ref.players[n].EndRound(my, opp, turns);
-  }
+  Settle(ref, n, false, ref.players[n]->EndRound(my, opp, turns));
   LeaveCall();
 }
 
 void CallDone(Referee& ref, int n) {
   if (Dead(ref, n)) return;
   EnterCall(n, Entry::PsDone, -1, -1);
-  if (Isolated(ref)) {
-    if (auto hf = HostDone(ref.hosts[n])) NoteFault(ref, n, *hf);
-  } else {
-    ref.players[n].Done();
-  }
+  if (const CallFault f = ref.players[n]->Done()) NoteFault(ref, n, *f);
   LeaveCall();
 }

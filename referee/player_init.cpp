@@ -42,7 +42,7 @@ std::string PlayerLines(int32_t n, const PsInfo& info) {
   return out;
 }
 
-bool InitPlayer(Referee& ref, int32_t n) {
+void FillInfo(Referee& ref, int32_t n) {
   PsInfo& info = ref.Info[n];
   info.Size = PS_INFO_SIZE;
   info.MaxVer = PS_INTERFACE_VERSION;
@@ -51,6 +51,11 @@ bool InitPlayer(Referee& ref, int32_t n) {
   info.NumBones = ref.settings.NumBones;
   info.LogLevel = ref.settings.LogLevel[n];
   info.Param = ref.settings.Params[n];
+}
+
+bool InitPlayer(Referee& ref, int32_t n) {
+  FillInfo(ref, n);
+  const PsInfo& info = ref.Info[n];
 
   const bool ok = CallInit(ref, n);
   if (ref.fault) return false;  // the driver reports it

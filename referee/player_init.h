@@ -13,5 +13,8 @@ std::string FieldText(const char* field, size_t capacity);
 // The five lines that show player n's answer, each ending in CR LF.
 std::string PlayerLines(int32_t n, const PsInfo& info);
 
+// Fills player n's record with the settings that concern it.
+void FillInfo(Referee& ref, int32_t n);
+
 // Initialises player n (1 or 2); returns whether it can play.
 bool InitPlayer(Referee& ref, int32_t n);

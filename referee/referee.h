@@ -1,9 +1,10 @@
-// The referee's state for one match: the settings, the board, the entry
-// points of both players and the two output streams. One instance per
+// The referee's state for one match: the settings, the board, both players
+// and the output streams. One instance per
 // process; tests make their own with stub players.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,11 +12,10 @@
 #include "PsComm.h"
 #include "board.h"
 #include "call_context.h"
-#include "host_client.h"
 #include "long_options.h"
 #include "mytimer.h"
 #include "output.h"
-#include "player_procs.h"
+#include "player.h"
 #include "settings.h"
 
 // Where a player comes from.
@@ -25,8 +25,8 @@ struct PlayerSource {
   std::string path;   // the path bound
 };
 
-// A fault of an isolated player: it crashed, ended, ran past a limit or
-// out of memory in a call. The player is dead from then on.
+// A fault of a player in a call, as the referee reports it: it crashed,
+// ended, ran past a limit or out of memory. The player is dead from then on.
 struct Fault {
   int player = 0;
   Entry entry = Entry::None;
@@ -53,9 +53,8 @@ struct Referee {
   Settings settings;
   LongOptions options;
   Board board;
-  int32_t Round = -1;      // the round in play, counted from 0
-  PlayerProcs players[3];  // [1] player 1, [2] player 2, when in this process
-  HostedPlayer hosts[3];   // with --isolate
+  int32_t Round = -1;                  // the round in play, counted from 0
+  std::unique_ptr<Player> players[3];  // [1] player 1, [2] player 2
   PlayerSource sources[3];
   PsInfo Info[3] = {};  // each player's record, handed over once
   OutStream console = ConsoleStream();
@@ -65,5 +64,6 @@ struct Referee {
   RoundTrack track;
   RoundClocks clocks;  // with a time control
   std::optional<Fault> fault;
+  bool fault_told = false;              // reported on stderr and in the log
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

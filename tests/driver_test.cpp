@@ -28,7 +28,7 @@ struct Driven {
     ref.clock = OneSecondPerReading;
     ref.console = {open("/dev/null", O_WRONLY | O_CLOEXEC), "/dev/null"};
     args.push_back("/F=" + (dir / "log.txt").string());
-    EXPECT_EQ(RunMatch(ref, args), 0);
+    EXPECT_EQ(*RunMatch(ref, args), 0);
     close(ref.console.fd);
   }
   std::string Log() { return ReadFile(dir / "log.txt"); }

@@ -13,7 +13,7 @@
 #include "test_dir.h"
 
 namespace fs = std::filesystem;
-using Kind = HostFault::Kind;
+using Kind = PlayerFault::Kind;
 
 namespace {
 
@@ -27,7 +27,7 @@ class Host : public ::testing::Test {
   }
 
   void TearDown() override {
-    StopHost(hp_);
+    hp_.reset();
     fs::current_path(old_cwd_);
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
@@ -36,36 +36,39 @@ class Host : public ::testing::Test {
   }
 
   // Starts the test player and has its PsInit pick mode; returns PsInit's fault.
-  std::optional<HostFault> Start(int mode, HostLimits limits = {}) {
-    const std::optional<std::string> error = StartHost(hp_, HOST_EXE, HOST_PLAYER_SO, 1, limits);
-    EXPECT_EQ(error, std::nullopt);
+  std::optional<PlayerFault> Start(int mode, HostLimits limits = {}) {
+    hp_.reset();
+    Result<HostedPlayer> host = HostedPlayer::Start({HOST_EXE, HOST_PLAYER_SO, 1, limits});
+    EXPECT_TRUE(host.ok()) << host.error().text;
+    if (!host) return PlayerFault{};
+    hp_.emplace(std::move(*host));
     info_.Size = PS_INFO_SIZE;
     info_.MaxVer = 1;
     info_.Player = 1;
     info_.NumHoles = 6;
     info_.Param = mode;
-    return HostInit(hp_, info_, ok_);
+    return hp_->Init(info_, ok_);
   }
 
-  std::optional<HostFault> GetTurn(int32_t& answer) {
+  std::optional<PlayerFault> GetTurn(int32_t& answer) {
     const HoleRow my = {1, 2, 3, 4, 5, 6}, opp = {0, 0, 0, 0, 0, 9};
-    return HostGetTurn(hp_, my, opp, 4, 3, answer);
+    return hp_->GetTurn(my, opp, 4, 3, answer);
   }
 
   // A fault in PsGetTurn; the dead player answers every later call alike.
-  HostFault TurnFault(int mode, HostLimits limits = {}) {
+  PlayerFault TurnFault(int mode, HostLimits limits = {}) {
     EXPECT_EQ(Start(mode, limits), std::nullopt);
     int32_t answer = 0;
-    std::optional<HostFault> f = GetTurn(answer);
+    std::optional<PlayerFault> f = GetTurn(answer);
     if (!f) return {};
-    const std::optional<HostFault> again = HostOppTurn(hp_, 1);
+    const std::optional<PlayerFault> again = hp_->OppTurn(1);
     EXPECT_TRUE(again && again->kind == f->kind && again->detail == f->detail);
     return *f;
   }
 
   TestDir run_;
   fs::path old_cwd_;
-  HostedPlayer hp_;
+  std::optional<HostedPlayer> hp_;
   PsInfo info_{};
   PsBool ok_ = 0;
 };
@@ -79,31 +82,31 @@ TEST_F(Host, FiveCalls) {
   int32_t answer = 0;
   ASSERT_EQ(GetTurn(answer), std::nullopt);
   EXPECT_EQ(answer, 1 + 90 + 400 + 3000);
-  ASSERT_EQ(HostOppTurn(hp_, 5), std::nullopt);
-  ASSERT_EQ(HostEndRound(hp_, 10, 20, 30), std::nullopt);
+  ASSERT_EQ(hp_->OppTurn(5), std::nullopt);
+  ASSERT_EQ(hp_->EndRound(10, 20, 30), std::nullopt);
   ASSERT_EQ(GetTurn(answer), std::nullopt);
   EXPECT_EQ(answer, 1 + 90 + 400 + 3000 + 50000 + 6000000);
-  ASSERT_EQ(HostDone(hp_), std::nullopt);
-  StopHost(hp_);
+  ASSERT_EQ(hp_->Done(), std::nullopt);
+  hp_.reset();
   EXPECT_EQ(ReadFile("done.txt"), "60");
 }
 
 TEST_F(Host, Crashes) {
-  HostFault f = TurnFault(1);
+  PlayerFault f = TurnFault(1);
   EXPECT_EQ(f.kind, Kind::Crashed);
   EXPECT_EQ(f.signal, SIGSEGV);
   EXPECT_NE(f.detail.find("PsGetTurn"), std::string::npos) << f.detail;
-  StopHost(hp_);
+  hp_.reset();
   f = TurnFault(2);
   EXPECT_EQ(f.kind, Kind::Crashed);
   EXPECT_EQ(f.signal, SIGABRT);
 }
 
 TEST_F(Host, Exits) {
-  HostFault f = TurnFault(3);
+  PlayerFault f = TurnFault(3);
   EXPECT_EQ(f.kind, Kind::Exited);
   EXPECT_EQ(f.status, 0);
-  StopHost(hp_);
+  hp_.reset();
   f = TurnFault(8);  // _exit: no note from the host, found by waitpid
   EXPECT_EQ(f.kind, Kind::Exited);
   EXPECT_EQ(f.status, 3);
@@ -119,23 +122,38 @@ TEST_F(Host, Timeout) {
   const itimerval every{{0, 1000}, {0, 1000}};
   setitimer(ITIMER_REAL, &every, nullptr);
   HostLimits limits;
-  limits.move_seconds = 0.2;
-  const HostFault f = TurnFault(4, limits);
+  limits.move_time = 0.2;
+  const PlayerFault f = TurnFault(4, limits);
   const itimerval off{};
   setitimer(ITIMER_REAL, &off, nullptr);
   EXPECT_EQ(f.kind, Kind::Timeout);
+  EXPECT_EQ(f.limit, TimeLimit::Move);
   EXPECT_EQ(f.limit_seconds, 0.2);
 }
 
+// The player owns its host: a move hands it over whole, and the last
+// owner's end reaps the process and closes the channel's descriptor.
+TEST_F(Host, OwnsItsProcess) {
+  ASSERT_EQ(Start(0), std::nullopt);
+  const pid_t pid = hp_->Pid();
+  HostedPlayer moved = std::move(*hp_);
+  hp_.reset();
+  EXPECT_EQ(moved.Pid(), pid);
+  EXPECT_EQ(kill(pid, 0), 0);
+  std::optional<HostedPlayer> last(std::move(moved));
+  last.reset();
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
+}
+
 TEST_F(Host, PastRecord) {
-  const std::optional<HostFault> f = Start(5);
+  const std::optional<PlayerFault> f = Start(5);
   ASSERT_TRUE(f);
   EXPECT_EQ(f->kind, Kind::WrotePastRecord) << f->detail;
   EXPECT_EQ(f->signal, SIGSEGV);
 }
 
 TEST_F(Host, PastRows) {
-  const HostFault f = TurnFault(6);
+  const PlayerFault f = TurnFault(6);
   EXPECT_EQ(f.kind, Kind::WrotePastRows) << f.detail;
 }
 
@@ -145,18 +163,19 @@ TEST_F(Host, OutOfMemory) {
 #endif
   HostLimits limits;
   limits.memory_mb = 128;
-  const HostFault f = TurnFault(7, limits);
+  const PlayerFault f = TurnFault(7, limits);
   EXPECT_EQ(f.kind, Kind::OutOfMemory) << f.detail;
 }
 
 TEST_F(Host, LoadErrors) {
-  std::optional<std::string> error = StartHost(hp_, HOST_EXE, NO_DONE_SO, 2, {});
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error, std::string(NO_DONE_SO) + ": entry point PsDone missing: " + NO_DONE_SO +
-                        ": undefined symbol: PsDone");
-  error = StartHost(hp_, HOST_EXE, "./absent.so", 2, {});
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->rfind("cannot load player library ./absent.so: ", 0), 0u) << *error;
+  Result<HostedPlayer> host = HostedPlayer::Start({HOST_EXE, NO_DONE_SO, 2, {}});
+  ASSERT_FALSE(host);
+  EXPECT_EQ(host.error().text, std::string(NO_DONE_SO) + ": entry point PsDone missing: " +
+                                   NO_DONE_SO + ": undefined symbol: PsDone");
+  host = HostedPlayer::Start({HOST_EXE, "./absent.so", 2, {}});
+  ASSERT_FALSE(host);
+  EXPECT_EQ(host.error().text.rfind("cannot load player library ./absent.so: ", 0), 0u)
+      << host.error().text;
 }
 
 }  // namespace
