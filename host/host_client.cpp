@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "channel.h"
+#include "sandbox.h"
 
 extern char** environ;
 
@@ -304,6 +305,7 @@ std::optional<std::string> StartHost(HostedPlayer& hp, const std::string& hostEx
                                    "--library=" + library, "--player=" + std::to_string(player),
                                    "--parent=" + std::to_string(getpid())};
   if (limits.memory_mb > 0) args.push_back("--memory-mb=" + std::to_string(limits.memory_mb));
+  if (limits.sandbox) ProtectClient(), args.push_back("--sandbox=player" + std::to_string(player));
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

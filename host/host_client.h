@@ -29,6 +29,7 @@ struct HostLimits {
   double move_seconds = 0;       // PsGetTurn; 0: call_seconds
   double margin_seconds = 0.01;  // forgiven past any limit
   long memory_mb = 0;            // the host's address space in MiB; 0: none
+  bool sandbox = false;          // confined to a folder playerN/ of its own (sandbox/sandbox.h)
 };
 
 // The wall time after which a call with CPU limit `limit` is stopped as

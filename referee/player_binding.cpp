@@ -15,6 +15,7 @@
 
 #include "call_context.h"
 #include "python_player.h"
+#include "sandbox.h"
 
 namespace {
 
@@ -185,6 +186,10 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   limits.move_seconds = ref.options.moveTime;
   limits.margin_seconds = ref.options.timeMargin;
   limits.memory_mb = ref.options.memoryMb;
+  limits.sandbox = ref.options.sandbox;
+  if (ref.options.sandbox)
+    if (const std::optional<Error> missing = SandboxMissing())
+      return Error{"pitsow: " + missing->text};
   const std::string hostExe = exeDir + "/pitsow-host";
   if (access(hostExe.c_str(), X_OK) != 0)
     return Error{"pitsow: cannot run the player host " + hostExe + ": " + std::strerror(errno)};

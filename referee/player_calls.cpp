@@ -52,6 +52,8 @@ void NoteFault(Referee& ref, int n, const HostFault& hf) {
     case HostFault::Kind::Crashed:
       f.kind = "crash";
       f.detail = hf.signal != 0 ? strsignal(hf.signal) : "vanished";
+      if (hf.detail.rfind("refused system call ", 0) == 0)  // a sandbox's filter: name the call
+        f.detail = hf.detail.substr(0, hf.detail.find(" in "));
       what = "crashed";
       break;
     case HostFault::Kind::Exited:
