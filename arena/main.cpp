@@ -15,6 +15,7 @@
 #include "machine.h"
 #include "openings_space.h"
 #include "parse_command_line.h"
+#include "sandbox.h"
 #include "record_check.h"
 #include "record_reader.h"
 #include "render.h"
@@ -250,6 +251,10 @@ int Tournament(int argc, char** argv) {
   bool noReport = false;
   app.add_flag("--no-report", noReport, "do not write OUT/report.html at the end");
   app.add_option("--referee", o.referee, "the referee program (default: pitsow beside this one)");
+  std::string sandbox = "auto";
+  app.add_option("--sandbox", sandbox, "confine the players: auto (where the kernel can), on, off")
+      ->check(CLI::IsMember({"auto", "on", "off"}))
+      ->capture_default_str();
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
 
   o.resume = app.count("--resume") > 0;
@@ -366,6 +371,14 @@ int Tournament(int argc, char** argv) {
         return kExitPlayerMissing;
       }
   }
+  // The sandbox in force, also for a resumed tournament: what this kernel allows now.
+  const std::optional<Error> missing = sandbox == "off" ? std::nullopt : SandboxMissing();
+  if (missing && sandbox == "on") {
+    std::fprintf(stderr, "pitsow-arena: %s\n", missing->text.c_str());
+    return kExitPlayerMissing;
+  }
+  s.sandbox = sandbox != "off" && !missing;
+  s.sandbox_off = sandbox == "off" ? "--sandbox off" : missing ? missing->text : "";
   RunResult r = RunTournament(o);
   if (!r.verdict.empty()) std::fputs(("\n" + r.verdict).c_str(), stdout);
   const bool resumable = r.status == 128 + SIGINT || r.status == kExitIoError;

@@ -78,6 +78,7 @@ HostLimits Limits(const CheckOptions& o) {
   limits.call_seconds = o.callSeconds;
   limits.move_seconds = o.moveSeconds;
   limits.memory_mb = o.memoryMb;
+  limits.sandbox = o.sandbox;
   return limits;
 }
 

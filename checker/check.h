@@ -15,6 +15,7 @@ struct CheckOptions {
   double moveSeconds = 2;   // limit of each PsGetTurn
   double callSeconds = 10;  // limit of each other call
   long memoryMb = 0;        // the host's address space in MiB; 0: none
+  bool sandbox = false;     // the player confined (sandbox/), its folder playerN/ here
   long growthMb = 64;       // the most the long match may grow the host's RSS
   long positions = 3000;    // positions asked over the board sizes
   long rounds = 1000;       // rounds of the long match
