@@ -3,7 +3,6 @@
 // still create and give them away, root is given up, then the files are
 // closed in with Landlock and the system calls with seccomp.
 #include <fcntl.h>
-#include <grp.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -36,16 +35,14 @@ std::string Resolved(const std::string& path) {
   return realpath(path.c_str(), buf) != nullptr ? buf : path;
 }
 
-// Opens (creating it if needed) the player's folder, owned by the user the
-// player runs as; a link or anything but a folder is refused.
+// Opens (creating it if needed) the player's folder, which must be the
+// host's own; a link or anything but a folder is refused.
 Result<int> OwnFolder(const std::string& folder) {
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Failed("create " + folder);
   const int fd = open(folder.c_str(), O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return Failed("open the player's folder " + folder);
-  const bool root = geteuid() == 0;
   struct stat st {};
-  bool own = fstat(fd, &st) == 0 && (root ? fchown(fd, kSandboxUid, kSandboxGid) == 0
-                                          : st.st_uid == geteuid() || (errno = EPERM, false));
+  const bool own = fstat(fd, &st) == 0 && (st.st_uid == geteuid() || (errno = EPERM, false));
   if (!own) {
     const Error error = Failed("make " + folder + " the player's own folder");
     close(fd);
@@ -55,15 +52,17 @@ Result<int> OwnFolder(const std::string& folder) {
 }
 
 // Standard output and error go to output.txt in the player's folder, so a
-// player cannot write on the referee's console.
+// player cannot write on the referee's console, and standard input comes
+// from /dev/null, so it cannot reach the referee's terminal.
 std::optional<Error> OwnOutput(int folder) {
   const int out =
       openat(folder, "output.txt", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (out < 0) return Failed("create the player's output.txt");
-  if (geteuid() == 0 && fchown(out, kSandboxUid, kSandboxGid) != 0)
-    return Failed("chown output.txt");
   if (dup2(out, 1) < 0 || dup2(out, 2) < 0) return Failed("redirect the player's output");
   close(out);
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (in < 0 || dup2(in, 0) < 0) return Failed("open /dev/null as the player's input");
+  close(in);
   return std::nullopt;
 }
 
@@ -72,18 +71,12 @@ std::optional<Error> OwnOutput(int folder) {
 // library's folder) and, for a bare library name, the loader's extra path.
 FileRules Rules(const HostConfinement& c, const std::string& library, const std::string& folder) {
   FileRules rules;
-  rules.read = {"/usr",
-                "/lib",
-                "/lib64",
-                "/lib32",
-                "/etc",
-                "/bin",
-                "/sys/devices/system/cpu",
-                "/dev/urandom",
-                "/dev/random",
-                "/dev/zero",
-                "/proc/self",
-                c.program};
+  // Of /etc only what the loader, the C library and Python read: a root
+  // host keeps its user id, and /etc holds files only root may read.
+  rules.read = {"/usr", "/lib", "/lib64", "/lib32", "/bin", "/etc/ld.so.cache", "/etc/localtime",
+                "/etc/passwd", "/etc/group", "/etc/nsswitch.conf", "/etc/python3",
+                "/etc/python3.11", "/sys/devices/system/cpu", "/dev/urandom", "/dev/random",
+                "/dev/zero", "/proc/self", c.program, Resolved(c.program + "/../lib/python3")};
   if (library.find('/') == std::string::npos) {
     const char* path = getenv("LD_LIBRARY_PATH");
     std::string rest = path != nullptr ? path : "";
@@ -100,12 +93,9 @@ FileRules Rules(const HostConfinement& c, const std::string& library, const std:
   return rules;
 }
 
-// Root gives up its user, groups and with them every capability; the
-// parent-death signal, cleared by the change, is asked for again.
-std::optional<Error> GiveUpRoot(pid_t parent) {
-  if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kSandboxGid) != 0 ||
-                         setuid(kSandboxUid) != 0 || setuid(0) == 0))
-    return Failed("switch to the unprivileged user " + std::to_string(kSandboxUid));
+// The parent-death signal, asked for again in case a change of identity
+// cleared it; the referee must still be the parent.
+std::optional<Error> StillChildOf(pid_t parent) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (parent != 0 && getppid() != parent) return Error{"sandbox: the referee is gone", 1};
   return std::nullopt;
@@ -123,7 +113,8 @@ Result<std::string> ConfineHost(const HostConfinement& c) {
   const FileRules rules = Rules(c, library, Resolved(c.folder));
   const rlimit noCore{0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
-  if (auto error = GiveUpRoot(c.parent)) return *error;
+  if (!DropCapabilities()) return Failed("give up every capability");
+  if (auto error = StillChildOf(c.parent)) return *error;
   const bool moved = fchdir(*folder) == 0;
   close(*folder);
   if (!moved) return Failed("enter the player's folder");

@@ -1,5 +1,4 @@
 // What the kernel must allow for a sandbox, tried once per process.
-#include <grp.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,21 +12,16 @@
 
 namespace {
 
-// A root host gives up root: tried in a child, which can then do nothing else.
-std::optional<Error> UserSwitchMissing() {
-  if (geteuid() != 0) return std::nullopt;
+// A host gives up every capability: tried in a child, which can then do
+// nothing else.
+std::optional<Error> CapabilityDropMissing() {
   const pid_t pid = fork();
-  if (pid == 0)
-    _exit(setgroups(0, nullptr) == 0 && setgid(kSandboxGid) == 0 && setuid(kSandboxUid) == 0 &&
-                  setuid(0) != 0
-              ? 0
-              : 1);
+  if (pid == 0) _exit(DropCapabilities() ? 0 : 1);
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+      WEXITSTATUS(status) == 0)
     return std::nullopt;
-  return Error{"sandbox: running as root, but cannot switch to the unprivileged user " +
-                   std::to_string(kSandboxUid) + " (CAP_SETUID missing)",
-               2};
+  return Error{"sandbox: cannot give up every capability (CAP_SETPCAP missing)", 2};
 }
 
 std::optional<Error> Probe() {
@@ -38,7 +32,7 @@ std::optional<Error> Probe() {
                  2};
   if (prctl(PR_GET_SECCOMP) < 0 || !SyscallFilterWorks())
     return Error{"sandbox: seccomp system call filters are missing (cannot install one)", 2};
-  return UserSwitchMissing();
+  return CapabilityDropMissing();
 }
 
 }  // namespace

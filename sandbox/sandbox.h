@@ -19,9 +19,9 @@
 // sandbox can be built. Asked once per process.
 std::optional<Error> SandboxMissing();
 
-// The user and group a host started by root runs as.
-constexpr uid_t kSandboxUid = 65534;
-constexpr gid_t kSandboxGid = 65534;
+// Gives up every capability of the calling process for good (root keeps
+// its user id, nothing more); false when the kernel refused.
+bool DropCapabilities();
 
 struct HostConfinement {
   std::string folder;   // the player's own folder, created if needed and made the working folder

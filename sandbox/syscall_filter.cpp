@@ -18,8 +18,9 @@ namespace {
 // Refused outright: new processes and programs, every way to reach another
 // process's memory or scheduling, sockets (a pair of connected AF_UNIX
 // sockets stays allowed), memory outside the address-space limit (memory
-// files, System V and POSIX shared memory and queues), and the kernel's
-// administration.
+// files, System V and POSIX shared memory and queues), a file's owner,
+// mode, times and attributes (Landlock does not cover them), and the
+// kernel's administration.
 constexpr const char* kRefused[] = {
     "fork",
     "vfork",
@@ -83,6 +84,24 @@ constexpr const char* kRefused[] = {
     "delete_module",
     "iopl",
     "ioperm",
+    "chmod",
+    "fchmod",
+    "fchmodat",
+    "fchmodat2",
+    "chown",
+    "fchown",
+    "lchown",
+    "fchownat",
+    "utime",
+    "utimes",
+    "utimensat",
+    "futimesat",
+    "setxattr",
+    "lsetxattr",
+    "fsetxattr",
+    "removexattr",
+    "lremovexattr",
+    "fremovexattr",
 };
 
 // Allowed only on the caller itself (a process id or "who" of 0), refused

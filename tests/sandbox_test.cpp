@@ -17,6 +17,7 @@ struct Attack {
   int number;
   std::string name;
   std::string report;  // the attacker's fault, a pattern; empty: the attack has no effect
+  bool or_nothing = false;  // the fault, or no effect at all
 };
 
 // Hosts left by a referee come to this process, which reaps them.
@@ -90,7 +91,7 @@ TEST_P(Sandboxed, TheAttackerAloneIsFaultedOrNothingHappens) {
   EXPECT_FALSE(listener.Contacted());
   EXPECT_FALSE(fs::exists("/dev/shm/hostile"));
   const std::vector<std::string> record = Lines(a.File("r.jsonl"));
-  if (c.report.empty()) {
+  if (c.report.empty() || (c.or_nothing && r.status == 0)) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(MaskTimes(r.out), MaskTimes(baseline.out));  // the same tally and scores
     EXPECT_EQ(FilesOutside(a), FilesOutside(honest));
@@ -124,9 +125,14 @@ INSTANTIATE_TEST_SUITE_P(
         Attack{7, "write_the_referees_descriptors", ""},
         Attack{8, "renice_the_referee",
                kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call setpriority"},
-        Attack{9, "busy_thread", ""},
+        // Its CPU is charged to its own next call: on a busy machine that
+        // call may go past its limit.
+        Attack{9, "busy_thread", kFault + "exceeded the call time of 0.200 s in .*", true},
         Attack{10, "ptrace", kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call ptrace"},
-        Attack{11, "shared_memory_file", ""}, Attack{12, "own_folder", ""}),
+        Attack{11, "shared_memory_file", ""}, Attack{12, "own_folder", ""},
+        Attack{13, "read_a_secret", ""},
+        Attack{14, "chmod_the_log",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"}),
     [](const testing::TestParamInfo<Attack>& p) { return p.param.name; });
 
 }  // namespace

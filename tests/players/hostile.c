@@ -15,6 +15,7 @@
 #include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -33,7 +34,9 @@ enum {
   kBusyThread,    /* think on the opponent's time for ever */
   kPtrace,        /* trace the referee */
   kSharedMemory,  /* 512 MiB in /dev/shm */
-  kOwnFolder      /* write and read a file of its own: allowed */
+  kOwnFolder,     /* write and read a file of its own: allowed */
+  kSecrets,       /* read a file only root may read */
+  kChmod          /* open the log to everyone */
 };
 
 static int32_t Holes, Attack, Port;
@@ -122,6 +125,12 @@ static void AttackOnce(void) {
       if (fd < 0 || write(fd, "mine", 4) != 4 || pread(fd, buf, 4, 0) != 4) abort();
       break;
     }
+    case kSecrets:
+      if (read(open("/etc/shadow", O_RDONLY), buf, sizeof buf) > 0) abort();
+      break;
+    case kChmod:
+      chmod("../PsLog.txt", 0666);
+      break;
     default:
       break;
   }
