@@ -247,7 +247,8 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
   out += buf;
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
   out += "\n" + OpeningsLine(s) + "\n";
-  out += s.sandbox ? "players sandboxed\n" : "players NOT sandboxed: " + s.sandbox_off + "\n";
+  if (s.sandbox || !s.sandbox_off.empty())
+    out += s.sandbox ? "players sandboxed\n" : "players NOT sandboxed: " + s.sandbox_off + "\n";
   if (sum.unfinished > 0)
     out += "Unfinished pairs left out of every count: " + std::to_string(sum.unfinished) +
            " (one round each)\n";

@@ -87,10 +87,11 @@
  * and write files in its own folder, player1/ or player2/ beside the log,
  * which is its working folder (its standard output and error go to
  * output.txt there); read its own library file, the system's libraries
- * and /etc; allocate memory up to --memory. It may not: start processes
+ * and a few files of /etc; allocate memory up to --memory. It may not: start processes
  * or programs (fork, posix_spawn, system, exec), open sockets (a
  * socketpair within the process is allowed), use memory files or shared
- * memory (memfd_create, /dev/shm, System V IPC), touch any other file,
+ * memory (memfd_create, /dev/shm, System V IPC), touch any other file or
+ * change a file's owner, mode or times,
  * signal, trace, read or reschedule another process (setpriority,
  * sched_setaffinity and the like on anything but itself). A refused call
  * is a fault ("refused system call NAME"), or fails with EACCES/EPERM for
