@@ -43,7 +43,8 @@ bool Start(HostedPlayer hp[2], const std::string& bin, bool sandbox) {
   HostLimits limits;
   limits.sandbox = sandbox;
   for (int n = 0; n < 2; ++n) {
-    if (const auto error = StartHost(hp[n], bin + "/pitsow-host", bin + "/Tossel.so", n + 1, limits)) {
+    if (const auto error =
+            StartHost(hp[n], bin + "/pitsow-host", bin + "/Tossel.so", n + 1, limits)) {
       std::fprintf(stderr, "%s\n", error->c_str());
       return false;
     }
@@ -122,8 +123,9 @@ int main(int argc, char** argv) {
               isolated.start);
   std::printf("| %-42s | %6.2f ms | %+5.2f |\n", "start and stop two hosts, --sandbox",
               sandboxed.start, sandboxed.start - isolated.start);
-  std::printf("\nMedians of %d runs of %.1f s; ratio: the call / the floor above it; the last\n"
-              "column of the start row: milliseconds more than --isolate per match.\n",
-              kRuns, kRunSeconds);
+  std::printf(
+      "\nMedians of %d runs of %.1f s; ratio: the call / the floor above it; the last\n"
+      "column of the start row: milliseconds more than --isolate per match.\n",
+      kRuns, kRunSeconds);
   return 0;
 }

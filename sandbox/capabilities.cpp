@@ -25,6 +25,6 @@ bool DropCapabilities() {
   __user_cap_data_struct none[2] = {};
   if (syscall(SYS_capset, &header, none) != 0) return false;
   __user_cap_data_struct now[2] = {};
-  return syscall(SYS_capget, &header, now) == 0 && now[0].effective == 0 &&
-         now[0].permitted == 0 && now[1].effective == 0 && now[1].permitted == 0;
+  return syscall(SYS_capget, &header, now) == 0 && now[0].effective == 0 && now[0].permitted == 0 &&
+         now[1].effective == 0 && now[1].permitted == 0;
 }

@@ -73,10 +73,25 @@ FileRules Rules(const HostConfinement& c, const std::string& library, const std:
   FileRules rules;
   // Of /etc only what the loader, the C library and Python read: a root
   // host keeps its user id, and /etc holds files only root may read.
-  rules.read = {"/usr", "/lib", "/lib64", "/lib32", "/bin", "/etc/ld.so.cache", "/etc/localtime",
-                "/etc/passwd", "/etc/group", "/etc/nsswitch.conf", "/etc/python3",
-                "/etc/python3.11", "/sys/devices/system/cpu", "/dev/urandom", "/dev/random",
-                "/dev/zero", "/proc/self", c.program, Resolved(c.program + "/../lib/python3")};
+  rules.read = {"/usr",
+                "/lib",
+                "/lib64",
+                "/lib32",
+                "/bin",
+                "/etc/ld.so.cache",
+                "/etc/localtime",
+                "/etc/passwd",
+                "/etc/group",
+                "/etc/nsswitch.conf",
+                "/etc/python3",
+                "/etc/python3.11",
+                "/sys/devices/system/cpu",
+                "/dev/urandom",
+                "/dev/random",
+                "/dev/zero",
+                "/proc/self",
+                c.program,
+                Resolved(c.program + "/../lib/python3")};
   if (library.find('/') == std::string::npos) {
     const char* path = getenv("LD_LIBRARY_PATH");
     std::string rest = path != nullptr ? path : "";

@@ -18,8 +18,7 @@ std::optional<Error> CapabilityDropMissing() {
   const pid_t pid = fork();
   if (pid == 0) _exit(DropCapabilities() ? 0 : 1);
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-      WEXITSTATUS(status) == 0)
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
     return std::nullopt;
   return Error{"sandbox: cannot give up every capability (CAP_SETPCAP missing)", 2};
 }

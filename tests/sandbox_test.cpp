@@ -16,7 +16,7 @@ namespace {
 struct Attack {
   int number;
   std::string name;
-  std::string report;  // the attacker's fault, a pattern; empty: the attack has no effect
+  std::string report;       // the attacker's fault, a pattern; empty: the attack has no effect
   bool or_nothing = false;  // the fault, or no effect at all
 };
 
@@ -115,24 +115,29 @@ const std::string kFault = R"(pitsow: player 2 \(PsPlayer2.so\) )";
 INSTANTIATE_TEST_SUITE_P(
     Attacks, Sandboxed,
     testing::Values(
-        Attack{1, "fork", kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call clone"},
+        Attack{1, "fork",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call clone"},
         Attack{2, "signal_the_referee", ""}, Attack{3, "forge_the_log_and_record", ""},
-        Attack{4, "network", kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call socket"},
+        Attack{4, "network",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call socket"},
         Attack{5, "memory_file",
                kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call memfd_create"},
-        Attack{6, "read_the_referees_memory",
-               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call process_vm_readv"},
+        Attack{
+            6, "read_the_referees_memory",
+            kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call process_vm_readv"},
         Attack{7, "write_the_referees_descriptors", ""},
         Attack{8, "renice_the_referee",
                kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call setpriority"},
         // Its CPU is charged to its own next call: on a busy machine that
         // call may go past its limit.
         Attack{9, "busy_thread", kFault + "exceeded the call time of 0.200 s in .*", true},
-        Attack{10, "ptrace", kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call ptrace"},
+        Attack{10, "ptrace",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call ptrace"},
         Attack{11, "shared_memory_file", ""}, Attack{12, "own_folder", ""},
         Attack{13, "read_a_secret", ""},
         Attack{14, "chmod_the_log",
-               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"}),
+               kFault +
+                   "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"}),
     [](const testing::TestParamInfo<Attack>& p) { return p.param.name; });
 
 }  // namespace

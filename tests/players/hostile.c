@@ -15,28 +15,28 @@
 #include <sys/mman.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include "PsComm.h"
 
 enum {
-  kFork = 1,      /* a child that outlives the match */
-  kSignal,        /* SIGSTOP, then SIGKILL, to the referee */
-  kFiles,         /* forge lines in the log and the record */
-  kNetwork,       /* connect to 127.0.0.1 */
-  kMemoryFile,    /* 512 MiB in a memory file */
-  kReadMemory,    /* read the referee's memory */
-  kChannel,       /* write into the referee's descriptors */
-  kRenice,        /* renice the referee */
-  kBusyThread,    /* think on the opponent's time for ever */
-  kPtrace,        /* trace the referee */
-  kSharedMemory,  /* 512 MiB in /dev/shm */
-  kOwnFolder,     /* write and read a file of its own: allowed */
-  kSecrets,       /* read a file only root may read */
-  kChmod          /* open the log to everyone */
+  kFork = 1,     /* a child that outlives the match */
+  kSignal,       /* SIGSTOP, then SIGKILL, to the referee */
+  kFiles,        /* forge lines in the log and the record */
+  kNetwork,      /* connect to 127.0.0.1 */
+  kMemoryFile,   /* 512 MiB in a memory file */
+  kReadMemory,   /* read the referee's memory */
+  kChannel,      /* write into the referee's descriptors */
+  kRenice,       /* renice the referee */
+  kBusyThread,   /* think on the opponent's time for ever */
+  kPtrace,       /* trace the referee */
+  kSharedMemory, /* 512 MiB in /dev/shm */
+  kOwnFolder,    /* write and read a file of its own: allowed */
+  kSecrets,      /* read a file only root may read */
+  kChmod         /* open the log to everyone */
 };
 
 static int32_t Holes, Attack, Port;
@@ -79,7 +79,8 @@ static void AttackOnce(void) {
   pthread_t thread;
   switch (Attack) {
     case kFork:
-      if (fork() == 0) for (;;) pause();
+      if (fork() == 0)
+        for (;;) pause();
       break;
     case kSignal:
       kill(referee, SIGSTOP), kill(referee, SIGKILL);
