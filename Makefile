@@ -45,6 +45,7 @@ bench:
 	build-bench/bin/rules_bench --benchmark_min_time=1
 	build-bench/bin/shm_floor
 	build-bench/bin/host_bench build-bench/bin
+	build-bench/bin/sandbox_bench build-bench/bin
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
 	PYTHONPATH=build-bench/lib/python3/dist-packages build-bench/bin/python_bench \

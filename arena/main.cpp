@@ -24,6 +24,7 @@
 #include "report_adapter.h"
 #include "resume.h"
 #include "runner.h"
+#include "sandbox.h"
 #include "time_control.h"
 #include "verdict.h"
 
@@ -164,6 +165,7 @@ struct TournamentLine {
   RunOptions o;
   std::vector<std::string> players, params;
   std::string sprt, sprt_model = "logistic", shard, random_openings = "auto", resume_dir, anchor;
+  std::string sandbox = "auto";
   bool force = false, no_report = false;
   CLI::Option* pairs = nullptr;
 };
@@ -256,6 +258,20 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
                  "the player rated 0 in the report's ratings chart (default: the field's mean)");
   app.add_flag("--no-report", t.no_report, "do not write OUT/report.html at the end");
   app.add_option("--referee", t.o.referee, "the referee program (default: pitsow beside this one)");
+  app.add_option("--sandbox", t.sandbox, "confine the players: auto (where the kernel can), on, off")
+      ->check(CLI::IsMember({"auto", "on", "off"}))
+      ->capture_default_str();
+}
+
+// The sandbox in force, also for a resumed tournament: what this kernel
+// allows now.
+std::optional<Error> ApplySandbox(TournamentLine& t) {
+  TournamentSettings& s = t.o.settings;
+  const std::optional<Error> missing = t.sandbox == "off" ? std::nullopt : SandboxMissing();
+  if (missing && t.sandbox == "on") return Error{missing->text, kExitPlayerMissing};
+  s.sandbox = t.sandbox != "off" && !missing;
+  s.sandbox_off = t.sandbox == "off" ? "--sandbox off" : missing ? missing->text : "";
+  return std::nullopt;
 }
 
 // PLAYER arguments as entries: labelled, absolute, existing.
@@ -400,7 +416,9 @@ int Tournament(int argc, char** argv) {
   AddLimitOptions(app, t);
   AddRunOptions(app, t);
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
-  if (auto e = Settle(app, t)) {
+  std::optional<Error> e = Settle(app, t);
+  if (!e) e = ApplySandbox(t);
+  if (e) {
     std::fprintf(stderr, "pitsow-arena: %s\n", e->text.c_str());
     return e->status;
   }

@@ -246,6 +246,8 @@ std::string HeadText(const TournamentSettings& s, const Ledger& ledger, const Su
   std::string out = buf;
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
   out += "\n" + OpeningsLine(s) + "\n";
+  if (s.sandbox || !s.sandbox_off.empty())
+    out += s.sandbox ? "players sandboxed\n" : "players NOT sandboxed: " + s.sandbox_off + "\n";
   if (sum.unfinished > 0)
     out += "Unfinished pairs left out of every count: " + std::to_string(sum.unfinished) +
            " (one round each)\n";

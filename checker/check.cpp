@@ -34,6 +34,7 @@ HostStart StartOf(const CheckOptions& o, int32_t player) {
   start.limits.call_time = o.call_time;
   start.limits.move_time = o.move_time;
   start.limits.memory_mb = o.memory_mb;
+  start.limits.sandbox = o.sandbox;
   return start;
 }
 

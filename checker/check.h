@@ -15,6 +15,7 @@ struct CheckOptions {
   double move_time = 2;   // limit of each PsGetTurn
   double call_time = 10;  // limit of each other call
   long memory_mb = 0;     // the host's address space in MiB; 0: none
+  bool sandbox = false;   // the player confined (sandbox/), its folder playerN/ here
   long growth_mb = 64;    // the most the long match may grow the host's RSS
   long positions = 3000;  // positions asked over the board sizes
   long rounds = 1000;     // rounds of the long match

@@ -14,6 +14,7 @@
 #include "exit_status.h"
 #include "parse_command_line.h"
 #include "program_folder.h"
+#include "sandbox.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -40,7 +41,12 @@ int main(int argc, char** argv) {
   app.add_option("--seed", o.seed, "seed of the random games")->capture_default_str();
   app.add_option("--param", o.param, "the player's parameter (PsInfo's Param)")
       ->capture_default_str();
+  app.add_flag("--sandbox", o.sandbox, "confine the player as pitsow --sandbox does");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-check")) return *end;
+  if (const auto missing = o.sandbox ? SandboxMissing() : std::nullopt) {
+    std::fprintf(stderr, "pitsow-check: %s\n", missing->text.c_str());
+    return kExitPlayerMissing;
+  }
 
   o.host_exe = BesideProgram("pitsow-host");
   if (access(o.host_exe.c_str(), X_OK) != 0) {

@@ -17,6 +17,7 @@
 #include "child_process.h"
 #include "clock.h"
 #include "names.h"
+#include "sandbox.h"
 
 namespace {
 
@@ -263,6 +264,7 @@ std::vector<std::string> HostArguments(const HostStart& start, int channel_fd) {
       "--player=" + std::to_string(start.player), "--parent=" + std::to_string(getpid())};
   if (start.limits.memory_mb > 0)
     args.push_back("--memory-mb=" + std::to_string(start.limits.memory_mb));
+  if (start.limits.sandbox) args.push_back("--sandbox=player" + std::to_string(start.player));
   return args;
 }
 
@@ -291,6 +293,7 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   const int child_fd = hp.memfd == 3 ? 4 : 3;
   ChildSetup setup;
   setup.fds = {{hp.memfd, child_fd}};
+  if (start.limits.sandbox) ProtectClient();
   Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
   if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};
   hp.pid = *pid;

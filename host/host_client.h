@@ -36,6 +36,7 @@ struct HostLimits {
   double margin_seconds = 0.01;  // forgiven past any limit
   long memory_mb = 0;            // the host's address space in MiB; 0: none
   bool exact = false;            // read the CPU clock after every call (a time control)
+  bool sandbox = false;          // confined to a folder playerN/ of its own (sandbox/sandbox.h)
 };
 
 // Everything a host is started with. A way of running the host (such as a

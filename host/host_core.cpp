@@ -15,7 +15,13 @@
 
 #include "channel.h"
 #include "player_procs.h"
+#include "program_folder.h"
 #include "python_player.h"
+#include "sandbox.h"
+
+#ifndef SYS_SECCOMP
+#define SYS_SECCOMP 1  // si_code of a SIGSYS from a seccomp filter
+#endif
 
 namespace {
 
@@ -123,6 +129,8 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
     const uintptr_t addr = reinterpret_cast<uintptr_t>(info->si_addr);
     const bool memoryFault = sig == SIGSEGV || sig == SIGBUS;
     const bool addressed = memoryFault || sig == SIGFPE || sig == SIGILL;
+    // A sandboxed host's filter stops a refused system call with SIGSYS.
+    const bool refused = sig == SIGSYS && info->si_code == SYS_SECCOMP;
     Text text{ch->text, sizeof ch->text};
     long used = 0;
     int kind = PS_FAULT_SIGNAL;
@@ -132,6 +140,8 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
     } else if (memoryFault && InPage(addr, RowsGuard)) {
       kind = PS_FAULT_PAST_ROWS;
       text.Put(IsWrite(context) ? "wrote" : "read").Put(" past the rows (");
+    } else if (refused) {
+      text.Put("refused system call ").Put(RefusedCallName(info->si_syscall));
     } else if (NearMemoryLimit(&used)) {
       kind = PS_FAULT_OUT_OF_MEMORY;
       text.Put("ran out of memory (")
@@ -142,9 +152,11 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
     } else {
       text.Put("crashed (");
     }
-    text.Put(SignalName(sig));
-    if (addressed) text.Put(" at address ").Num(addr, 16);
-    text.Put(")");
+    if (!refused) {
+      text.Put(SignalName(sig));
+      if (addressed) text.Put(" at address ").Num(addr, 16);
+      text.Put(")");
+    }
     ch->fault_kind = kind;
     ch->fault_signal = sig;
     ch->fault_call = InCall ? CurrentCall : -1;
@@ -300,6 +312,9 @@ int RunHost(const HostOptions& options) {
       mmap(nullptr, sizeof(PsChannel), PROT_READ | PROT_WRITE, MAP_SHARED, options.channel_fd, 0);
   close(options.channel_fd);
   if (mem == MAP_FAILED) return 3;
+  // A sandboxed player holds no descriptor of the referee's: the channel
+  // is mapped, everything else it may have inherited goes.
+  if (!options.sandbox.empty()) close_range(3, ~0U, 0);
   PsChannel* ch = static_cast<PsChannel*>(mem);
 
   Lent lent;
@@ -323,7 +338,18 @@ int RunHost(const HostOptions& options) {
   // The client's first request is always the load.
   PlayerProcs procs;
   WaitForWork(ch);
-  const std::string error = Load(options.library, procs);
+  std::string library = options.library;
+  if (!options.sandbox.empty()) {
+    const Result<std::string> confined =
+        ConfineHost({options.sandbox, options.library, ProgramFolder(), options.parent});
+    if (!confined) {
+      Text{ch->text, sizeof ch->text}.Put(confined.error().text.c_str());
+      Answer(ch, 1);
+      return 2;
+    }
+    library = *confined;
+  }
+  const std::string error = Load(library, procs);
   if (!error.empty()) {
     Text{ch->text, sizeof ch->text}.Put(error.c_str());
     Answer(ch, 1);

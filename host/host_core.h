@@ -15,6 +15,7 @@ struct HostOptions {
   int player = 0;       // the player number, 1 or 2
   pid_t parent = 0;     // the client; the host ends when it is gone (0: unchecked)
   long memory_mb = 0;   // address-space limit in MiB; 0: none
+  std::string sandbox;  // the player's own folder when sandboxed; empty: not sandboxed
 };
 
 // Runs the host; returns the process exit status (0 after a quit request,

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   app.add_option("--player", options.player, "the player number")->required();
   app.add_option("--parent", options.parent, "the client's process id; the host ends without it");
   app.add_option("--memory-mb", options.memory_mb, "address-space limit in MiB (0: none)");
+  app.add_option("--sandbox", options.sandbox, "confine the player to this folder of its own");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

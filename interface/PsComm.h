@@ -81,6 +81,22 @@
  * referee's process: a crash ends the referee with the player's signal
  * (after a report naming the player, the call, the round and the turn),
  * exit() inside a call ends it with status 4, and no call has a limit.
+ *
+ * SANDBOX. With --sandbox (an isolated player, confined) a player may:
+ * compute in threads of its own process (pthread_create); create, read
+ * and write files in its own folder, player1/ or player2/ beside the log,
+ * which is its working folder (its standard output and error go to
+ * output.txt there); read its own library file, the system's libraries
+ * and a few files of /etc; allocate memory up to --memory. It may not: start processes
+ * or programs (fork, posix_spawn, system, exec), open sockets (a
+ * socketpair within the process is allowed), use memory files or shared
+ * memory (memfd_create, /dev/shm, System V IPC), touch any other file or
+ * change a file's owner, mode or times,
+ * signal, trace, read or reschedule another process (setpriority,
+ * sched_setaffinity and the like on anything but itself). A refused call
+ * is a fault ("refused system call NAME"), or fails with EACCES/EPERM for
+ * files and signals. Work done by its threads between its calls is
+ * charged to its next call's time limit.
  */
 #ifndef PSCOMM_H
 #define PSCOMM_H

@@ -9,7 +9,7 @@ namespace {
 
 // The long options that take no value; every other one does.
 bool IsFlag(const std::string& name) {
-  return name == "--isolate" || name == "--forfeit" || name == "--quiet";
+  return name == "--isolate" || name == "--forfeit" || name == "--quiet" || name == "--sandbox";
 }
 
 struct Positive : CLI::Validator {
@@ -28,6 +28,7 @@ void Describe(CLI::App& app, LongOptions& o) {
   app.add_option("--player1", o.player[1], "library of player 1 (default PsPlayer1.so)");
   app.add_option("--player2", o.player[2], "library of player 2 (default PsPlayer2.so)");
   app.add_flag("--isolate", o.isolate, "each player in a process of its own");
+  app.add_flag("--sandbox", o.sandbox, "each player isolated and confined (implies --isolate)");
   app.add_option("--move-time", o.move_time, "seconds for each PsGetTurn (with --isolate)")
       ->check(Positive());
   app.add_option("--call-time", o.call_time, "seconds for every other call (with --isolate)")
@@ -76,6 +77,7 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& long_args,
     std::replace(text.begin(), text.end(), '\n', ' ');
     return Error{"pitsow: " + text};
   }
+  options.isolate = options.isolate || options.sandbox;
   // Limits can only be kept on a player in a process of its own.
   for (const char* limit :
        {"--move-time", "--call-time", "--memory", "--time-control", "--time-margin"})
@@ -96,6 +98,8 @@ std::string LongOptionsUsage() {
       "  --player2=FILE     slash is that file, a bare name is searched by the loader",
       "  --isolate          each player runs in a process of its own (pitsow-host):",
       "                     a crash, exit, hang or memory hog loses the round",
+      "  --sandbox          --isolate, and each player confined: files in its own",
+      "                     folder playerN/ only, no processes, no network",
       "  --move-time=S      CPU seconds for each PsGetTurn, isolated (e.g. 0.25)",
       "  --call-time=S      CPU seconds for every other call, isolated (default 10)",
       "  --time-control=B+I CPU seconds per round per player, plus I after each move",

@@ -13,6 +13,7 @@
 struct LongOptions {
   std::string player[3];         // [1], [2]: library files; empty: PsPlayerN.so
   bool isolate = false;          // each player in a host process of its own
+  bool sandbox = false;          // each host confined (sandbox/); implies isolate
   double move_time = 0;          // seconds for each PsGetTurn when isolated; 0: no limit of its own
   double call_time = 10;         // seconds for every other call when isolated
   TimeControl time_control;      // CPU per round and per move when isolated

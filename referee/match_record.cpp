@@ -73,6 +73,7 @@ void RecordMatch(const Referee& ref) {
                    {"memory_mb", o.memory_mb},
                    {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
                    {"quiet", o.quiet}};
+  if (o.sandbox) settings["sandbox"] = true;
   json players = json::array();
   for (int n = 1; n <= 2; ++n)
     players.push_back({{"player", n},

@@ -17,6 +17,7 @@
 #include "host_client.h"
 #include "in_process_player.h"
 #include "python_player.h"
+#include "sandbox.h"
 
 namespace {
 
@@ -181,6 +182,10 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   start.limits.memory_mb = ref.options.memory_mb;
   // A time control charges every move: each call's cost is read.
   start.limits.exact = ref.options.time_control.on;
+  start.limits.sandbox = ref.options.sandbox;
+  if (ref.options.sandbox)
+    if (const std::optional<Error> missing = SandboxMissing())
+      return Error{"pitsow: " + missing->text};
   if (access(start.host_exe.c_str(), X_OK) != 0)
     return Error{"pitsow: cannot run the player host " + start.host_exe + ": " +
                  std::strerror(errno)};

@@ -46,6 +46,8 @@ std::string What(const Referee& ref, const PlayerFault& pf, Fault& f) {
     case PlayerFault::Kind::Crashed:
       f.kind = "crash";
       f.detail = pf.signal != 0 ? strsignal(pf.signal) : "vanished";
+      if (pf.detail.rfind("refused system call ", 0) == 0)  // a sandbox's filter: name the call
+        f.detail = pf.detail.substr(0, pf.detail.find(" in "));
       return "crashed";
     case PlayerFault::Kind::Exited:
       f.kind = "exit";

@@ -1,0 +1,44 @@
+// What the kernel must allow for a sandbox, tried once per process.
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "landlock.h"
+#include "sandbox.h"
+#include "syscall_filter.h"
+
+namespace {
+
+// A host gives up every capability: tried in a child, which can then do
+// nothing else.
+std::optional<Error> CapabilityDropMissing() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(DropCapabilities() ? 0 : 1);
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    return std::nullopt;
+  return Error{"sandbox: cannot give up every capability (CAP_SETPCAP missing)", 2};
+}
+
+std::optional<Error> Probe() {
+  const int abi = LandlockAbi();
+  if (abi < 6)
+    return Error{"sandbox: the kernel's Landlock ABI 6 or later is missing (this kernel offers " +
+                     (abi == 0 ? std::string("none") : "ABI " + std::to_string(abi)) + ")",
+                 2};
+  if (prctl(PR_GET_SECCOMP) < 0 || !SyscallFilterWorks())
+    return Error{"sandbox: seccomp system call filters are missing (cannot install one)", 2};
+  return CapabilityDropMissing();
+}
+
+}  // namespace
+
+std::optional<Error> SandboxMissing() {
+  static const std::optional<Error> missing = Probe();
+  return missing;
+}
+
+void ProtectClient() { prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }

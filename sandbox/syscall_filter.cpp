@@ -1,0 +1,180 @@
+#include "syscall_filter.h"
+
+#include <errno.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <string.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iterator>
+
+#include "sandbox.h"
+
+namespace {
+
+// Refused outright: new processes and programs, every way to reach another
+// process's memory or scheduling, sockets (a pair of connected AF_UNIX
+// sockets stays allowed), memory outside the address-space limit (memory
+// files, System V and POSIX shared memory and queues), a file's owner,
+// mode, times and attributes (Landlock does not cover them), and the
+// kernel's administration.
+constexpr const char* kRefused[] = {
+    "fork",
+    "vfork",
+    "execve",
+    "execveat",
+    "ptrace",
+    "process_vm_readv",
+    "process_vm_writev",
+    "process_madvise",
+    "kcmp",
+    "pidfd_open",
+    "pidfd_getfd",
+    "memfd_create",
+    "memfd_secret",
+    "socket",
+    "shmget",
+    "shmat",
+    "shmctl",
+    "msgget",
+    "msgsnd",
+    "msgrcv",
+    "msgctl",
+    "semget",
+    "semop",
+    "semtimedop",
+    "semctl",
+    "mq_open",
+    "unshare",
+    "setns",
+    "mount",
+    "umount2",
+    "pivot_root",
+    "chroot",
+    "open_tree",
+    "move_mount",
+    "fsopen",
+    "fsmount",
+    "fspick",
+    "mount_setattr",
+    "bpf",
+    "perf_event_open",
+    "userfaultfd",
+    "io_uring_setup",
+    "io_uring_enter",
+    "io_uring_register",
+    "keyctl",
+    "add_key",
+    "request_key",
+    "mknod",
+    "mknodat",
+    "fanotify_init",
+    "acct",
+    "quotactl",
+    "swapon",
+    "swapoff",
+    "reboot",
+    "kexec_load",
+    "kexec_file_load",
+    "init_module",
+    "finit_module",
+    "delete_module",
+    "iopl",
+    "ioperm",
+    "chmod",
+    "fchmod",
+    "fchmodat",
+    "fchmodat2",
+    "chown",
+    "fchown",
+    "lchown",
+    "fchownat",
+    "utime",
+    "utimes",
+    "utimensat",
+    "futimesat",
+    "setxattr",
+    "lsetxattr",
+    "fsetxattr",
+    "removexattr",
+    "lremovexattr",
+    "fremovexattr",
+};
+
+// Allowed only on the caller itself (a process id or "who" of 0), refused
+// on any other process: (call, index of the id argument).
+struct OnSelfOnly {
+  const char* name;
+  unsigned arg;
+};
+constexpr OnSelfOnly kOnSelfOnly[] = {
+    {"setpriority", 1},        {"ioprio_set", 1},     {"sched_setaffinity", 0},
+    {"sched_setscheduler", 0}, {"sched_setparam", 0}, {"sched_setattr", 0},
+    {"prlimit64", 0},          {"migrate_pages", 0},  {"move_pages", 0},
+};
+
+// The numbers of the refused calls with their names, for RefusedCallName.
+struct Named {
+  long number = -1;
+  const char* name = nullptr;
+};
+Named Table[std::size(kRefused) + std::size(kOnSelfOnly) + 1];
+
+void Remember(size_t i, int number, const char* name) { Table[i] = {number, name}; }
+
+int AddRules(scmp_filter_ctx ctx) {
+  size_t k = 0;
+  for (const char* name : kRefused) {
+    const int nr = seccomp_syscall_resolve_name(name);
+    if (nr == __NR_SCMP_ERROR) continue;  // not a call on this machine
+    Remember(k++, nr, name);
+    if (int r = seccomp_rule_add(ctx, SCMP_ACT_TRAP, nr, 0); r != 0) return r;
+  }
+  for (const OnSelfOnly& c : kOnSelfOnly) {
+    const int nr = seccomp_syscall_resolve_name(c.name);
+    if (nr == __NR_SCMP_ERROR) continue;
+    Remember(k++, nr, c.name);
+    const scmp_arg_cmp other{c.arg, SCMP_CMP_NE, 0, 0};
+    if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &other); r != 0) return r;
+  }
+  // clone makes threads; without CLONE_THREAD it makes a process. clone3
+  // hides its flags in memory a filter cannot read: the C library falls
+  // back to clone when it is missing.
+  const int clone = SCMP_SYS(clone);
+  Remember(k++, clone, "clone");
+  const scmp_arg_cmp process{0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0};
+  if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, clone, 1, &process); r != 0) return r;
+  return seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0);
+}
+
+}  // namespace
+
+std::optional<Error> InstallSyscallFilter() {
+  scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ALLOW);
+  if (ctx == nullptr) return Error{"cannot set up a system call filter"};
+  int r = AddRules(ctx);
+  if (r == 0) r = seccomp_load(ctx);
+  seccomp_release(ctx);
+  if (r != 0) return Error{std::string("cannot install the system call filter: ") + strerror(-r)};
+  return std::nullopt;
+}
+
+bool SyscallFilterWorks() {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    _exit(InstallSyscallFilter() ? 1 : 0);
+  }
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+const char* RefusedCallName(long number) {
+  for (const Named& n : Table)
+    if (n.name != nullptr && n.number == number) return n.name;
+  return "a refused system call";
+}

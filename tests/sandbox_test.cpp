@@ -1,0 +1,143 @@
+// Sandboxed matches against a player that attacks everything it can reach,
+// judged by outcome: the attack does nothing (the match equals the one
+// without it) or the attacker alone is faulted; no process outlives the
+// match, no file outside the attacker's folder changes, nothing connects
+// to a socket the test listens on, and the record agrees with the log.
+#include <netinet/in.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+
+#include <nlohmann/json.hpp>
+
+#include "match_runner.h"
+
+namespace {
+
+struct Attack {
+  int number;
+  std::string name;
+  std::string report;       // the attacker's fault, a pattern; empty: the attack has no effect
+  bool or_nothing = false;  // the fault, or no effect at all
+};
+
+// Hosts left by a referee come to this process, which reaps them.
+bool NoProcessLeft() {
+  static const bool subreaper = prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
+  for (int tries = 0; subreaper && tries < 200; ++tries) {
+    if (waitpid(-1, nullptr, WNOHANG) < 0) return true;
+    usleep(10000);
+  }
+  return !subreaper;
+}
+
+// A TCP socket listening on 127.0.0.1, not blocking.
+struct Listener {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  int port = 0;
+  Listener() {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    listen(fd, 4);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    port = ntohs(a.sin_port);
+  }
+  ~Listener() { close(fd); }
+  bool Contacted() const { return accept(fd, nullptr, nullptr) >= 0; }
+};
+
+// The last-hole player against the hostile one as player 2, sandboxed, in
+// folders an unprivileged player may pass through.
+Result PlayAttack(Arena& a, int param) {
+  fs::permissions(a.dir.path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  return a.Play({"--sandbox", "/R=4", "/P=2:" + std::to_string(param), "--results=r.jsonl",
+                 "--move-time=0.05", "--call-time=0.2", "--quiet"});
+}
+
+// The files the match leaves outside the attacker's folder, by name, with
+// the log's times and the attacker's parameter masked.
+std::map<std::string, std::string> FilesOutside(const Arena& a) {
+  static const std::regex param("Params: 0, [0-9]+");
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(a.dir.path)) {
+    const std::string name = e.path().lexically_relative(a.dir.path).string();
+    if (!e.is_regular_file() || name.rfind("run/player2", 0) == 0 || name.rfind("std", 0) == 0)
+      continue;
+    files[name] = name == "run/PsLog.txt"
+                      ? std::regex_replace(MaskTimes(ReadFile(e.path())), param, "Params: 0, N")
+                      : "";
+  }
+  return files;
+}
+
+class Sandboxed : public testing::TestWithParam<Attack> {};
+
+TEST_P(Sandboxed, TheAttackerAloneIsFaultedOrNothingHappens) {
+  ASSERT_TRUE(NoProcessLeft());
+  const Attack& c = GetParam();
+  static Arena honest(LAST_HOLE_SO, HOSTILE_SO);
+  static const Result baseline = PlayAttack(honest, 0);
+  // Where the kernel refuses a sandbox the referee says what is missing.
+  if (baseline.status == 2 && baseline.err.find("sandbox: ") != std::string::npos)
+    GTEST_SKIP() << "no sandbox on this machine: " << baseline.err;
+  ASSERT_EQ(baseline.status, 0) << baseline.err;
+  Listener listener;
+  Arena a(LAST_HOLE_SO, HOSTILE_SO);
+  const Result r = PlayAttack(a, listener.port * 100 + c.number);
+  EXPECT_TRUE(NoProcessLeft());
+  EXPECT_FALSE(listener.Contacted());
+  EXPECT_FALSE(fs::exists("/dev/shm/hostile"));
+  const std::vector<std::string> record = Lines(a.File("r.jsonl"));
+  if (c.report.empty() || (c.or_nothing && r.status == 0)) {
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(MaskTimes(r.out), MaskTimes(baseline.out));  // the same tally and scores
+    EXPECT_EQ(FilesOutside(a), FilesOutside(honest));
+  } else {
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.report + "\n"))) << r.err;
+    nlohmann::json fault;
+    for (const std::string& line : record)
+      if (line.find("\"type\":\"fault\"") != std::string::npos) fault = nlohmann::json::parse(line);
+    EXPECT_EQ(fault["player"], 2) << fault;
+    EXPECT_EQ(fault["report"].get<std::string>() + "\n", r.err);
+    EXPECT_EQ(Count(a.File("PsLog.txt"), fault["report"].get<std::string>()), 1u);
+  }
+  // The record agrees with the log: a round line for each ROUND line, nothing forged.
+  EXPECT_EQ(Count(a.File("r.jsonl"), "\"type\":\"round\""), Count(a.File("PsLog.txt"), "ROUND"));
+  EXPECT_EQ(Count(a.File("r.jsonl") + a.File("PsLog.txt"), "forged"), 0u);
+}
+
+const std::string kFault = R"(pitsow: player 2 \(PsPlayer2.so\) )";
+
+INSTANTIATE_TEST_SUITE_P(
+    Attacks, Sandboxed,
+    testing::Values(
+        Attack{1, "fork",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call clone"},
+        Attack{2, "signal_the_referee", ""}, Attack{3, "forge_the_log_and_record", ""},
+        Attack{4, "network",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call socket"},
+        Attack{5, "memory_file",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call memfd_create"},
+        Attack{
+            6, "read_the_referees_memory",
+            kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call process_vm_readv"},
+        Attack{7, "write_the_referees_descriptors", ""},
+        Attack{8, "renice_the_referee",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call setpriority"},
+        // Its CPU is charged to its own next call: on a busy machine that
+        // call may go past its limit.
+        Attack{9, "busy_thread", kFault + "exceeded the (call|move) time of .*", true},
+        Attack{10, "ptrace",
+               kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call ptrace"},
+        Attack{11, "shared_memory_file", ""}, Attack{12, "own_folder", ""},
+        Attack{13, "read_a_secret", ""},
+        Attack{14, "chmod_the_log",
+               kFault +
+                   "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"}),
+    [](const testing::TestParamInfo<Attack>& p) { return p.param.name; });
+
+}  // namespace
