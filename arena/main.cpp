@@ -246,7 +246,7 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
       ->check(CLI::Range(1, 100000000))
       ->capture_default_str();
   app.add_flag("--quiet", t.o.quiet, "no live display");
-  app.add_option("--run-limit", t.o.run_limit,
+  app.add_option("--run-limit", t.o.run_limit_seconds,
                  "seconds a referee run may take before the watchdog kills it (default: from its "
                  "rounds, --max-turns and the time limits)")
       ->check(CLI::Range(0.0, 1e9));

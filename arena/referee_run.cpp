@@ -59,8 +59,9 @@ void RefereeRun::Kill() {
 }
 
 double RunLimitOf(const RunSetup& setup, const Job& job) {
-  return setup.run_limit > 0 ? setup.run_limit
-                             : RunLimit(setup.settings, static_cast<long>(job.pairs.size()));
+  return setup.run_limit_seconds > 0
+             ? setup.run_limit_seconds
+             : RunLimit(setup.settings, static_cast<long>(job.pairs.size()));
 }
 
 namespace {

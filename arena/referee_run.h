@@ -28,8 +28,8 @@ struct RunSetup {
   const TournamentSettings& settings;
   const std::vector<std::pair<int, int>>& pairings;
   std::string out_dir;
-  std::string referee;   // the pitsow program
-  double run_limit = 0;  // seconds; 0: from the run's rounds and limits
+  std::string referee;           // the pitsow program
+  double run_limit_seconds = 0;  // 0: from the run's rounds and limits
 };
 
 class RefereeRun {

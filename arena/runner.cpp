@@ -38,7 +38,7 @@ struct Arena {
       : opt(o),
         book(b),
         display(d),
-        setup{o.settings, b.pairings, o.out_dir, o.referee, o.run_limit} {}
+        setup{o.settings, b.pairings, o.out_dir, o.referee, o.run_limit_seconds} {}
 
   // The referee runs still to make come a window of pairs at a time (so a
   // test without a cap needs no list of them all): each pairing's next

@@ -20,7 +20,7 @@ struct RunOptions {
   int batch = 100;  // pairs per referee run
   bool resume = false;
   bool quiet = false;
-  double run_limit = 0;  // seconds a referee run may take; 0: from its rounds and limits
+  double run_limit_seconds = 0;  // a referee run may take; 0: from its rounds and limits
 };
 
 // How a tournament (or a merge) ended: the verdict, and what stopped it
