@@ -1,6 +1,6 @@
 // The referee's state for one match: the settings, the board, both players
-// and the output streams. One instance per
-// process; tests make their own with stub players.
+// and the output streams. One instance per process; tests and the checker
+// make their own with players of their own.
 #pragma once
 
 #include <array>
