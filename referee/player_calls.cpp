@@ -75,7 +75,7 @@ void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
   AppendCallReport(line, what.c_str());
   f.report.assign(line.text, line.size);
   if (!f.detail.empty()) f.report += ": " + f.detail;
-  f.hasPosition = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
+  f.has_position = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
   if (!ref.fault) ref.fault = f;
 }
 

@@ -34,7 +34,7 @@ struct Fault {
   std::string kind;          // crash, exit, timeout, memory, overrun
   std::string detail;        // the signal, where there is one
   std::string report;        // the whole report line
-  bool hasPosition = false;  // the board the player was given, for the log
+  bool has_position = false;  // the board the player was given, for the log
 };
 
 // What the record keeps of the round in play.
