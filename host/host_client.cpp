@@ -292,7 +292,7 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   ChildSetup setup;
   setup.fds = {{hp.memfd, child_fd}};
   Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
-  if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};
+  if (!pid) return pid.error();
   hp.pid = *pid;
   hp.clock = OpenCpuClock(hp.pid, Now());
   const Cap cap = CapOf(hp, start.limits.call_time, TimeLimit::Call);
