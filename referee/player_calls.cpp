@@ -86,8 +86,10 @@ void Settle(Referee& ref, int n, bool move, const CallFault& fault) {
   const CallTimes cost = p.LastCall();
   ref.track.cpu[n] += cost.cpu;
   ref.track.wall[n] += cost.wall;
-  if (move && ref.options.time_control.on) ChargeClock(ref.clocks, n, cost.cpu);
-  p.SetBudget(std::nullopt);
+  if (ref.options.time_control.on) {
+    if (move) ChargeClock(ref.clocks, n, cost.cpu);
+    p.SetBudget(std::nullopt);
+  }
   if (fault) NoteFault(ref, n, *fault);
 }
 
