@@ -258,7 +258,8 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
                  "the player rated 0 in the report's ratings chart (default: the field's mean)");
   app.add_flag("--no-report", t.no_report, "do not write OUT/report.html at the end");
   app.add_option("--referee", t.o.referee, "the referee program (default: pitsow beside this one)");
-  app.add_option("--sandbox", t.sandbox, "confine the players: auto (where the kernel can), on, off")
+  app.add_option("--sandbox", t.sandbox,
+                 "confine the players: auto (where the kernel can), on, off")
       ->check(CLI::IsMember({"auto", "on", "off"}))
       ->capture_default_str();
 }

@@ -138,10 +138,6 @@ Result<RefereeRun> StartRefereeRun(const RunSetup& setup, const Job& job) {
   child.own_group = true;
   child.die_with_parent = true;
   const Result<pid_t> pid = StartChild(RefereeArgs(setup, job, *any_opening), child);
-  if (!pid) {
-    // The same words as ever: what failed and why.
-    const std::string& text = pid.error().text;
-    return Error{"fork: " + text.substr(text.rfind(": ") + 2), kExitIoError};
-  }
+  if (!pid) return Error{"fork: " + pid.error().text, kExitIoError};
   return RefereeRun(job, *dir, *pid, MonotonicSeconds() + RunLimitOf(setup, job));
 }

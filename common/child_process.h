@@ -1,6 +1,8 @@
-// The one way a program here starts another: the referee its player hosts,
-// the arena its referees. The child is prepared between fork and exec with
-// system calls only (no allocation), so it is safe from a threaded parent.
+// The one way a program here starts another: the referee and the checker
+// their player hosts, the arena its referees. A setup posix_spawn can
+// carry out is started with it (the faster start); one that needs the
+// child tied to the parent's life or a hook is prepared between fork and
+// exec with system calls only (no allocation), safe from a threaded parent.
 #pragma once
 
 #include <sys/types.h>
@@ -26,5 +28,7 @@ struct ChildSetup {
 };
 
 // Starts argv[0] (a path) with argv, the parent's environment and an empty
-// signal mask, every signal at its default; the child's pid, or why not.
+// signal mask, every signal at its default but SIGPIPE, which stays as the
+// parent has it (a write to a closed pipe then fails alike in both); the
+// child's pid, or the reason it could not start (the system's words).
 Result<pid_t> StartChild(const std::vector<std::string>& argv, const ChildSetup& setup);

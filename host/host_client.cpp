@@ -287,12 +287,11 @@ std::optional<Error> OpenChannel(HostState& hp) {
   return std::nullopt;
 }
 
-// Starts the host with the channel at a fixed low descriptor (placing it
-// clears close-on-exec for the host alone) and waits for its load.
+// Starts the host and waits for its load.
 std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   const int child_fd = hp.memfd == 3 ? 4 : 3;
   ChildSetup setup;
-  setup.fds = {{hp.memfd, child_fd}};
+  setup.fds = {{hp.memfd, child_fd}};  // placing it clears close-on-exec for the host alone
   if (start.limits.sandbox) ProtectClient();
   Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
   if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};

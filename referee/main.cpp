@@ -32,9 +32,8 @@ bool StandardDescriptorsReady() {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The referee from the command line to the match's exit status.
+int Run(int argc, char** argv) {
   if (!StandardDescriptorsReady()) return kExitIoError;
   const SplitArgs args = SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
   Referee ref;
@@ -73,4 +72,15 @@ int main(int argc, char** argv) {
     return status.error().status;
   }
   return *status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const OutputFailure& failure) {
+    ReportToStderr(failure.error.text);
+    return failure.error.status;
+  }
 }

@@ -95,7 +95,7 @@ void ReportFault(Referee& ref) {
   ReportToStderr(f.report);
   if (LogsBasic(ref.settings)) {
     std::string text = f.report + "\r\n";
-    if (f.hasPosition) text += BoardPicture(ref.board, f.player, 0);
+    if (f.has_position) text += BoardPicture(ref.board, f.player, 0);
     Emit(ref.log, text);
   }
   RecordFault(ref, f);

@@ -27,5 +27,5 @@ void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& 
 // Plays the match between the players bound in ref.players, with the
 // settings of args; returns the exit status, or the Error (with its
 // status) when the log or the record cannot be opened. A failed write
-// later on ends the process (output.h).
+// later on throws OutputFailure (output.h) for main.
 Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args);

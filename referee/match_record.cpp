@@ -124,7 +124,7 @@ void RecordFault(const Referee& ref, const Fault& fault) {
   if (ref.record.fd < 0) return;  // no record asked for: nothing to build
   json line = {{"type", "fault"},
                {"round", fault.round >= 0 ? json(fault.round) : json()},
-               {"turn", fault.hasPosition ? json(fault.turn) : json()},
+               {"turn", fault.has_position ? json(fault.turn) : json()},
                {"player", fault.player},
                {"call", EntryName(fault.entry)},
                {"kind", fault.kind},

@@ -4,8 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+[[noreturn]] void FailIo(const std::string& report) { throw OutputFailure{{report, kExitIoError}}; }
+
+}  // namespace
 
 OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 
@@ -43,9 +48,4 @@ void EmitLine(const OutStream& stream, std::string text) {
 void ReportToStderr(const std::string& line) {
   const std::string text = line + "\n";
   [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text.data(), text.size());
-}
-
-void FailIo(const std::string& report) {
-  ReportToStderr(report);
-  std::exit(kExitIoError);
 }

@@ -40,5 +40,10 @@ void EmitLine(const OutStream& stream, std::string text);
 // Writes one line to stderr, best effort: stderr is the last channel left.
 void ReportToStderr(const std::string& line);
 
-// Writes the report to stderr and exits with status 3.
-[[noreturn]] void FailIo(const std::string& report);
+// A failed write or close of the console, the log or the record: the match
+// cannot go on. The output calls throw it; main alone turns its Error into
+// the report on stderr and exit status 3, unwinding the match on the way
+// (the players' hosts are reaped).
+struct OutputFailure {
+  Error error;
+};

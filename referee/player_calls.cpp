@@ -77,7 +77,7 @@ void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
   AppendCallReport(line, what.c_str());
   f.report.assign(line.text, line.size);
   if (!f.detail.empty()) f.report += ": " + f.detail;
-  f.hasPosition = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
+  f.has_position = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
   if (!ref.fault) ref.fault = f;
 }
 
@@ -88,8 +88,10 @@ void Settle(Referee& ref, int n, bool move, const CallFault& fault) {
   const CallTimes cost = p.LastCall();
   ref.track.cpu[n] += cost.cpu;
   ref.track.wall[n] += cost.wall;
-  if (move && ref.options.time_control.on) ChargeClock(ref.clocks, n, cost.cpu);
-  p.SetBudget(std::nullopt);
+  if (ref.options.time_control.on) {
+    if (move) ChargeClock(ref.clocks, n, cost.cpu);
+    p.SetBudget(std::nullopt);
+  }
   if (fault) NoteFault(ref, n, *fault);
 }
 

@@ -1,6 +1,6 @@
 // The referee's state for one match: the settings, the board, both players
-// and the output streams. One instance per
-// process; tests make their own with stub players.
+// and the output streams. One instance per process; tests and the checker
+// make their own with players of their own.
 #pragma once
 
 #include <array>
@@ -34,7 +34,7 @@ struct Fault {
   std::string kind;          // crash, exit, timeout, memory, overrun
   std::string detail;        // the signal, where there is one
   std::string report;        // the whole report line
-  bool hasPosition = false;  // the board the player was given, for the log
+  bool has_position = false;  // the board the player was given, for the log
 };
 
 // What the record keeps of the round in play.
