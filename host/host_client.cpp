@@ -364,9 +364,16 @@ std::optional<HostFault> HostGetTurn(HostedPlayer& hp, const HoleRow my, const H
   return std::nullopt;
 }
 
+// A sandboxed player may think in PsOppTurn and PsEndRound too: the move
+// time bounds them as it bounds PsGetTurn.
+static double ThinkingLimit(const HostedPlayer& hp) {
+  return hp.limits.sandbox && hp.limits.move_seconds > 0 ? hp.limits.move_seconds
+                                                         : hp.limits.call_seconds;
+}
+
 std::optional<HostFault> HostOppTurn(HostedPlayer& hp, int32_t hole) {
   if (hp.channel != nullptr && !hp.fault) hp.channel->args[0] = hole;
-  return Call(hp, PS_CALL_OPP_TURN, hp.limits.call_seconds);
+  return Call(hp, PS_CALL_OPP_TURN, ThinkingLimit(hp));
 }
 
 std::optional<HostFault> HostEndRound(HostedPlayer& hp, int32_t my, int32_t opp, int32_t turns) {
@@ -375,7 +382,7 @@ std::optional<HostFault> HostEndRound(HostedPlayer& hp, int32_t my, int32_t opp,
     hp.channel->args[1] = opp;
     hp.channel->args[2] = turns;
   }
-  return Call(hp, PS_CALL_END_ROUND, hp.limits.call_seconds);
+  return Call(hp, PS_CALL_END_ROUND, ThinkingLimit(hp));
 }
 
 std::optional<HostFault> HostDone(HostedPlayer& hp) {

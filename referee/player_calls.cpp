@@ -20,9 +20,11 @@ std::string Seconds(double s) {
 // Which limit a call ran past, as the report names it.
 std::string LimitBroken(const Referee& ref, Entry entry, const HostFault& hf) {
   if (hf.over_budget) return "ran out of its time of " + ref.options.timeControl.text + " s";
-  return std::string("exceeded the ") +
-         (entry == Entry::PsGetTurn && ref.options.moveTime > 0 ? "move" : "call") + " time of " +
-         Seconds(hf.limit_seconds) + " s";
+  // Sandboxed, the move time bounds every call a player can think in.
+  const bool thinking = entry == Entry::PsGetTurn ||
+                        (ref.options.sandbox && entry != Entry::PsInit && entry != Entry::PsDone);
+  return std::string("exceeded the ") + (thinking && ref.options.moveTime > 0 ? "move" : "call") +
+         " time of " + Seconds(hf.limit_seconds) + " s";
 }
 
 // The figures of an overrun: the CPU used and the wall time, or how long
