@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "channel.h"
@@ -367,9 +368,17 @@ CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes,
   return std::nullopt;
 }
 
+// A sandboxed player may think in PsOppTurn and PsEndRound too: the move
+// time bounds them as it bounds PsGetTurn.
+static std::pair<double, TimeLimit> ThinkingLimit(const HostLimits& limits) {
+  if (limits.sandbox && limits.move_time > 0) return {limits.move_time, TimeLimit::Move};
+  return {limits.call_time, TimeLimit::Call};
+}
+
 CallFault HostedPlayer::OppTurn(int32_t hole) {
   if (s_.channel != nullptr && !s_.fault) s_.channel->args[0] = hole;
-  return Call(s_, PS_CALL_OPP_TURN, s_.limits.call_time, TimeLimit::Call);
+  const auto [seconds, limit] = ThinkingLimit(s_.limits);
+  return Call(s_, PS_CALL_OPP_TURN, seconds, limit);
 }
 
 CallFault HostedPlayer::EndRound(int32_t my, int32_t opp, int32_t turns) {
@@ -380,7 +389,8 @@ CallFault HostedPlayer::EndRound(int32_t my, int32_t opp, int32_t turns) {
   }
   const bool exact = s_.limits.exact;
   s_.limits.exact = true;
-  CallFault f = Call(s_, PS_CALL_END_ROUND, s_.limits.call_time, TimeLimit::Call);
+  const auto [seconds, limit] = ThinkingLimit(s_.limits);
+  CallFault f = Call(s_, PS_CALL_END_ROUND, seconds, limit);
   s_.limits.exact = exact;
   return f;
 }

@@ -95,8 +95,9 @@
  * signal, trace, read or reschedule another process (setpriority,
  * sched_setaffinity and the like on anything but itself). A refused call
  * is a fault ("refused system call NAME"), or fails with EACCES/EPERM for
- * files and signals. Work done by its threads between its calls is
- * charged to its next call's time limit.
+ * files and signals. --move-time bounds PsOppTurn and PsEndRound as well
+ * as PsGetTurn. Work done by its threads between its calls is charged to
+ * its next call's time limit.
  */
 #ifndef PSCOMM_H
 #define PSCOMM_H

@@ -135,9 +135,11 @@ INSTANTIATE_TEST_SUITE_P(
                kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call ptrace"},
         Attack{11, "shared_memory_file", ""}, Attack{12, "own_folder", ""},
         Attack{13, "read_a_secret", ""},
-        Attack{14, "chmod_the_log",
-               kFault +
-                   "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"}),
+        Attack{
+            14, "chmod_the_log",
+            kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"},
+        Attack{15, "think_in_PsOppTurn",
+               kFault + "exceeded the move time of 0.050 s in PsOppTurn, round 0, turn 0: .*"}),
     [](const testing::TestParamInfo<Attack>& p) { return p.param.name; });
 
 }  // namespace

@@ -36,7 +36,8 @@ enum {
   kSharedMemory, /* 512 MiB in /dev/shm */
   kOwnFolder,    /* write and read a file of its own: allowed */
   kSecrets,      /* read a file only root may read */
-  kChmod         /* open the log to everyone */
+  kChmod,        /* open the log to everyone */
+  kThinkLater    /* think for a second in PsOppTurn */
 };
 
 static int32_t Holes, Attack, Port;
@@ -140,12 +141,15 @@ static void AttackOnce(void) {
 int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore,
                   int32_t OppStore) {
   (void)OppHoles, (void)MyStore, (void)OppStore;
-  if (Attack != 0) AttackOnce(), Attack = 0;
+  if (Attack != 0 && Attack != kThinkLater) AttackOnce(), Attack = 0;
   for (int32_t m = Holes; m >= 1; --m)
     if (MyHoles[m - 1] > 0) return m;
   return 1;
 }
 
-void PsOppTurn(int32_t Hole) { (void)Hole; }
+void PsOppTurn(int32_t Hole) {
+  (void)Hole;
+  for (volatile long n = 0; Attack == kThinkLater && n < 4000000000L; ++n) continue;
+}
 void PsEndRound(int32_t My, int32_t Opp, int32_t Turns) { (void)My, (void)Opp, (void)Turns; }
 void PsDone(void) {}
