@@ -101,6 +101,8 @@ void AddSettings(ReportData& data, const TournamentSettings& s, const Ledger& le
       {"rounds played",
        std::to_string(sum.rounds) + (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned))}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
+  if (s.sandbox || !s.sandbox_off.empty())
+    data.confinement = s.sandbox ? "players sandboxed" : "players NOT sandboxed: " + s.sandbox_off;
   for (const PlayerEntry& p : s.players)
     data.settings.push_back(
         {"player " + p.label,

@@ -515,6 +515,8 @@ std::string RenderReport(ReportData d) {
   if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
   h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
+  if (!d.confinement.empty())
+    h += "<p class=\"confinement\"><strong>" + EscapeHtml(d.confinement) + "</strong></p>";
   Settings(h, d);
   Standings(h, d);
   CourseSection(h, d);

@@ -97,6 +97,9 @@ struct RoundView {
 
 struct ReportData {
   std::string title;
+  // "players sandboxed" or "players NOT sandboxed: REASON", shown first;
+  // empty where the run did not say (a single match, an older results file).
+  std::string confinement;
   std::vector<std::pair<std::string, std::string>> settings;  // name, value
   int holes = 6;
   int bones = 6;
