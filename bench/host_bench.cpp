@@ -24,19 +24,6 @@ namespace {
 using namespace bench_timing;
 
 // The floor for `processes` (2: one host; 3: two in a match's order).
-double Floor(const std::string& shmFloor, int processes) {
-  std::vector<double> ns;
-  for (int r = 0; r < kRuns; ++r) {
-    FILE* p = popen((shmFloor + " chosen " + std::to_string(processes)).c_str(), "r");
-    double v = -1;
-    if (p == nullptr || std::fscanf(p, "%lf", &v) != 1) v = -1;
-    if (p != nullptr) pclose(p);
-    ns.push_back(v);
-  }
-  std::sort(ns.begin(), ns.end());
-  return ns[ns.size() / 2];
-}
-
 PsInfo Info() {
   PsInfo info{};
   info.Size = PS_INFO_SIZE;
@@ -129,7 +116,7 @@ int main(int argc, char** argv) {
   (void)sink;
 
   const double startUs = StartMicros(bin, tossel);
-  const double floor2 = Floor(bin + "/shm_floor", 2), floor3 = Floor(bin + "/shm_floor", 3);
+  const double floor2 = ShmFloor(bin + "/shm_floor", 2), floor3 = ShmFloor(bin + "/shm_floor", 3);
   std::printf("| %-40s | %9s | %5s |\n", "call", "ns/call", "ratio");
   std::printf("|%s|%s|%s|\n", std::string(42, '-').c_str(), std::string(11, '-').c_str(),
               std::string(7, '-').c_str());

@@ -5,6 +5,8 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace bench_timing {
@@ -32,6 +34,21 @@ double NsPerCall(F f) {
       elapsed = Now() - start;
     } while (elapsed < kRunSeconds);
     ns.push_back(elapsed / static_cast<double>(calls) * 1e9);
+  }
+  std::sort(ns.begin(), ns.end());
+  return ns[ns.size() / 2];
+}
+
+// The shared-memory floor for `processes` (2: one host; 3: two in a
+// match's order): the median of kRuns runs of `shm_floor chosen N`.
+inline double ShmFloor(const std::string& shm_floor, int processes) {
+  std::vector<double> ns;
+  for (int r = 0; r < kRuns; ++r) {
+    FILE* p = popen((shm_floor + " chosen " + std::to_string(processes)).c_str(), "r");
+    double v = -1;
+    if (p == nullptr || std::fscanf(p, "%lf", &v) != 1) v = -1;
+    if (p != nullptr) pclose(p);
+    ns.push_back(v);
   }
   std::sort(ns.begin(), ns.end());
   return ns[ns.size() / 2];

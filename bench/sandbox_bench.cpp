@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host_client.h"
 #include "ns_per_call.h"
@@ -26,28 +28,18 @@ struct Costs {
   double start = 0;     // ms to start and stop a match's two hosts
 };
 
-double Floor(const std::string& shmFloor, int processes) {
-  std::vector<double> ns;
-  for (int r = 0; r < kRuns; ++r) {
-    FILE* p = popen((shmFloor + " chosen " + std::to_string(processes)).c_str(), "r");
-    double v = -1;
-    if (p == nullptr || std::fscanf(p, "%lf", &v) != 1) v = -1;
-    if (p != nullptr) pclose(p);
-    ns.push_back(v);
-  }
-  std::sort(ns.begin(), ns.end());
-  return ns[ns.size() / 2];
-}
-
-bool Start(HostedPlayer hp[2], const std::string& bin, bool sandbox) {
-  HostLimits limits;
-  limits.sandbox = sandbox;
+// A match's two hosts with Tossel, started and initialised.
+bool Start(std::vector<HostedPlayer>& hp, const std::string& bin, bool sandbox) {
+  hp.clear();
   for (int n = 0; n < 2; ++n) {
-    if (const auto error =
-            StartHost(hp[n], bin + "/pitsow-host", bin + "/Tossel.so", n + 1, limits)) {
-      std::fprintf(stderr, "%s\n", error->c_str());
+    HostStart start{bin + "/pitsow-host", bin + "/Tossel.so", n + 1, {}};
+    start.limits.sandbox = sandbox;
+    Result<HostedPlayer> host = HostedPlayer::Start(start);
+    if (!host) {
+      std::fprintf(stderr, "%s\n", host.error().text.c_str());
       return false;
     }
+    hp.push_back(std::move(*host));
     PsInfo info{};
     info.Size = PS_INFO_SIZE;
     info.MaxVer = PS_INTERFACE_VERSION;
@@ -55,33 +47,33 @@ bool Start(HostedPlayer hp[2], const std::string& bin, bool sandbox) {
     info.NumHoles = 6;
     info.NumBones = 4;
     PsBool ok = 0;
-    if (HostInit(hp[n], info, ok) || !ok) return false;
+    if (hp.back().Init(info, ok) || !ok) return false;
   }
   return true;
 }
 
 Costs Measure(const std::string& bin, bool sandbox) {
   Costs c;
-  HostedPlayer hp[2];
+  std::vector<HostedPlayer> hp;
   if (!Start(hp, bin, sandbox)) std::exit(1);
   const HoleRow my = {4, 4, 4, 4, 4, 4}, opp = {4, 4, 4, 4, 4, 4};
   int32_t answer = 0;
   c.get_turn = NsPerCall([&] {
     for (int i = 0; i < 1000; ++i)
-      if (HostGetTurn(hp[0], my, opp, 0, 0, answer)) std::exit(1);
+      if (hp[0].GetTurn(my, opp, 0, 0, answer)) std::exit(1);
   });
   c.match = NsPerCall([&] {
     for (int i = 0; i < 1000; i += 4)
       for (int n = 0; n < 2; ++n)
-        if (HostGetTurn(hp[n], my, opp, 0, 0, answer) || HostOppTurn(hp[1 - n], answer))
-          std::exit(1);
+        if (hp[n].GetTurn(my, opp, 0, 0, answer) || hp[1 - n].OppTurn(answer)) std::exit(1);
   });
-  for (HostedPlayer& h : hp) StopHost(h);
+  hp.clear();  // each host stopped and reaped by its destructor
   constexpr int kStarts = 20;
   const double from = Now();
   for (int i = 0; i < kStarts; ++i) {
     if (!Start(hp, bin, sandbox)) std::exit(1);
-    for (HostedPlayer& h : hp) HostDone(h), StopHost(h);
+    for (HostedPlayer& h : hp) h.Done();
+    hp.clear();
   }
   c.start = (Now() - from) / kStarts * 1e3;
   return c;
@@ -105,7 +97,7 @@ int main(int argc, char** argv) {
   const Costs isolated = Measure(bin, false), sandboxed = Measure(bin, true);
   if (chdir(bin.c_str()) != 0) return 1;
   std::filesystem::remove_all(folder);
-  const double floor2 = Floor(bin + "/shm_floor", 2), floor3 = Floor(bin + "/shm_floor", 3);
+  const double floor2 = ShmFloor(bin + "/shm_floor", 2), floor3 = ShmFloor(bin + "/shm_floor", 3);
   std::printf("| %-42s | %9s | %6s |\n", "call (sandbox_bench)", "ns/call", "ratio");
   std::printf("|%s|%s|%s|\n", std::string(44, '-').c_str(), std::string(11, '-').c_str(),
               std::string(8, '-').c_str());
