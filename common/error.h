@@ -18,19 +18,20 @@ struct Error {
 template <class T>
 class Result {
  public:
-  Result(T value) : held(std::move(value)) {}      // NOLINT: implicit, so `return value;` works
-  Result(Error error) : held(std::move(error)) {}  // NOLINT: implicit, so `return Error{...};` works
+  Result(T value) : held_(std::move(value)) {}  // NOLINT: implicit, so `return value;` works
+  Result(Error error)
+      : held_(std::move(error)) {}  // NOLINT: implicit, so `return Error{...};` works
 
-  bool ok() const { return held.index() == 0; }
+  bool ok() const { return held_.index() == 0; }
   explicit operator bool() const { return ok(); }
-  T& value() { return std::get<0>(held); }
-  const T& value() const { return std::get<0>(held); }
+  T& value() { return std::get<0>(held_); }
+  const T& value() const { return std::get<0>(held_); }
   T& operator*() { return value(); }
   const T& operator*() const { return value(); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
-  const Error& error() const { return std::get<1>(held); }
+  const Error& error() const { return std::get<1>(held_); }
 
  private:
-  std::variant<T, Error> held;
+  std::variant<T, Error> held_;
 };

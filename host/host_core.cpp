@@ -204,8 +204,8 @@ bool InstallHandlers() {
 // end faults at once.
 struct Lent {
   PsInfo* record = nullptr;
-  int32_t* myHoles = nullptr;
-  int32_t* oppHoles = nullptr;
+  int32_t* my_holes = nullptr;
+  int32_t* opp_holes = nullptr;
 };
 
 bool MapLent(Lent& lent) {
@@ -218,8 +218,8 @@ bool MapLent(Lent& lent) {
   RecordGuard = reinterpret_cast<uintptr_t>(base + PageSize);
   RowsGuard = reinterpret_cast<uintptr_t>(base + 3 * PageSize);
   lent.record = reinterpret_cast<PsInfo*>(base + PageSize - sizeof(PsInfo));
-  lent.oppHoles = reinterpret_cast<int32_t*>(base + 3 * PageSize - sizeof(HoleRow));
-  lent.myHoles = lent.oppHoles - PS_MAX_HOLES;
+  lent.opp_holes = reinterpret_cast<int32_t*>(base + 3 * PageSize - sizeof(HoleRow));
+  lent.my_holes = lent.opp_holes - PS_MAX_HOLES;
   return true;
 }
 
@@ -274,9 +274,9 @@ int32_t Perform(PsChannel* ch, const PlayerProcs& procs, const Lent& lent) {
       std::memcpy(&ch->info, lent.record, sizeof(PsInfo));
       break;
     case PS_CALL_GET_TURN:
-      std::memcpy(lent.myHoles, ch->my_holes, sizeof(HoleRow));
-      std::memcpy(lent.oppHoles, ch->opp_holes, sizeof(HoleRow));
-      result = procs.GetTurn(lent.myHoles, lent.oppHoles, ch->args[0], ch->args[1]);
+      std::memcpy(lent.my_holes, ch->my_holes, sizeof(HoleRow));
+      std::memcpy(lent.opp_holes, ch->opp_holes, sizeof(HoleRow));
+      result = procs.GetTurn(lent.my_holes, lent.opp_holes, ch->args[0], ch->args[1]);
       break;
     case PS_CALL_OPP_TURN:
       procs.OppTurn(ch->args[0]);

@@ -44,7 +44,7 @@ struct PythonPlayer {
   std::string file;
   PyObject* functions[kFunctions] = {};
   PyObject* info = nullptr;  // the class of init's argument
-  int32_t numHoles = PS_MAX_HOLES;
+  int32_t num_holes = PS_MAX_HOLES;
   bool loaded = false;
 };
 PythonPlayer Player;
@@ -192,9 +192,9 @@ PyObject* Int(Function f, long v) {
 
 // Hole i of a row at [i - 1], as a list of the match's holes.
 PyObject* Row(const int32_t* row) {
-  PyObject* list = PyList_New(Player.numHoles);
+  PyObject* list = PyList_New(Player.num_holes);
   if (list == nullptr) Fault(kGetTurn);
-  for (int32_t i = 0; i < Player.numHoles; ++i) PyList_SET_ITEM(list, i, Int(kGetTurn, row[i]));
+  for (int32_t i = 0; i < Player.num_holes; ++i) PyList_SET_ITEM(list, i, Int(kGetTurn, row[i]));
   return list;
 }
 
@@ -293,9 +293,9 @@ PS_EXPORT PsBool PsInit(PsInfo* Info) {
   if (!Player.loaded) return 0;
   const bool numbers = Info->Size >= 32, texts = Info->Size >= PS_INFO_SIZE;
   if (numbers) {
-    Player.numHoles = Info->NumHoles < 1              ? 1
-                      : Info->NumHoles > PS_MAX_HOLES ? PS_MAX_HOLES
-                                                      : Info->NumHoles;
+    Player.num_holes = Info->NumHoles < 1              ? 1
+                       : Info->NumHoles > PS_MAX_HOLES ? PS_MAX_HOLES
+                                                       : Info->NumHoles;
     Info->CurrVer = Info->MaxVer >= PS_INTERFACE_VERSION ? PS_INTERFACE_VERSION : Info->MaxVer;
   }
   PyObject* info = MakeInfo(Info, numbers);

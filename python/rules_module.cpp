@@ -18,7 +18,7 @@ namespace {
 struct Outcome {
   int32_t hole = 0;
   int32_t capture = 0;  // the mover's hole where the last bone captured, or 0
-  bool extraMove = false;
+  bool extra_move = false;
   bool end = false;
 };
 
@@ -102,11 +102,11 @@ PYBIND11_MODULE(_rules, m) {
       .def_readonly("hole", &Outcome::hole, "the hole played")
       .def_readonly("capture", &Outcome::capture,
                     "the mover's hole where its last bone captured, or 0")
-      .def_readonly("extra_move", &Outcome::extraMove, "the same player moves again")
+      .def_readonly("extra_move", &Outcome::extra_move, "the same player moves again")
       .def_readonly("end", &Outcome::end, "the move ended the round (the stores are final)")
       .def("__repr__", [](const Outcome& o) {
         return "Outcome(hole=" + std::to_string(o.hole) + ", capture=" + std::to_string(o.capture) +
-               ", extra_move=" + (o.extraMove ? "True" : "False") +
+               ", extra_move=" + (o.extra_move ? "True" : "False") +
                ", end=" + (o.end ? "True" : "False") + ")";
       });
 

@@ -80,7 +80,7 @@ void PlayTurns(Referee& ref, long double PlayerTime[3]) {
 std::string EndReason(const Referee& ref) {
   const Board& b = ref.board;
   if (ref.fault) return "fault";
-  if (ref.track.rejectedPlayer != 0) return "rejected";
+  if (ref.track.rejected_player != 0) return "rejected";
   if (!b.GameOver) return "turn-limit";
   const int64_t half = int64_t{b.NumHoles} * ref.settings.NumBones;
   return b.Store[1] > half || b.Store[2] > half ? "majority" : "row-empty";
@@ -130,8 +130,8 @@ void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
   if (ref.fault) {
     end = "fault";
     winner = 3 - ref.fault->player;
-  } else if (ref.options.forfeit && ref.track.rejectedPlayer != 0) {
-    winner = 3 - ref.track.rejectedPlayer;
+  } else if (ref.options.forfeit && ref.track.rejected_player != 0) {
+    winner = 3 - ref.track.rejected_player;
   }
   ++tally[winner];
   if (LogsBasic(s)) {

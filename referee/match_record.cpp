@@ -106,8 +106,8 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
                {"opening", t.opening},
                {"moves", t.moves},
                {"end", outcome.end}};
-  if (t.rejectedPlayer != 0)
-    line["rejected"] = {{"player", t.rejectedPlayer}, {"answer", t.rejectedAnswer}};
+  if (t.rejected_player != 0)
+    line["rejected"] = {{"player", t.rejected_player}, {"answer", t.rejected_answer}};
   line["stores"] = {ref.board.Store[1], ref.board.Store[2]};
   line["winner"] = outcome.winner;
   line["turns"] = ref.board.TurnCount;

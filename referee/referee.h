@@ -31,9 +31,9 @@ struct Fault {
   int player = 0;
   Entry entry = Entry::None;
   int32_t round = -1, turn = -1;
-  std::string kind;          // crash, exit, timeout, memory, overrun
-  std::string detail;        // the signal, where there is one
-  std::string report;        // the whole report line
+  std::string kind;           // crash, exit, timeout, memory, overrun
+  std::string detail;         // the signal, where there is one
+  std::string report;         // the whole report line
   bool has_position = false;  // the board the player was given, for the log
 };
 
@@ -41,8 +41,8 @@ struct Fault {
 struct RoundTrack {
   std::vector<int32_t> opening;
   std::vector<std::array<int32_t, 2>> moves;  // [player, hole], accepted moves in order
-  int rejectedPlayer = 0;                     // who gave a rejected answer, or 0
-  int32_t rejectedAnswer = 0;
+  int rejected_player = 0;                    // who gave a rejected answer, or 0
+  int32_t rejected_answer = 0;
   long double time[3] = {0, 0, 0};           // each player's turn time in the round
   double cpu[3] = {0, 0, 0};                 // isolated: CPU charged to each player's calls
   double wall[3] = {0, 0, 0};                // isolated: wall time of each player's calls

@@ -71,9 +71,9 @@ std::string RoundLine(const RoundReport& r) {
   std::string line = "ROUND ";
   AppendInt(line, r.Round, 4);
   line += "   Player 1 : ";
-  AppendInt(line, r.Store1, 2);
+  AppendInt(line, r.store1, 2);
   line += "   Player 2 : ";
-  AppendInt(line, r.Store2, 2);
+  AppendInt(line, r.store2, 2);
   line += "   (";
   AppendInt(line, r.Wins1, 4);
   line += ":";
@@ -83,9 +83,9 @@ std::string RoundLine(const RoundReport& r) {
   line += "   Turns: ";
   AppendInt(line, r.Turns, 4);
   line += " Elapsed Time: ";
-  AppendFixed(line, r.Time1, 6, 4);
+  AppendFixed(line, r.time1, 6, 4);
   line += " / ";
-  AppendFixed(line, r.Time2, 6, 4);
+  AppendFixed(line, r.time2, 6, 4);
   return line;
 }
 

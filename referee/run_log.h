@@ -22,10 +22,10 @@ std::string HeaderLines(const Settings& s);
 
 struct RoundReport {
   int32_t Round = 0;
-  int32_t Store1 = 0, Store2 = 0;
+  int32_t store1 = 0, store2 = 0;
   int32_t Wins1 = 0, Wins2 = 0, Draws = 0;
   int32_t Turns = 0;
-  long double Time1 = 0, Time2 = 0;
+  long double time1 = 0, time2 = 0;
 };
 
 // "ROUND    0   Player 1 : 40 ..." without line end.

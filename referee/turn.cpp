@@ -16,8 +16,8 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
       return;
     }
     if (m < 1 || m > s.NumHoles) {
-      ref.track.rejectedPlayer = mover;
-      ref.track.rejectedAnswer = m;
+      ref.track.rejected_player = mover;
+      ref.track.rejected_answer = m;
       if (LogsBasic(s)) Emit(ref.log, RejectedLine(m, s.NumHoles, mover));
       ReportToStderr(RejectedReport(ref.Round, board.TurnCount, mover, m, s.NumHoles));
       board.GameOver = true;
