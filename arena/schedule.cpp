@@ -54,7 +54,8 @@ std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) 
   PsBoard b{};
   if (!PsSetUpBoard(&b, holes, bones)) return "no board of these holes and bones";
   if (PsIsRoundOver(&b)) return "the opening ends the round";
-  return PlayOpening(b, Opening(opening.begin(), opening.end())).value_or("");
+  const std::optional<Error> problem = PlayOpening(b, Opening(opening.begin(), opening.end()));
+  return problem ? problem->text : "";
 }
 
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {

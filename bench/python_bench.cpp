@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   const double cIn = InProcess(dlopen(cPlayer.c_str(), RTLD_NOW | RTLD_LOCAL), cPlayer);
   void* shim = nullptr;
   if (auto error = OpenPythonPlayer(bin, pyPlayer, shim)) {
-    std::fprintf(stderr, "%s\n", error->c_str());
+    std::fprintf(stderr, "%s\n", error->text.c_str());
     return 1;
   }
   const double pyIn = InProcess(shim, pyPlayer);

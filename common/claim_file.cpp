@@ -14,8 +14,8 @@ std::optional<FileId> IdentityOf(const std::string& path) {
   return FileId{st.st_dev, st.st_ino};
 }
 
-std::optional<std::string> ClaimFile(const std::string& path,
-                                     const std::vector<FileId>& protected_files, int& fd) {
+std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files,
+                               int& fd) {
   fd = -1;
   // Read access only to look for the ELF magic; a write-only file is
   // taken without that look.
@@ -25,12 +25,13 @@ std::optional<std::string> ClaimFile(const std::string& path,
     readable = false;
     f = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
   }
-  if (f < 0 && errno == ETXTBSY) return path + " is a running program; it is not overwritten";
-  if (f < 0) return "cannot create " + path + ": " + std::strerror(errno);
+  if (f < 0 && errno == ETXTBSY)
+    return Error{path + " is a running program; it is not overwritten"};
+  if (f < 0) return Error{"cannot create " + path + ": " + std::strerror(errno)};
 
   auto refuse = [&](const std::string& why) {
     close(f);
-    return std::optional<std::string>(why);
+    return std::optional<Error>(Error{why});
   };
   while (flock(f, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 // A file's identity on disk.
 struct FileId {
   dev_t dev = 0;
@@ -26,5 +28,5 @@ std::optional<FileId> IdentityOf(const std::string& path);
 // file stays readable by others. On failure nothing was changed and the
 // reason is returned as a sentence naming path, e.g. "PsLog.txt is in use
 // by another match".
-std::optional<std::string> ClaimFile(const std::string& path,
-                                     const std::vector<FileId>& protected_files, int& fd);
+std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files,
+                               int& fd);

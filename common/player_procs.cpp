@@ -7,8 +7,7 @@ std::string DlError() {
   return e != nullptr ? e : "unknown error";
 }
 
-std::optional<std::string> FindEntryPoints(void* handle, const std::string& file,
-                                           PlayerProcs& procs) {
+std::optional<Error> FindEntryPoints(void* handle, const std::string& file, PlayerProcs& procs) {
   struct Slot {
     const char* symbol;
     void** slot;
@@ -23,7 +22,8 @@ std::optional<std::string> FindEntryPoints(void* handle, const std::string& file
   for (const Slot& s : slots) {
     dlerror();
     *s.slot = dlsym(handle, s.symbol);
-    if (*s.slot == nullptr) return file + ": entry point " + s.symbol + " missing: " + DlError();
+    if (*s.slot == nullptr)
+      return Error{file + ": entry point " + s.symbol + " missing: " + DlError()};
   }
   return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "PsComm.h"
+#include "error.h"
 
 struct PlayerProcs {
   PsInitProc Init = nullptr;
@@ -22,5 +23,4 @@ std::string DlError();
 // Looks the five up in a dlopen handle of file; on failure the sentence
 // naming file and the first missing one, e.g. "X.so: entry point PsDone
 // missing: <the loader's reason>".
-std::optional<std::string> FindEntryPoints(void* handle, const std::string& file,
-                                           PlayerProcs& procs);
+std::optional<Error> FindEntryPoints(void* handle, const std::string& file, PlayerProcs& procs);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "error.h"
+
 // Whether file names a Python player: its name ends in ".py".
 bool IsPythonPlayer(const std::string& file);
 
@@ -15,5 +17,5 @@ bool IsPythonPlayer(const std::string& file);
 // is the shim's, whose five entry points play the module; on failure the
 // sentence naming module and what is wrong, e.g. "bot.py: function done
 // missing" (the traceback of an import that raised is on stderr).
-std::optional<std::string> OpenPythonPlayer(const std::string& shimDir, const std::string& module,
-                                            void*& handle);
+std::optional<Error> OpenPythonPlayer(const std::string& shimDir, const std::string& module,
+                                      void*& handle);

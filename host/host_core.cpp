@@ -237,13 +237,13 @@ std::string Load(const std::string& library, PlayerProcs& procs) {
   void* handle = nullptr;
   std::string why;
   if (IsPythonPlayer(library)) {
-    why = OpenPythonPlayer("", library, handle).value_or("");
+    if (auto error = OpenPythonPlayer("", library, handle)) why = error->text;
   } else if ((handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr) {
     why = "cannot load player library " + library + ": " + DlError();
   }
   EndCall();
   if (!why.empty()) return why;
-  if (auto error = FindEntryPoints(handle, library, procs)) return *error;
+  if (auto error = FindEntryPoints(handle, library, procs)) return error->text;
   return "";
 }
 

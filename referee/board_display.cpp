@@ -34,8 +34,8 @@ void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
   Emit(ref.log, BoardPicture(ref.board, mover, hole));
 }
 
-std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t bones,
-                                       std::string* detail) {
+std::optional<Error> PlayOpening(Board& board, const Opening& opening, int32_t bones,
+                                 std::string* detail) {
   PsBoard rules = RulesBoard(board, bones);
   OpeningMoveSeen draw = nullptr;
   if (detail != nullptr)
@@ -44,7 +44,7 @@ std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int
       AppendMoveLines(*detail, mover, sown);
       *detail += BoardPicture(board, mover, hole);
     };
-  std::optional<std::string> problem = PlayOpening(rules, opening, draw);
+  std::optional<Error> problem = PlayOpening(rules, opening, draw);
   TakeRulesBoard(board, rules);
   return problem;
 }

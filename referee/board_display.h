@@ -20,8 +20,8 @@ void PrintState(const Referee& ref, int32_t mover, int32_t hole);
 // Plays opening (by the rules, openings.h) on a board just reset. With
 // detail, each move's lines and the board after it are appended as the log
 // draws a move. What is wrong comes back as a phrase.
-std::optional<std::string> PlayOpening(Board& board, const Opening& opening, int32_t bones,
-                                       std::string* detail);
+std::optional<Error> PlayOpening(Board& board, const Opening& opening, int32_t bones,
+                                 std::string* detail);
 
 // The line that heads an opening in the detailed log, CR LF ended.
 std::string OpeningLine(const Opening& opening);

@@ -185,7 +185,7 @@ std::optional<Error> OpenOutputs(Referee& ref) {
   if (!ref.options.results.empty()) {
     int fd = -1;
     if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
-      return Error{"pitsow: " + *reason, kExitIoError};
+      return Error{"pitsow: " + reason->text, kExitIoError};
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
       return Error{

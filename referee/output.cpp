@@ -17,7 +17,8 @@ OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
                                  OutStream& out) {
   int fd = -1;
-  if (const auto reason = ClaimFile(path, protectedFiles, fd)) return Error{"pitsow: " + *reason};
+  if (const auto reason = ClaimFile(path, protectedFiles, fd))
+    return Error{"pitsow: " + reason->text};
   out = {fd, "'" + path + "'"};
   return std::nullopt;
 }

@@ -224,11 +224,11 @@ namespace {
 Result<PlayerProcs> BindPython(const std::string& exeDir, const std::string& file,
                                PlayerSource& source) {
   void* shim = nullptr;
-  if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + *error};
+  if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + error->text};
   char resolved[PATH_MAX];
   source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
   PlayerProcs procs;
-  if (auto error = FindEntryPoints(shim, file, procs)) return Error{"pitsow: " + *error};
+  if (auto error = FindEntryPoints(shim, file, procs)) return Error{"pitsow: " + error->text};
   return procs;
 }
 
@@ -256,7 +256,7 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
   }
   handles[n] = handle;
   PlayerProcs procs;
-  if (auto error = FindEntryPoints(handle, file, procs)) return Error{"pitsow: " + *error};
+  if (auto error = FindEntryPoints(handle, file, procs)) return Error{"pitsow: " + error->text};
   return procs;
 }
 

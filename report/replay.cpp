@@ -1,5 +1,6 @@
 #include "replay.h"
 
+#include "error.h"
 #include "pitsow/rules.h"
 
 namespace {
@@ -19,14 +20,14 @@ std::string Where(StepKind kind, size_t index) {
 }
 
 // Why the rules do not let `player` play `hole` on board, or nullopt.
-std::optional<std::string> Refusal(const PsBoard& board, const std::string& where, int player,
-                                   int hole) {
-  if (board.RoundOver) return where + " comes after the round was decided";
+std::optional<Error> Refusal(const PsBoard& board, const std::string& where, int player, int hole) {
+  if (board.RoundOver) return Error{where + " comes after the round was decided"};
   if (player != board.Mover)
-    return where + " is player " + std::to_string(player) + "'s, but player " +
-           std::to_string(board.Mover) + " is to move";
+    return Error{where + " is player " + std::to_string(player) + "'s, but player " +
+                 std::to_string(board.Mover) + " is to move"};
   if (hole < 1 || hole > board.NumHoles)
-    return where + " names hole " + std::to_string(hole) + " of " + std::to_string(board.NumHoles);
+    return Error{where + " names hole " + std::to_string(hole) + " of " +
+                 std::to_string(board.NumHoles)};
   return std::nullopt;
 }
 
@@ -34,7 +35,7 @@ std::optional<std::string> Refusal(const PsBoard& board, const std::string& wher
 // when the rules do not allow it.
 bool PlayStep(PsBoard& board, Replay& out, StepKind kind, size_t index, int player, int hole) {
   if (auto refused = Refusal(board, Where(kind, index), player, hole)) {
-    out.error = std::move(refused);
+    out.error = std::move(refused->text);
     return false;
   }
   const bool pass = board.Holes[player - 1][hole - 1] == 0;

@@ -12,18 +12,19 @@ bool PlayOpeningMove(PsBoard& board, int32_t hole, PsSowing* sowing) {
   return PsPlayMove(&board, hole, sowing) != 0;
 }
 
-std::optional<std::string> PlayOpening(PsBoard& board, const Opening& opening,
-                                       const OpeningMoveSeen& seen) {
+std::optional<Error> PlayOpening(PsBoard& board, const Opening& opening,
+                                 const OpeningMoveSeen& seen) {
   for (const int32_t hole : opening) {
     const int32_t mover = board.Mover;
     if (hole < 1 || hole > board.NumHoles)
-      return "hole " + std::to_string(hole) + " is not a hole from 1 to " +
-             std::to_string(board.NumHoles);
+      return Error{"hole " + std::to_string(hole) + " is not a hole from 1 to " +
+                   std::to_string(board.NumHoles)};
     PsSowing sown{};
     if (!PlayOpeningMove(board, hole, &sown))
-      return "hole " + std::to_string(hole) + " of player " + std::to_string(mover) + " is empty";
+      return Error{"hole " + std::to_string(hole) + " of player " + std::to_string(mover) +
+                   " is empty"};
     if (seen) seen(board, mover, hole, sown);
-    if (board.RoundOver) return "the opening ends the round";
+    if (board.RoundOver) return Error{"the opening ends the round"};
   }
   return std::nullopt;
 }
@@ -99,7 +100,7 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_
     if (!opening) return Error{where + "not a list of holes: " + Shown(line)};
     if (opening->empty()) continue;  // a blank line
     PsBoard board = filled;
-    if (auto problem = PlayOpening(board, *opening)) return Error{where + *problem};
+    if (auto problem = PlayOpening(board, *opening)) return Error{where + problem->text};
     openings.push_back(*opening);
   }
   if (openings.empty()) return Error{"pitsow: " + path + " holds no opening"};

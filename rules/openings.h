@@ -29,8 +29,8 @@ using OpeningMoveSeen =
 // Plays opening on board (the filled board, for a whole opening). What is
 // wrong (a hole out of range, an empty hole, a move that ends the round)
 // comes back as a phrase; the board is then partly played.
-std::optional<std::string> PlayOpening(PsBoard& board, const Opening& opening,
-                                       const OpeningMoveSeen& seen = nullptr);
+std::optional<Error> PlayOpening(PsBoard& board, const Opening& opening,
+                                 const OpeningMoveSeen& seen = nullptr);
 
 // One line of an openings file: its holes (none for a blank line), or
 // nullopt when a word is not an integer.

@@ -240,5 +240,5 @@ TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
             "2 --------------------------------------\r\n");
   EXPECT_EQ(b.CurPlayer, 1);
   EXPECT_EQ(b.Holes[2][0], 0);
-  EXPECT_EQ(*PlayOpening(b, {1}, 2, nullptr), "hole 1 of player 1 is empty");
+  EXPECT_EQ(PlayOpening(b, {1}, 2, nullptr)->text, "hole 1 of player 1 is empty");
 }

@@ -91,7 +91,7 @@ PsBool TosselInit(Tossel& t, PsInfo* Info, const UtcTime& now) {
   if (t.LogLevel > 0) {
     if (t.TraceFd >= 0) close(t.TraceFd);
     // Another match's trace, or a program, is never overwritten.
-    if (const auto error = ClaimFile(TraceName(t.Player), {}, t.TraceFd)) TraceFatal(*error);
+    if (const auto error = ClaimFile(TraceName(t.Player), {}, t.TraceFd)) TraceFatal(error->text);
     Trace(t, " CurrVer: " + Num(t.CurrVer) + "\r\n Player: " + Num(t.Player) +
                  "\r\n NumHoles: " + Num(t.NumHoles) + "\r\n NumBones: " + Num(t.NumBones) +
                  "\r\n LogLevel: " + Num(t.LogLevel) + "\r\n Param: " + Num(t.Param) +
