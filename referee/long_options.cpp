@@ -69,6 +69,8 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& long_args,
   CLI::App app("pitsow");
   app.set_help_flag();
   Describe(app, options);
+  // CLI11 parses a vector of arguments from its back (it pops them), so it
+  // wants them last first.
   std::vector<std::string> reversed(long_args.rbegin(), long_args.rend());
   try {
     app.parse(reversed);
