@@ -352,6 +352,12 @@ CallFault HostedPlayer::Init(PsInfo& info, PsBool& ready) {
   return std::nullopt;
 }
 
+// The limit of a move: the move time where one is set, else the call time.
+static std::pair<double, TimeLimit> MoveLimit(const HostLimits& limits) {
+  if (limits.move_time > 0) return {limits.move_time, TimeLimit::Move};
+  return {limits.call_time, TimeLimit::Call};
+}
+
 CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes, int32_t my_store,
                                 int32_t opp_store, int32_t& answer) {
   if (s_.channel != nullptr && !s_.fault) {
@@ -360,10 +366,8 @@ CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes,
     s_.channel->args[0] = my_store;
     s_.channel->args[1] = opp_store;
   }
-  const bool move = s_.limits.move_time > 0;
-  const double seconds = move ? s_.limits.move_time : s_.limits.call_time;
-  if (CallFault f = Call(s_, PS_CALL_GET_TURN, seconds, move ? TimeLimit::Move : TimeLimit::Call))
-    return f;
+  const auto [seconds, limit] = MoveLimit(s_.limits);
+  if (CallFault f = Call(s_, PS_CALL_GET_TURN, seconds, limit)) return f;
   answer = s_.channel->result;
   return std::nullopt;
 }
@@ -371,8 +375,7 @@ CallFault HostedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes,
 // A sandboxed player may think in PsOppTurn and PsEndRound too: the move
 // time bounds them as it bounds PsGetTurn.
 static std::pair<double, TimeLimit> ThinkingLimit(const HostLimits& limits) {
-  if (limits.sandbox && limits.move_time > 0) return {limits.move_time, TimeLimit::Move};
-  return {limits.call_time, TimeLimit::Call};
+  return limits.sandbox ? MoveLimit(limits) : std::pair{limits.call_time, TimeLimit::Call};
 }
 
 CallFault HostedPlayer::OppTurn(int32_t hole) {
