@@ -1,13 +1,18 @@
 # The front door: `make` builds, `make play` plays a match of the random
 # player against itself, `make test` builds and runs every test. Each first
 # installs the Debian packages it lacks (tools/setup.sh, tools/packages.txt).
+# WERROR=ON makes every compiler warning an error, as CI builds
+# (.ci/run); the default leaves the choice to the build folder's cache.
+WERROR ?=
+PRESET_FLAGS = $(if $(WERROR),-DPITSOW_WERROR=$(WERROR))
+
 .PHONY: all build play test test-asan check-names bench fuzz fuzz-records clean slurm-test deb
 
 all: build
 
 build:
 	bash tools/setup.sh play
-	cmake --preset default
+	cmake --preset default $(PRESET_FLAGS)
 	cmake --build --preset default
 
 # Builds only the referee, the host and Tossel, then plays; the referee's
@@ -30,7 +35,7 @@ check-names:
 	bash tools/check_names.sh build
 
 test-asan:
-	cmake --preset asan
+	cmake --preset asan $(PRESET_FLAGS)
 	cmake --build --preset asan
 	ctest --preset asan
 
