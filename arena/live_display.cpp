@@ -16,11 +16,13 @@ std::string ProgressLine(const TournamentSettings& s, const Ledger& ledger, cons
   const std::string eta = rate > 0 ? Fixed(static_cast<double>(left) / rate, 0) + " s" : "?";
   char line[200];
   if (sum.planned >= 0)
-    std::snprintf(line, sizeof line, "%ld/%ld rounds, %.1f rounds/s, %s left, faults %zu",
-                  sum.rounds, sum.planned, rate, eta.c_str(), ledger.faults.size());
+    std::snprintf(line, sizeof line, "%ld/%ld rounds, %s rounds/s, %s left, faults %zu", sum.rounds,
+                  sum.planned, Fixed(rate, 1).c_str(), eta.c_str(), ledger.faults.size());
   else
-    std::snprintf(line, sizeof line, "%ld rounds, %.1f rounds/s, LLR %.3f, faults %zu", sum.rounds,
-                  rate, Sprt(*s.sprt, sprt_pairs.penta_distinct).llr, ledger.faults.size());
+    std::snprintf(line, sizeof line, "%ld rounds, %s rounds/s, LLR %s, faults %zu", sum.rounds,
+                  Fixed(rate, 1).c_str(),
+                  Fixed(Sprt(*s.sprt, sprt_pairs.penta_distinct).llr, 3).c_str(),
+                  ledger.faults.size());
   return line;
 }
 

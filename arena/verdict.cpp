@@ -204,25 +204,25 @@ std::string SprtSummary(const SprtBounds& bounds, const Ledger& ledger, const Su
   const SprtState now = Sprt(bounds, sum.pairings[0].penta_distinct);
   const int64_t distinct = sum.pairings[0].wdl_distinct.Total() / 2;
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%s: bounds [%.3f, %.3f]\n", TestName(bounds).c_str(), now.lower,
-                now.upper);
+  std::snprintf(buf, sizeof buf, "%s: bounds [%s, %s]\n", TestName(bounds).c_str(),
+                Fixed(now.lower, 3).c_str(), Fixed(now.upper, 3).c_str());
   std::string out = buf;
   const Json& d = ledger.sprt_decision;
   if (d.is_object()) {
     const long at_pairs = d.value("pairs", 0L), at_rounds = d.value("rounds", 0L);
-    std::snprintf(buf, sizeof buf, "  %s at pair %ld (%ld distinct), LLR %.3f\n",
+    std::snprintf(buf, sizeof buf, "  %s at pair %ld (%ld distinct), LLR %s\n",
                   d.value("decision", "") == "H1" ? "H1 accepted" : "H0 accepted", at_pairs,
-                  d.value("distinct", 0L), d.value("llr", 0.0));
+                  d.value("distinct", 0L), Fixed(d.value("llr", 0.0), 3).c_str());
     out += buf;
     std::snprintf(buf, sizeof buf,
                   "  played beyond it: %ld rounds already under way, %ld more complete pairs; "
-                  "LLR over all %ld distinct pairs %.3f\n",
+                  "LLR over all %ld distinct pairs %s\n",
                   std::max(0L, sum.rounds - at_rounds), std::max(0L, sum.pairs - at_pairs),
-                  static_cast<long>(distinct), now.llr);
+                  static_cast<long>(distinct), Fixed(now.llr, 3).c_str());
     return out + buf;
   }
-  std::snprintf(buf, sizeof buf, "  %s: LLR %.3f over %ld distinct pairs\n", Decision(now.verdict),
-                now.llr, static_cast<long>(distinct));
+  std::snprintf(buf, sizeof buf, "  %s: LLR %s over %ld distinct pairs\n", Decision(now.verdict),
+                Fixed(now.llr, 3).c_str(), static_cast<long>(distinct));
   return out + buf;
 }
 
@@ -372,7 +372,8 @@ std::string PentaText(const Penta& p) {
 
 std::string SprtText(const SprtBounds& bounds, const SprtState& t) {
   char buf[400];
-  std::snprintf(buf, sizeof buf, "%s: LLR %.3f, bounds [%.3f, %.3f]: %s\n",
-                TestName(bounds).c_str(), t.llr, t.lower, t.upper, Decision(t.verdict));
+  std::snprintf(buf, sizeof buf, "%s: LLR %s, bounds [%s, %s]: %s\n", TestName(bounds).c_str(),
+                Fixed(t.llr, 3).c_str(), Fixed(t.lower, 3).c_str(), Fixed(t.upper, 3).c_str(),
+                Decision(t.verdict));
   return buf;
 }

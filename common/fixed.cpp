@@ -1,31 +1,14 @@
 #include "fixed.h"
 
-#include <cmath>
-#include <cstdio>
+#include "number_format.h"
 
-namespace {
-
-// "-0.00" (a tiny negative rounded) without its sign.
-std::string Unsigned0(std::string text, const char* sign) {
-  if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos)
-    text.replace(0, 1, sign);
+std::string Fixed(double x, int decimals) {
+  std::string text;
+  AppendFixed(text, x, 0, decimals);  // "inf", "-inf", "nan" in words; no "-0.00"
   return text;
 }
 
-}  // namespace
-
-std::string Fixed(double x, int decimals) {
-  if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
-  if (std::isnan(x)) return "nan";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
-  return Unsigned0(buf, "");
-}
-
 std::string Signed(double x, int decimals) {
-  if (std::isinf(x)) return x > 0 ? "+inf" : "-inf";
-  if (std::isnan(x)) return "nan";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%+.*f", decimals, x);
-  return Unsigned0(buf, "+");
+  std::string text = Fixed(x, decimals);
+  return text[0] == '-' || text == "nan" ? text : "+" + text;
 }

@@ -1,5 +1,6 @@
-// Numbers as the tools print them: a fixed count of decimals, never "-0.0",
-// and infinities and NaN in words.
+// Numbers as the tools print them: a fixed count of decimals, rounded as
+// the referee's log rounds (halves away from zero, number_format.h), never
+// "-0.0", and infinities and NaN in words.
 #pragma once
 
 #include <string>

@@ -17,6 +17,7 @@
 #include "channel.h"
 #include "child_process.h"
 #include "clock.h"
+#include "fixed.h"
 #include "names.h"
 #include "sandbox.h"
 
@@ -49,11 +50,7 @@ const char* CallName(int call) {
   return "an unknown call";
 }
 
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", s);
-  return buf;
-}
+std::string Seconds(double s) { return Fixed(s, 3); }
 
 // Reaps pid, waiting up to grace seconds for it to end by itself, then
 // kills it. Returns the wait status, or -1 when there was nothing to reap.

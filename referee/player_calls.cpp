@@ -2,16 +2,14 @@
 
 #include <cstring>
 
+#include "fixed.h"
+
 namespace {
 
 // A dead player is not called again.
 bool Dead(const Referee& ref, int n) { return ref.players[n]->Fault().has_value(); }
 
-std::string Seconds(double s) {
-  char text[32];
-  snprintf(text, sizeof text, "%.3f", s);
-  return text;
-}
+std::string Seconds(double s) { return Fixed(s, 3); }
 
 // Which limit a call ran past, as the report names it.
 std::string LimitBroken(const Referee& ref, const PlayerFault& pf) {

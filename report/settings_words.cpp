@@ -1,9 +1,9 @@
 #include "settings_words.h"
 
-#include <cstdio>
 #include <set>
 
 #include "exit_status.h"
+#include "fixed.h"
 
 using json = nlohmann::json;
 
@@ -19,9 +19,7 @@ std::string Int(const json& v) { return v.is_number() ? std::to_string(v.get<int
 
 std::string Seconds(const json& v) {
   if (!v.is_number()) return Raw(v);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.3f s", v.get<double>());
-  std::string s = buf;
+  std::string s = Fixed(v.get<double>(), 3) + " s";
   // 10.000 s reads 10 s; 0.250 s stays as it is.
   if (s.size() > 6 && s.compare(s.size() - 6, 6, ".000 s") == 0) s.erase(s.size() - 6, 4);
   return s;

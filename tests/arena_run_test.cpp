@@ -217,6 +217,12 @@ TEST(ArenaRun, ShardsMerge) {
   merge.erase(merge.begin() + 1, merge.begin() + 3);
   merge.push_back(merge[1]);  // a shard twice
   EXPECT_EQ(Arena(dir, merge).status, 64);
+  // Two copies of one unsharded run: every round twice.
+  fs::copy(dir / "all", dir / "copy", fs::copy_options::recursive);
+  const Outcome twice = Arena(dir, {"merge", (dir / "all").string(), (dir / "copy").string()});
+  EXPECT_EQ(twice.status, 64);
+  EXPECT_NE(twice.err.find(" rounds appear in more than one folder"), std::string::npos)
+      << twice.err;
 }
 
 // Without --pairs the test runs until it decides; the verdict names the
@@ -281,12 +287,13 @@ TEST(ArenaRun, FaultsInEveryCallAreThePlayers) {
                                                 "I crash", "I crash"}));
   const std::string table = Standings(r.out);
   // Retired at the second fault (not the third), every unplayed round of a
-  // retired player lost by it.
+  // retired player lost by it. L's 19.5 of 24 is 81.25 %: halves round away
+  // from zero, as in the referee's log.
   EXPECT_EQ(table.substr(0, table.find("\nCross-table")),
             "\nStandings\n"
             "player  rounds   wins  draws losses  score       Elo +/- 95%  faults\n"
             "S           24     21      1      2  89.6%    +373.8 +/- inf       0\n"
-            "L           24     19      1      4  81.2%  +254.7 +/- 225.3       0\n"
+            "L           24     19      1      4  81.3%  +254.7 +/- 225.3       0\n"
             "H           24     12      0     12  50.0%    +0.0 +/- 147.2       2  retired\n"
             "D           24      7      0     17  29.2%  -154.1 +/- 172.5       2  retired\n"
             "I           24      0      0     24   0.0%      -inf +/- inf       2  retired\n")

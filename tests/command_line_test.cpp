@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "time_control.h"
+
 namespace {
 
 struct Case {
@@ -136,6 +138,19 @@ TEST(Help, AskedByEitherSpellingAnywhere) {
   EXPECT_TRUE(WantsHelp({"/H=3", "-h"}));
   EXPECT_FALSE(WantsHelp({"/H=3", "-H=5"}));
   EXPECT_NE(UsageText().find("Exit status"), std::string::npos);
+}
+
+// --time-control's BASE+INC: BASE above 0, INC 0 or more, each the whole
+// of its text.
+TEST(TimeControl, BaseAboveZeroAndAnIncrementOfZeroOrMore) {
+  TimeControl tc;
+  ASSERT_FALSE(ParseTimeControl("1.5+0.25", tc));
+  EXPECT_EQ(std::make_tuple(tc.on, tc.base, tc.inc, tc.text),
+            std::make_tuple(true, 1.5, 0.25, std::string("1.5+0.25")));
+  for (const char* good : {"2", "0.001+0", "3+1e-3"})
+    EXPECT_FALSE(ParseTimeControl(good, tc)) << good;
+  for (const char* bad : {"0+1", "0", "-1+1", "1+-0.5", "1+", "+1", "1+x", "x", "", "inf"})
+    EXPECT_TRUE(ParseTimeControl(bad, tc)) << bad;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // player, its file, the call, the round and the turn, on stderr and at the
 // end of the log; every finished round stays in the log; the status is the
 // documented one; nothing is left in $TMPDIR.
+#include <nlohmann/json.hpp>
+
 #include "match_runner.h"
 
 namespace {
@@ -115,13 +117,17 @@ TEST(Faults, ControlCharactersInPlayerTextsAreShownAsQuestionMarks) {
   EXPECT_EQ(f.result.out.find('\x1b'), std::string::npos);
 }
 
+// The line names the round and the turn the record gives the rejection:
+// the number of moves played before it.
 TEST(Faults, ARejectedAnswerIsToldOnStderr) {
-  const Faulted f(1, "answer9 PsGetTurn 1 2", {"/R=2", "/L=00"});
+  const Faulted f(1, "answer9 PsGetTurn 1 2", {"/R=2", "/L=00", "--results=r.jsonl"});
   EXPECT_EQ(f.result.status, 0);
-  EXPECT_TRUE(std::regex_match(
-      f.result.err, std::regex("pitsow: round 1, turn [0-9]+: player 1 answered 9, not a hole "
-                               "from 1 to 6; the round ends\n")))
-      << f.result.err;
+  const nlohmann::json round = nlohmann::json::parse(Lines(f.arena.File("r.jsonl")).at(4));
+  ASSERT_EQ(round["rejected"], nlohmann::json::parse(R"({"player":1,"answer":9})")) << round;
+  ASSERT_EQ(round["turns"], round["moves"].size());
+  EXPECT_EQ(f.result.err, "pitsow: round " + round["round"].dump() + ", turn " +
+                              round["turns"].dump() +
+                              ": player 1 answered 9, not a hole from 1 to 6; the round ends\n");
 }
 
 TEST(Faults, UnusableFilesBesideTheRefereeAreNamedNeverPassedOver) {

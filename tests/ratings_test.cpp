@@ -55,4 +55,14 @@ TEST(OneSidedBound, OnlyWhereOneEndIsInfinite) {
   EXPECT_FALSE(OneSidedBound({0, 0, 0, 0, 0}));
 }
 
+// Only bounds a sequential test can decide between: elo0 strictly below
+// elo1 (equal ones give a ratio of zero for ever), error rates strictly
+// between 0 and 1.
+TEST(SprtBounds, OnlyBoundsATestCanDecideBetween) {
+  EXPECT_TRUE(ParseSprt("elo0=-1.5,elo1=0,alpha=0.1,beta=0.2").ok());
+  for (const char* bad : {"elo0=5,elo1=5", "elo0=5,elo1=0", "alpha=0", "alpha=1", "beta=0",
+                          "beta=1", "elo0=x", "elo1=inf", "gamma=1", "elo0"})
+    EXPECT_FALSE(ParseSprt(bad).ok()) << bad;
+}
+
 }  // namespace

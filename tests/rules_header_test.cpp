@@ -105,6 +105,9 @@ TEST(RulesHeader, Perft) {
   ASSERT_FALSE(result.error);
   ASSERT_EQ(result.counts.size(), size_t{kDeep});
   for (int d = 0; d < kDeep; ++d) EXPECT_EQ(result.counts[d], expected[d]) << "depth " << d + 1;
+  // One hole of one bone: player 1 sows it into its store and its row is
+  // empty; the decided position is one leaf at every depth after it.
+  EXPECT_EQ(CountFromStart(1, 1, 3).counts, (std::vector<uint64_t>{1, 1, 1}));
   EXPECT_TRUE(CountFromStart(7, 4, 1).error);
   EXPECT_TRUE(CountFromStart(6, -1, 1).error);
 }

@@ -6,6 +6,7 @@
 
 #include "board.h"
 #include "board_display.h"
+#include "openings.h"
 #include "reference_sow.h"
 #include "settings.h"
 
@@ -241,4 +242,15 @@ TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
   EXPECT_EQ(b.CurPlayer, 1);
   EXPECT_EQ(b.Holes[2][0], 0);
   EXPECT_EQ(PlayOpening(b, {1}, 2, nullptr)->text, "hole 1 of player 1 is empty");
+}
+
+// A line of an openings file: holes in the integer grammar between
+// spaces, tabs and commas, and a file written with CR LF reads as one
+// with LF.
+TEST(Openings, ALineIsHolesBetweenSpacesTabsCommasAndItsLineEnd) {
+  EXPECT_EQ(ParseOpening("3 1\r"), (Opening{3, 1}));
+  EXPECT_EQ(ParseOpening("\t$2,%11 ,, 4"), (Opening{2, 3, 4}));
+  EXPECT_EQ(ParseOpening("\r"), Opening{});
+  EXPECT_FALSE(ParseOpening("2 x"));
+  EXPECT_FALSE(ParseOpening("2;3"));
 }

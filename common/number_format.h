@@ -1,6 +1,8 @@
 // The number formats of every line the referee writes: integers with or
 // without a width, fixed point with a width and decimals. A text longer
-// than its width is written whole.
+// than its width is written whole. The log's rounding (halves away from
+// zero) is the game's published format; every other program rounds the
+// same way through Fixed (fixed.h), so one value reads alike everywhere.
 #pragma once
 
 #include <cstdint>
