@@ -32,11 +32,8 @@ std::string PairNote(const Penta& pairs, const std::optional<double>& elo,
     alike = std::max(alike, c);
   }
   if (n == 0) return "";
-  if (const auto bound = OneSidedBound(pairs); bound && !error) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%s %+.0f at 95 %%", bound->sign > 0 ? ">" : "<", bound->value);
-    return buf;
-  }
+  if (const auto bound = OneSidedBound(pairs); bound && !error)
+    return (bound->sign > 0 ? "> " : "< ") + Signed(bound->value, 0) + " at 95 %";
   if (elo && error && *error == 0 && alike == n)
     return Signed(*elo, 1) + " ± 0: all " + std::to_string(n) +
            " pairs alike, no spread to measure";
