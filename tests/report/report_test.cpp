@@ -187,7 +187,34 @@ TEST(Page, SamplingKeepsTheLeadersLossesAndTheDraws) {
   EXPECT_EQ(d.sampling_note,
             "This run played 10000 rounds; this page keeps 3000 of them: all 0 that ended in a "
             "fault or a rejected answer, 1100 of 1100 draws and losses of a pairing's leading "
-            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run.");
+            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run. "
+            "Keep every round of a player with pitsow-arena report --keep-rounds LABEL (or all), "
+            "or replay any one with pitsow-arena replay DIR PAIRING PAIR SEAT.");
+}
+
+// --keep-rounds: every round of the named player is kept, however many;
+// all: nothing is sampled.
+TEST(Page, SamplingKeepsThePlayersAsked) {
+  ReportData d;
+  for (int i = 0; i < 9000; ++i) {
+    RoundView r;
+    r.id = i;
+    r.player1 = i % 3 == 0 ? "C" : "A";
+    r.player2 = "B";
+    r.winner = i % 3 == 0 ? 2 : 1;  // C always loses: the leading B's wins
+    d.rounds.push_back(r);
+  }
+  ReportData all = d;
+  d.keep_players = {"C"};
+  SampleRounds(d, 1000);
+  int of_c = 0;
+  for (const RoundView& r : d.rounds) of_c += r.player1 == "C";
+  EXPECT_EQ(of_c, 3000);
+  EXPECT_NE(d.sampling_note.find("or were played by C (--keep-rounds)"), std::string::npos);
+  all.keep_all = true;
+  SampleRounds(all, 1000);
+  EXPECT_EQ(all.rounds.size(), 9000u);
+  EXPECT_TRUE(all.sampling_note.empty());
 }
 
 TEST(Page, LargeCounts) {
