@@ -374,8 +374,9 @@ std::string EstimateText(const PairingCounts& pc, const Estimate& e, bool normal
   if (std::isfinite(e.elo) && std::isfinite(e.elo_error))
     return normalized ? Signed(e.nelo, 0) + " ± " + Fixed(e.nelo_error, 0) + " nElo"
                       : Signed(e.elo, 0) + " ± " + Fixed(e.elo_error, 0);
-  if (const auto bound = OneSidedBound(pc.penta_distinct))
-    return (bound->sign > 0 ? "above " : "below ") + Signed(bound->value, 0) + " at 95 %";
+  const auto bound = pc.penta_distinct == Penta{} ? OneSidedBound(pc.wdl_distinct)
+                                                  : OneSidedBound(pc.penta_distinct);
+  if (bound) return BoundWords(*bound);
   return e.score >= 0.5 ? "+∞ (every round won)" : "−∞ (every round lost)";
 }
 
@@ -422,12 +423,18 @@ std::string TwoPlayerSentence(const TournamentSettings& s, const Summary& sum) {
   if (!infinite && e.elo_error == 0 && e.elo == 0)
     return a + " and " + b + " are not separated: all " + over +
            " scored alike, Elo +0 with no spread to measure";
-  const bool ahead = infinite ? e.score > 0.5 : low > 0;
-  const bool behind = infinite ? e.score < 0.5 : high < 0;
+  // An interval with one finite end separates the players only when that
+  // end is beyond 0.
+  const std::optional<EloBound> bound = pc.penta_distinct == Penta{}
+                                            ? OneSidedBound(pc.wdl_distinct)
+                                            : OneSidedBound(pc.penta_distinct);
+  const bool ahead = infinite ? bound && bound->sign > 0 && bound->value > 0 : low > 0;
+  const bool behind = infinite ? bound && bound->sign < 0 && bound->value < 0 : high < 0;
+  const std::string at95 = infinite ? "" : " (95 %)";
   if (ahead || behind)
     return (ahead ? a + " is stronger than " + b : b + " is stronger than " + a) + ": " + estimate +
-           " (95 %), " + los + ", over " + over + "; the interval excludes 0";
-  return a + " and " + b + " are not yet separated: " + estimate + " (95 %), " + los + ", over " +
+           at95 + ", " + los + ", over " + over + "; the interval excludes 0";
+  return a + " and " + b + " are not yet separated: " + estimate + at95 + ", " + los + ", over " +
          over + "; the interval includes 0";
 }
 

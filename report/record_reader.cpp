@@ -115,8 +115,13 @@ std::string MatchVerdict(const std::array<std::string, 2>& names, const Wdl& fir
     elo += BoundWords(*bound);
   }
   const std::string los = "LOS " + Fixed(100 * e.los, 1) + " %";
-  const bool ahead = finite ? e.elo - e.elo_error > 0 : e.score > 0.5;
-  const bool behind = finite ? e.elo + e.elo_error < 0 : e.score < 0.5;
+  // With one finite end the interval separates the players only when that
+  // end is beyond 0.
+  const auto bound = OneSidedBound(first);
+  const bool ahead =
+      finite ? e.elo - e.elo_error > 0 : bound && bound->sign > 0 && bound->value > 0;
+  const bool behind =
+      finite ? e.elo + e.elo_error < 0 : bound && bound->sign < 0 && bound->value < 0;
   if (!ahead && !behind)
     return names[0] + " and " + names[1] + " are not yet separated: " + counts + "; " + elo + ", " +
            los + "; the interval includes 0.";

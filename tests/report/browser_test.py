@@ -321,8 +321,26 @@ def arena_pages(browser, arena, plus, starter, tossel, crasher, outdir, check):
         page_shot(browser, os.path.join(outdir, f"round-robin-{width}.png"), 900 if width > 400 else 1400)
         browser.screenshot("#faults", os.path.join(outdir, f"round-robin-faults-{width}.png"))
 
+    # A Python player that raises: its traceback beside its fault.
+    py = os.path.join(outdir, "python")
+    shutil.rmtree(py, ignore_errors=True)
+    player = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "players",
+                          "python_player.py")
+    subprocess.run([arena, "--out", py, "--pairs", "2", "--quiet", "--param", "Py=1",
+                    "Py=" + player, "Tossel=" + tossel], check=True, stdout=subprocess.DEVNULL)
+    browser.open("file://" + os.path.abspath(os.path.join(py, "report.html")), 1280, 900)
+    shown = browser.eval("[...document.querySelectorAll('#faults li')].map((li) => "
+                         "[li.textContent, li.querySelector('pre.output') && "
+                         "li.querySelector('pre.output').textContent])")
+    check(shown and all(out and "Traceback (most recent call last)" in out and
+                        "RuntimeError: no move today" in out and "crashed in PsGetTurn" in text
+                        for text, out in shown), f"the traceback beside each fault: {shown[:1]}")
+    browser.eval("document.querySelector('#faults details').open = true")
+    browser.screenshot("#faults", os.path.join(outdir, "python-faults.png"))
+
     # Every round of the kept player is on the page; a sample of its losses
     # opens from the chooser and ends as recorded.
+    browser.open("file://" + os.path.abspath(os.path.join(rr, "report.html")), 1280, 900)
     recorded = [json.loads(line) for line in open(os.path.join(rr, "results.jsonl"))]
     losses = [r for r in recorded if r["type"] == "round" and "crasher" in r["players"]
               and r["winner"] and r[f"player{r['winner']}"] != "crasher"

@@ -101,6 +101,36 @@ TEST(MatchRecord, StandingsAndFaults) {
   EXPECT_EQ(d.course->points.size(), 2u);
 }
 
+// A match of 0 : 20: the player who won every round is first (both Elo
+// values are infinite, so the seat must not decide), its Elo shown as a
+// bound that the chart can draw, and the verdict says who is stronger.
+// A record without its end line says the match was cut short.
+TEST(MatchRecord, OneSidedMatch) {
+  std::string record =
+      R"({"type":"match","settings":{"holes":1,"bones":1,"rounds":20},"players":[{"player":1,"name":"Ann"},{"player":2,"name":"Bob"}]})"
+      "\n";
+  for (int r = 0; r < 20; ++r)
+    record += R"({"type":"round","round":)" + std::to_string(r) +
+              R"(,"opening":[],"moves":[],"end":"majority","stores":[0,2],"winner":2,"turns":0})"
+              "\n";
+  auto read = ReadMatchRecord(record);
+  ASSERT_TRUE(read.ok()) << read.error().text;
+  const ReportData& d = *read;
+  EXPECT_EQ(d.standings[0].player, "Bob");
+  EXPECT_EQ(d.standings[0].elo_note, "above +277 at 95 %");
+  EXPECT_EQ(d.standings[1].elo_note, "below -277 at 95 %");
+  ASSERT_TRUE(d.standings[0].elo_bound);
+  EXPECT_EQ(d.verdict,
+            "Bob is stronger than Ann: Ann won 0, drew 0 and lost 20 of 20 rounds; Elo of Ann "
+            "below -277 at 95 %, LOS 0.0 %; the interval excludes 0.");
+  ASSERT_EQ(d.verdict_notes.size(), 1u);
+  EXPECT_EQ(d.verdict_notes[0],
+            "The match was cut short: the record ends without its end line, after 20 of 20 "
+            "rounds.");
+  const std::string page = RenderReport(d);
+  EXPECT_NE(page.find("class=\"err bound\""), std::string::npos) << "the bound is drawn";
+}
+
 TEST(MatchRecord, BadLines) {
   auto notMatch = ReadMatchRecord(R"({"type":"round","round":0})");
   ASSERT_FALSE(notMatch.ok());
