@@ -42,6 +42,13 @@ TEST(ArenaStats, WorkedExamples) {
   EXPECT_NE(WdlText({136, 111, 96}).find("Elo +40.70 +/- 30.43, LOS 99.60%, nElo +49.77 +/- 36.77"),
             std::string::npos);
   EXPECT_NE(PentaText({34, 54, 63, 64, 75}).find("Elo +55.58 +/- 27.65"), std::string::npos);
+  // Every round won: the bound the page prints, not "+inf +/- inf"
+  // (0.025^(1/10) = 0.6915, its Elo +140.22).
+  EXPECT_NE(WdlText({10, 0, 0}).find("Elo above +140.22 at 95%, LOS 100.00%"), std::string::npos)
+      << WdlText({10, 0, 0});
+  // Three pairs all lost say only that the Elo is below +153.5.
+  EXPECT_NE(PentaText({3, 0, 0, 0, 0}).find("Elo below +153.5"), std::string::npos)
+      << PentaText({3, 0, 0, 0, 0});
 }
 
 TEST(ArenaStats, Sprt) {

@@ -2,6 +2,7 @@
 // sampling of long runs and the page's escaping.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <variant>
 
 #include "record_reader.h"
@@ -129,6 +130,30 @@ TEST(MatchRecord, OneSidedMatch) {
             "rounds.");
   const std::string page = RenderReport(d);
   EXPECT_NE(page.find("class=\"err bound\""), std::string::npos) << "the bound is drawn";
+}
+
+// The tools' errors say the reason, and a tournament's results name the
+// command that reads them.
+TEST(MatchRecord, ErrorsSayWhy) {
+  const std::string dir = ::testing::TempDir();
+  const std::string results = dir + "/results.jsonl";
+  std::ofstream(results)
+      << R"({"type":"tournament","program":"pitsow-arena","version":"1","settings":{}})"
+      << "\n";
+  const auto tournament = WriteMatchReport(results, dir + "/page.html");
+  ASSERT_TRUE(tournament);
+  EXPECT_NE(tournament->text.find("make its page with pitsow-arena report DIR"), std::string::npos)
+      << tournament->text;
+  const auto missing = WriteMatchReport(dir + "/no-such.jsonl", dir + "/page.html");
+  ASSERT_TRUE(missing);
+  EXPECT_NE(missing->text.find(": No such file or directory"), std::string::npos) << missing->text;
+  std::ofstream(dir + "/match.jsonl") << kRecord;
+  const auto unwritable = WriteMatchReport(dir + "/match.jsonl", dir + "/no-such-folder/page.html");
+  ASSERT_TRUE(unwritable);
+  EXPECT_NE(
+      unwritable->text.find("cannot write " + dir + "/no-such-folder/page.html: No such file"),
+      std::string::npos)
+      << unwritable->text;
 }
 
 TEST(MatchRecord, BadLines) {
