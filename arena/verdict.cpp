@@ -339,8 +339,11 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
   if (s.players.size() >= 3) out += BradleyTerryText(s, sum);
   out += PairingsText(s, sum);
   if (s.sprt && s.players.size() == 2) out += "\n" + SprtSummary(*s.sprt, ledger, sum);
-  out += FaultsText(s, ledger, sum);
-  out += "\nVerdict: " + VerdictSentence(s, ledger, sum) + "\n";
+  return out + FaultsText(s, ledger, sum);
+}
+
+std::string VerdictLines(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  std::string out = "Verdict: " + VerdictSentence(s, ledger, sum) + "\n";
   if (const std::string hint = SprtBoundsHint(s, sum); !hint.empty()) out += hint + "\n";
   return out;
 }

@@ -66,6 +66,10 @@ std::string VerdictSentence(const TournamentSettings& s, const Ledger& ledger, c
 // [elo0, elo1]: that closer bounds would decide sooner. Empty otherwise.
 std::string SprtBoundsHint(const TournamentSettings& s, const Summary& sum);
 
+// The console's last lines: "Verdict: " and the sentence, and the hint
+// beside a sequential test when there is one.
+std::string VerdictLines(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);
+
 // Which Elo figure is which, said once for a page or a console.
 std::string EloLegend(const TournamentSettings& s);
 

@@ -362,8 +362,9 @@ TEST(ArenaVerdict, RepeatedRounds) {
             "pairs; the error bars count each distinct pair once\n"
             "  pairs 9: LL 0, LD 0, DD+WL 8, WD 0, WW 1 (distinct 2: LL 0, LD 0, DD+WL 1, WD 0, WW "
             "1); pair Elo +190.85 +/- inf, nElo +245.67 +/- 340.48\n"
-            "  first player scores 94.4% (Elo +492.2), faults 0\n"
-            "\nVerdict: A and B are not yet separated: Elo of A above -68 at 95 %, LOS 92.1 %, "
+            "  first player scores 94.4% (Elo +492.2), faults 0\n");
+  EXPECT_EQ(VerdictLines(s, ledger, Summarise(s, ledger, false)),
+            "Verdict: A and B are not yet separated: Elo of A above -68 at 95 %, LOS 92.1 %, "
             "over 2 pairs of rounds; the interval includes 0.\n");
 }
 
