@@ -36,6 +36,7 @@ constexpr const char* kTournamentFooter =
     "Subcommands (each with --help):\n"
     "  pitsow-arena report DIR | --match FILE   the HTML page of a run or a match record\n"
     "  pitsow-arena merge [--out DIR] DIR...    combine the folders of a sharded run\n"
+    "  pitsow-arena replay DIR PAIRING PAIR SEAT   the page of one round of a run\n"
     "  pitsow-arena stats --wdl W,D,L | --penta LL,LD,DD+WL,WD,WW   statistics of counts\n"
     "\n"
     "Exit status: 0 played to the end or decided by --sprt, 2 a player library or the\n"
@@ -151,8 +152,9 @@ std::optional<Error> ApplyParams(const std::vector<std::string>& params,
 
 // The page of what was played, written after the run; a page that cannot
 // be written turns a success into an I/O failure, never into silence.
-int EndReport(const std::string& dir, const std::string& anchor, int status) {
-  if (const auto error = WriteTournamentReport(dir, anchor)) {
+int EndReport(const std::string& dir, const std::string& anchor,
+              const std::vector<std::string>& keep, int status) {
+  if (const auto error = WriteTournamentReport(dir, anchor, keep)) {
     std::fprintf(stderr, "pitsow-arena: report: %s\n", error->text.c_str());
     return status == 0 ? kExitIoError : status;
   }
@@ -163,7 +165,7 @@ int EndReport(const std::string& dir, const std::string& anchor, int status) {
 // A tournament's command line as given, before it becomes RunOptions.
 struct TournamentLine {
   RunOptions o;
-  std::vector<std::string> players, params;
+  std::vector<std::string> players, params, keep_rounds;
   std::string sprt, sprt_model = "logistic", shard, random_openings = "auto", resume_dir, anchor;
   std::string sandbox = "auto";
   bool force = false, no_report = false;
@@ -257,6 +259,10 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
   app.add_option("--anchor", t.anchor,
                  "the player rated 0 in the report's ratings chart (default: the field's mean)");
   app.add_flag("--no-report", t.no_report, "do not write OUT/report.html at the end");
+  app.add_option("--keep-rounds", t.keep_rounds,
+                 "LABEL...: the page keeps every round of these players (all: of everyone)")
+      ->take_all()
+      ->allow_extra_args(false);
   app.add_option("--referee", t.o.referee, "the referee program (default: pitsow beside this one)");
   app.add_option("--sandbox", t.sandbox,
                  "confine the players: auto (where the kernel can), on, off")
@@ -428,7 +434,8 @@ int Tournament(int argc, char** argv) {
   int status = end.error ? end.error->status : end.interrupted ? 128 + SIGINT : 0;
   if (!end.verdict.empty()) std::fputs(("\n" + end.verdict).c_str(), stdout);
   const bool resumable = status == 128 + SIGINT || status == kExitIoError;
-  if (!t.no_report && !end.verdict.empty()) status = EndReport(t.o.out_dir, t.anchor, status);
+  if (!t.no_report && !end.verdict.empty())
+    status = EndReport(t.o.out_dir, t.anchor, t.keep_rounds, status);
   if (resumable)
     std::printf("Resume with: pitsow-arena --resume %s\n", ShellWord(t.o.out_dir).c_str());
   if (end.error) std::fprintf(stderr, "pitsow-arena: %s\n", Printable(end.error->text).c_str());
@@ -450,6 +457,12 @@ int Report(int argc, char** argv) {
   app.add_option("--anchor", anchor,
                  "the player rated 0 in the ratings chart (default: the field's mean)")
       ->excludes(m);
+  std::vector<std::string> keep;
+  app.add_option("--keep-rounds", keep,
+                 "LABEL...: keep every round of these players on the page (all: of everyone)")
+      ->take_all()
+      ->allow_extra_args(false)
+      ->excludes(m);
   d->excludes(m);
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
   if (dir.empty() && match.empty()) return Usage("report: give DIR or --match FILE");
@@ -460,10 +473,10 @@ int Report(int argc, char** argv) {
     error = WriteMatchReport(match, page);
   } else if (output.empty()) {
     page = dir + "/report.html";
-    error = WriteTournamentReport(dir, anchor);
+    error = WriteTournamentReport(dir, anchor, keep);
   } else {
     page = output;
-    Result<ReportData> data = TournamentReportData(dir, anchor);
+    Result<ReportData> data = TournamentReportData(dir, anchor, keep);
     error = data ? WriteReportFile(std::move(*data), output) : data.error();
   }
   if (error) {
@@ -474,7 +487,31 @@ int Report(int argc, char** argv) {
   return 0;
 }
 
+// One round of a run as a page of its own, from its place in the schedule
+// as results.jsonl names it.
+int ReplayCommand(int argc, char** argv) {
+  CLI::App app{"Writes the page of one round of a tournament, to replay it in the viewer.",
+               "pitsow-arena replay"};
+  std::string dir;
+  int pairing = 0, pair = 0, seat = 0;
+  app.add_option("DIR", dir, "the tournament's output folder")->required();
+  app.add_option("PAIRING", pairing, "the round's pairing (\"pairing\" in results.jsonl)")
+      ->required()
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("PAIR", pair, "its pair (\"pair\")")->required()->check(CLI::NonNegativeNumber);
+  app.add_option("SEAT", seat, "its seat (\"seat\", 0 or 1)")->required()->check(CLI::Range(0, 1));
+  if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-arena")) return *end;
+  const Result<std::string> page = WriteRoundPage(dir, pairing, pair, seat);
+  if (!page) {
+    std::fprintf(stderr, "pitsow-arena: replay: %s\n", page.error().text.c_str());
+    return page.error().status ? page.error().status : kExitIoError;
+  }
+  std::printf("%s#round-0\n", page->c_str());
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "replay") return ReplayCommand(argc - 1, argv + 1);
   if (argc > 1 && std::string(argv[1]) == "stats") return Stats(argc - 1, argv + 1);
   if (argc > 1 && std::string(argv[1]) == "report") return Report(argc - 1, argv + 1);
   if (argc > 1 && std::string(argv[1]) == "merge") return Merge(argc - 1, argv + 1);

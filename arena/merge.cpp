@@ -96,7 +96,7 @@ Result<TournamentEnd> MergeShards(const std::vector<std::string>& dirs,
   if (m.shard_count > 0)
     end.verdict +=
         ", shards " + std::to_string(m.shards.size()) + " of " + std::to_string(m.shard_count);
-  end.verdict += "\n" + VerdictText(m.s, m.ledger, sum);
+  end.verdict += "\n" + VerdictText(m.s, m.ledger, sum) + "\n" + VerdictLines(m.s, m.ledger, sum);
   if (m.ledger.duplicates > 0) {
     end.error = Error{
         std::to_string(m.ledger.duplicates) + " rounds appear in more than one folder", kExitUsage};

@@ -243,6 +243,7 @@ Result<TournamentEnd> RunTournament(const RunOptions& options) {
   const Summary sum = Summarise(book.s, book.ledger, false);
   end.verdict = VerdictText(book.s, book.ledger, sum);
   if (machine) end.verdict += "\n" + MachineText(*machine, book.s);
+  end.verdict += "\n" + VerdictLines(book.s, book.ledger, sum);  // the last word
   std::ofstream(options.out_dir + "/report.txt") << end.verdict;
   end.error = book.error;
   end.interrupted = !book.error && book.stop == "interrupted";

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 
 #include "ledger_tally.h"
 #include "openings_space.h"
 #include "pair_score.h"
+#include "ratings.h"
 
 namespace {
 
@@ -340,19 +342,202 @@ std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const
   return out + FaultsText(s, ledger, sum);
 }
 
+std::string VerdictLines(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  std::string out = "Verdict: " + VerdictSentence(s, ledger, sum) + "\n";
+  if (const std::string hint = SprtBoundsHint(s, sum); !hint.empty()) out += hint + "\n";
+  return out;
+}
+
+namespace {
+
+// An Elo bound as the test was given it: "+10", "-2.5", "+0".
+std::string BoundText(double elo) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%+g", elo);
+  return buf;
+}
+
+std::string ErrorRates(const SprtBounds& b) {
+  char buf[96];
+  if (b.alpha == b.beta)
+    std::snprintf(buf, sizeof buf, "α = β = %g", b.alpha);
+  else
+    std::snprintf(buf, sizeof buf, "α = %g, β = %g", b.alpha, b.beta);
+  return buf;
+}
+
+// The head-to-head estimate of the only pairing: over the distinct pairs
+// when pairs were played, else over the distinct rounds.
+Estimate PairEstimate(const PairingCounts& pc) {
+  return pc.penta_distinct == Penta{} ? FromWdl(pc.wdl_distinct) : FromPenta(pc.penta_distinct);
+}
+
+// "+186 ± 25", or the bound where the interval reaches a score of 0 or 1.
+std::string EstimateText(const PairingCounts& pc, const Estimate& e, bool normalized) {
+  if (std::isfinite(e.elo) && std::isfinite(e.elo_error))
+    return normalized ? Signed(e.nelo, 0) + " ± " + Fixed(e.nelo_error, 0) + " nElo"
+                      : Signed(e.elo, 0) + " ± " + Fixed(e.elo_error, 0);
+  const auto bound = pc.penta_distinct == Penta{} ? OneSidedBound(pc.wdl_distinct)
+                                                  : OneSidedBound(pc.penta_distinct);
+  if (bound) return BoundWords(*bound);
+  return e.score >= 0.5 ? "+∞ (every round won)" : "−∞ (every round lost)";
+}
+
+std::string SprtSentence(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  const SprtBounds& b = *s.sprt;
+  const PairingCounts& pc = sum.pairings[0];
+  const std::string& a = s.players[static_cast<size_t>(pc.a)].label;
+  const std::string& o = s.players[static_cast<size_t>(pc.b)].label;
+  const std::string unit = b.normalized ? " nElo" : " Elo";
+  const Estimate e = PairEstimate(pc);
+  const std::string estimate = "; estimate " + EstimateText(pc, e, b.normalized) + " over " +
+                               std::to_string(e.samples) + " pairs";
+  const Json& d = ledger.sprt_decision;
+  if (d.is_object()) {
+    const std::string at = " accepted at pair " + std::to_string(d.value("pairs", 0L)) + ", ";
+    if (d.value("decision", "") == "H1")
+      return a + " is stronger than " + o + ": H1 (at least " + BoundText(b.elo1) + unit + ")" +
+             at + ErrorRates(b) + estimate;
+    return a + " is not stronger than " + o + " by " + BoundText(b.elo1) + unit + ": H0 (at most " +
+           BoundText(b.elo0) + unit + ")" + at + ErrorRates(b) + estimate;
+  }
+  const SprtState now = Sprt(b, pc.penta_distinct);
+  char llr[160];
+  std::snprintf(llr, sizeof llr, "LLR %.2f between the bounds %.2f and %.2f", now.llr, now.lower,
+                now.upper);
+  return "No decision yet whether " + a + " is stronger than " + o + " (H1: at least " +
+         BoundText(b.elo1) + unit + "; H0: at most " + BoundText(b.elo0) + unit + "): " + llr +
+         " after " + std::to_string(pc.wdl_distinct.Total() / 2) + " pairs, " + ErrorRates(b) +
+         estimate;
+}
+
+std::string TwoPlayerSentence(const TournamentSettings& s, const Summary& sum) {
+  const PairingCounts& pc = sum.pairings[0];
+  const std::string& a = s.players[static_cast<size_t>(pc.a)].label;
+  const std::string& b = s.players[static_cast<size_t>(pc.b)].label;
+  const Estimate e = PairEstimate(pc);
+  if (e.samples == 0) return "No complete pair of rounds yet between " + a + " and " + b;
+  const std::string over =
+      std::to_string(e.samples) + (pc.penta_distinct == Penta{} ? " rounds" : " pairs of rounds");
+  const std::string los = "LOS " + Fixed(100 * e.los, 1) + " %";
+  const double low = e.elo - e.elo_error, high = e.elo + e.elo_error;
+  const bool infinite = !std::isfinite(e.elo) || !std::isfinite(e.elo_error);
+  const std::string estimate = "Elo of " + a + " " + EstimateText(pc, e, false);
+  if (!infinite && e.elo_error == 0 && e.elo == 0)
+    return a + " and " + b + " are not separated: all " + over +
+           " scored alike, Elo +0 with no spread to measure";
+  // An interval with one finite end separates the players only when that
+  // end is beyond 0.
+  const std::optional<EloBound> bound = pc.penta_distinct == Penta{}
+                                            ? OneSidedBound(pc.wdl_distinct)
+                                            : OneSidedBound(pc.penta_distinct);
+  const bool ahead = infinite ? bound && bound->sign > 0 && bound->value > 0 : low > 0;
+  const bool behind = infinite ? bound && bound->sign < 0 && bound->value < 0 : high < 0;
+  const std::string at95 = infinite ? "" : " (95 %)";
+  if (ahead || behind)
+    return (ahead ? a + " is stronger than " + b : b + " is stronger than " + a) + ": " + estimate +
+           at95 + ", " + los + ", over " + over + "; the interval excludes 0";
+  return a + " and " + b + " are not yet separated: " + estimate + at95 + ", " + los + ", over " +
+         over + "; the interval includes 0";
+}
+
+std::string RatingText(double elo) {
+  if (elo == std::numeric_limits<double>::infinity()) return "won every round";
+  if (elo == -std::numeric_limits<double>::infinity()) return "lost every round";
+  return Signed(elo, 0);
+}
+
+// Places whose 95 % intervals overlap with a neighbour's share one group:
+// the ranking cannot yet tell them apart.
+std::string FieldSentence(const TournamentSettings& s, const Summary& sum) {
+  const std::vector<FieldRating> r = FieldRatings(sum.cross, std::nullopt);
+  std::vector<size_t> order(r.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return r[x].elo > r[y].elo; });
+  if (sum.rounds == 0) return "No rounds played yet";
+  std::string out = "Ranking by Bradley–Terry rating (mean 0, 95 %): ";
+  bool any_tie = false;
+  for (size_t i = 0; i < order.size();) {
+    size_t j = i + 1;
+    while (j < order.size() && std::isfinite(r[order[j]].elo) &&
+           std::isfinite(r[order[j - 1]].elo) && r[order[j]].high >= r[order[j - 1]].low)
+      ++j;
+    out += i == 0 ? "" : "; ";
+    out += std::to_string(i + 1) + (j > i + 1 ? "–" + std::to_string(j) : "") + ". ";
+    for (size_t k = i; k < j; ++k)
+      out += (k == i ? "" : ", ") + s.players[order[k]].label + " " + RatingText(r[order[k]].elo);
+    if (j > i + 1) {
+      out += " (not yet separated)";
+      any_tie = true;
+    }
+    i = j;
+  }
+  if (!any_tie) out += "; every place is separated";
+  return out;
+}
+
+}  // namespace
+
+std::string VerdictSentence(const TournamentSettings& s, const Ledger& ledger, const Summary& sum) {
+  if (s.players.size() == 2 && !sum.pairings.empty()) {
+    std::string out = s.sprt ? SprtSentence(s, ledger, sum) : TwoPlayerSentence(s, sum);
+    return out + ".";
+  }
+  return FieldSentence(s, sum) + ".";
+}
+
+std::string SprtBoundsHint(const TournamentSettings& s, const Summary& sum) {
+  if (!s.sprt || s.players.size() != 2 || sum.pairings.empty()) return "";
+  const SprtBounds& b = *s.sprt;
+  const Estimate e = PairEstimate(sum.pairings[0]);
+  if (e.samples == 0) return "";
+  const double value = b.normalized ? e.nelo : e.elo;
+  const double error = b.normalized ? e.nelo_error : e.elo_error;
+  const double width = std::max(std::fabs(b.elo1 - b.elo0), 5.0);
+  if (!std::isfinite(value) || !std::isfinite(error)) return "";
+  if (value - error <= b.elo1 + width && value + error >= b.elo0 - width) return "";
+  return "The estimate lies far outside the test's bounds [" + BoundText(b.elo0) + ", " +
+         BoundText(b.elo1) + "]: bounds closer to the difference you expect decide in fewer pairs.";
+}
+
+std::string EloLegend(const TournamentSettings& s) {
+  std::string out =
+      "Which Elo is which: the standings' Elo is per round, each player's score against the "
+      "rest of the field; the head-to-head Elo is per pair of rounds over one opening with the "
+      "seats swapped, the fairer error bar";
+  if (s.sprt) out += ", and the one the sequential test and the verdict use";
+  if (s.players.size() >= 3)
+    out += "; the ratings are Bradley–Terry, fitted to every round at once, and rank the field";
+  return out + ". Intervals are 95 %.";
+}
+
+namespace {
+
+// "+12.34 +/- 5.67", or where the interval reaches a score of 0 or 1 its
+// finite end as a bound, as the page shows it.
+std::string EloLine(const Estimate& e, const std::optional<EloBound>& bound) {
+  if (std::isfinite(e.elo) && std::isfinite(e.elo_error))
+    return Signed(e.elo, 2) + " +/- " + Fixed(e.elo_error, 2);
+  if (bound) return (bound->sign > 0 ? "above " : "below ") + Signed(bound->value, 2) + " at 95%";
+  return Signed(e.elo, 2) + " +/- " + Fixed(e.elo_error, 2);
+}
+
+}  // namespace
+
 std::string WdlText(const Wdl& w) {
   const Estimate e = FromWdl(w);
   char buf[400];
-  std::snprintf(
-      buf, sizeof buf,
-      "Rounds %ld: +%ld =%ld -%ld, score %s (%s)\n"
-      "Elo %s +/- %s, LOS %s%%, nElo %s +/- %s, draw ratio %s\n",
-      static_cast<long>(w.Total()), static_cast<long>(w.wins), static_cast<long>(w.draws),
-      static_cast<long>(w.losses), Fixed(e.score, 4).c_str(), Percent(e.score).c_str(),
-      Signed(e.elo, 2).c_str(), Fixed(e.elo_error, 2).c_str(), Fixed(100 * e.los, 2).c_str(),
-      Signed(e.nelo, 2).c_str(), Fixed(e.nelo_error, 2).c_str(),
-      w.Total() ? Percent(static_cast<double>(w.draws) / static_cast<double>(w.Total())).c_str()
-                : "-");
+  std::snprintf(buf, sizeof buf,
+                "Rounds %ld: +%ld =%ld -%ld, score %s (%s)\n"
+                "Elo %s, LOS %s%%, nElo %s +/- %s, draw ratio %s\n",
+                static_cast<long>(w.Total()), static_cast<long>(w.wins), static_cast<long>(w.draws),
+                static_cast<long>(w.losses), Fixed(e.score, 4).c_str(), Percent(e.score).c_str(),
+                EloLine(e, OneSidedBound(w)).c_str(), Fixed(100 * e.los, 2).c_str(),
+                Signed(e.nelo, 2).c_str(), Fixed(e.nelo_error, 2).c_str(),
+                w.Total()
+                    ? Percent(static_cast<double>(w.draws) / static_cast<double>(w.Total())).c_str()
+                    : "-");
   return buf;
 }
 
@@ -361,11 +546,11 @@ std::string PentaText(const Penta& p) {
   char buf[400];
   std::snprintf(buf, sizeof buf,
                 "Pairs %ld: LL %ld, LD %ld, DD+WL %ld, WD %ld, WW %ld, score %s (%s)\n"
-                "Elo %s +/- %s, LOS %s%%, nElo %s +/- %s\n",
+                "Elo %s, LOS %s%%, nElo %s +/- %s\n",
                 static_cast<long>(e.samples), static_cast<long>(p[0]), static_cast<long>(p[1]),
                 static_cast<long>(p[2]), static_cast<long>(p[3]), static_cast<long>(p[4]),
-                Fixed(e.score, 4).c_str(), Percent(e.score).c_str(), Signed(e.elo, 2).c_str(),
-                Fixed(e.elo_error, 2).c_str(), Fixed(100 * e.los, 2).c_str(),
+                Fixed(e.score, 4).c_str(), Percent(e.score).c_str(),
+                EloLine(e, OneSidedBound(p)).c_str(), Fixed(100 * e.los, 2).c_str(),
                 Signed(e.nelo, 2).c_str(), Fixed(e.nelo_error, 2).c_str());
   return buf;
 }

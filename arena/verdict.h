@@ -55,6 +55,24 @@ constexpr double kRepeatWarning = 0.1;
 // The final report.
 std::string VerdictText(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);
 
+// The verdict in words, one sentence a reader can quote: for a sequential
+// test the hypothesis accepted (or none yet) with the estimate; for a
+// two-player run of fixed length the Elo with its interval, LOS and
+// whether the interval excludes 0; for a field the Bradley-Terry ranking
+// with the places not yet separated.
+std::string VerdictSentence(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);
+
+// Beside the verdict of a sequential test whose estimate lies far outside
+// [elo0, elo1]: that closer bounds would decide sooner. Empty otherwise.
+std::string SprtBoundsHint(const TournamentSettings& s, const Summary& sum);
+
+// The console's last lines: "Verdict: " and the sentence, and the hint
+// beside a sequential test when there is one.
+std::string VerdictLines(const TournamentSettings& s, const Ledger& ledger, const Summary& sum);
+
+// Which Elo figure is which, said once for a page or a console.
+std::string EloLegend(const TournamentSettings& s);
+
 // The lines of `pitsow-arena stats`.
 std::string WdlText(const Wdl& w);
 std::string PentaText(const Penta& p);

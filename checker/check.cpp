@@ -19,6 +19,9 @@ std::string Describe(const FaultAt& f) {
     what = "ended the process with status " + std::to_string(f.fault.status);
   else if (what.empty())
     what = std::string("failed (") + PlayerFaultName(f.fault.kind) + ")";
+  else if (what.rfind("refused system call ", 0) == 0)
+    // The refusal is the sandbox's, not the player's: it asked, the filter said no.
+    what = "was stopped by the sandbox, which " + what;
   std::string text = what + " in " + f.call;
   if (f.round >= 0) text += ", round " + std::to_string(f.round);
   if (f.turn >= 0) text += ", turn " + std::to_string(f.turn);

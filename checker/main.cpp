@@ -16,11 +16,53 @@
 #include "program_folder.h"
 #include "sandbox.h"
 
+namespace {
+
+char lines_aside[] = "/tmp/pitsow-check-XXXXXX.txt";
+
+// The referee's lines and the player's own output (a rejected answer, a
+// fault, a traceback) would come on stderr between the checklist's lines,
+// one per round: they go to a file the checklist names at its end. The
+// saved stderr, or -1 when they stay where they were.
+int SetLinesAside() {
+  std::fflush(stderr);
+  const int file = mkstemps(lines_aside, 4);
+  if (file < 0) return -1;
+  const int saved = dup(STDERR_FILENO);
+  if (saved < 0 || dup2(file, STDERR_FILENO) < 0) {
+    if (saved >= 0) close(saved);
+    close(file);
+    unlink(lines_aside);
+    return -1;
+  }
+  close(file);
+  return saved;
+}
+
+void NameLinesAside(int saved) {
+  if (saved < 0) return;
+  std::fflush(stderr);
+  struct stat st {};
+  const bool any = stat(lines_aside, &st) == 0 && st.st_size > 0;
+  if (dup2(saved, STDERR_FILENO) < 0) return;
+  close(saved);
+  if (!any) {
+    unlink(lines_aside);
+    return;
+  }
+  std::printf("the referee's and the player's own lines (%lld bytes): %s\n",
+              static_cast<long long>(st.st_size), lines_aside);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app{
       "Checks a Pitsow player library: runs it isolated in pitsow-host and prints a checklist."};
   CheckOptions o;
-  app.add_option("FILE", o.library, "the player library (.so)")->required();
+  app.add_option("FILE", o.library,
+                 "the player: a library (.so), or a Python player (.py, through the shim)")
+      ->required();
   app.add_option("--move-time", o.move_time, "CPU seconds each PsGetTurn may take")
       ->capture_default_str()
       ->check(CLI::Range(0.001, 86400.0));
@@ -63,10 +105,12 @@ int main(int argc, char** argv) {
   std::printf("pitsow-check %s: move time %g s, seed %llu\n", o.library.c_str(), o.move_time,
               static_cast<unsigned long long>(o.seed));
   std::fflush(stdout);
+  const int aside = SetLinesAside();
   const CheckResult result = RunChecks(o, [](const CheckLine& line) {
     std::printf("%s\n", FormatLine(line).c_str());
     std::fflush(stdout);
   });
+  NameLinesAside(aside);
   const int status = CheckExitStatus(result);
   long failed = 0, warned = 0;
   for (const CheckLine& line : result.lines) {

@@ -1,5 +1,6 @@
 #include "match.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -160,8 +161,31 @@ void StopHosts(Referee& ref) {
 
 }  // namespace
 
+namespace {
+
+// Set by SIGINT once a record is being written: the match stops after the
+// round in play, so that the record ends with its end line.
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// With a record asked for, an interrupt ends the match between rounds
+// rather than killing the referee; without one it acts as it always did.
+void CatchInterrupt(const Referee& ref) {
+  if (ref.options.results.empty()) return;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  if (sigaction(SIGINT, &action, nullptr) != 0) return;  // the default stays: killed as before
+}
+
+}  // namespace
+
+bool MatchInterrupted() { return interrupted != 0; }
+
 void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more) {
-  for (int32_t Round = 0; Round < ref.settings.NumRounds && !ref.fault; ++Round) {
+  for (int32_t Round = 0; Round < ref.settings.NumRounds && !ref.fault && !interrupted; ++Round) {
     PlayRound(ref, Round, totals);
     if (more && !more()) break;
   }
@@ -207,9 +231,9 @@ int Finish(Referee& ref, long double StartTime, const MatchTotals& totals, int s
     SetCrashLog(-1, false);
     if (ref.log.fd != ref.console.fd) CloseStream(ref.log);
   }
-  RecordEnd(ref, tally, EndTime - StartTime, status);
+  RecordEnd(ref, tally, EndTime - StartTime, status, interrupted != 0);
   CloseStream(ref.record);
-  if (ref.options.quiet)
+  if (ref.options.quiet || interrupted)
     EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
                                        ref.board.Store[2], EndTime - StartTime}));
   StopHosts(ref);
@@ -233,6 +257,7 @@ Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args) {
   if (auto error = OpenOutputs(ref)) return *error;
   EmitLine(ref.console, "PsInfo size " + std::to_string(sizeof(PsInfo)));
   RecordMatch(ref);
+  CatchInterrupt(ref);
 
   MatchTotals totals;
   if (!InitPlayer(ref, 1)) {
@@ -248,5 +273,6 @@ Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args) {
   PlayRounds(ref, totals);
   CallDone(ref, 1);
   CallDone(ref, 2);
+  if (interrupted && !ref.fault) return Finish(ref, StartTime, totals, 128 + SIGINT);
   return Finish(ref, StartTime, totals, ref.fault ? kExitPlayerFault : kExitMatchComplete);
 }

@@ -22,6 +22,9 @@ struct MatchTotals {
 // the turn limit) to both PsEndRound calls and the round's report. Stops
 // after NumRounds rounds, at a player's fault, or when more (if given)
 // answers false after a round.
+// Whether SIGINT stopped the match (only caught when a record is written).
+bool MatchInterrupted();
+
 void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& more = nullptr);
 
 // Plays the match between the players bound in ref.players, with the

@@ -1,5 +1,6 @@
 #include "match_record.h"
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "player_init.h"
@@ -16,6 +17,9 @@ void Write(const Referee& ref, const json& line) {
   if (ref.record.fd < 0) return;
   Emit(ref.record, line.dump() + "\n");
 }
+
+// A time as measured, in whole nanoseconds: no float noise in the text.
+double Nanoseconds(double seconds) { return std::round(seconds * 1e9) / 1e9; }
 
 std::string Text(const char* field, size_t capacity) {
   return Latin1ToUtf8(std::string(field, strnlen(field, capacity)));
@@ -111,12 +115,17 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
   line["stores"] = {ref.board.Store[1], ref.board.Store[2]};
   line["winner"] = outcome.winner;
   line["turns"] = ref.board.TurnCount;
-  line["time"] = {static_cast<double>(t.time[1]), static_cast<double>(t.time[2])};
+  line["time"] = {Nanoseconds(static_cast<double>(t.time[1])),
+                  Nanoseconds(static_cast<double>(t.time[2]))};
   if (ref.options.isolate) {
-    line["cpu"] = {t.cpu[1], t.cpu[2]};
-    line["wall"] = {t.wall[1], t.wall[2]};
+    line["cpu"] = {Nanoseconds(t.cpu[1]), Nanoseconds(t.cpu[2])};
+    line["wall"] = {Nanoseconds(t.wall[1]), Nanoseconds(t.wall[2])};
   }
-  if (ref.options.time_control.on) line["clock"] = t.clock;
+  if (ref.options.time_control.on) {
+    json clock = json::array();
+    for (const auto& c : t.clock) clock.push_back({Nanoseconds(c[0]), Nanoseconds(c[1])});
+    line["clock"] = clock;
+  }
   Write(ref, line);
 }
 
@@ -133,11 +142,14 @@ void RecordFault(const Referee& ref, const Fault& fault) {
   Write(ref, line);
 }
 
-void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status) {
+void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status,
+               bool interrupted) {
   if (ref.record.fd < 0) return;  // no record asked for: nothing to build
-  Write(ref, {{"type", "end"},
-              {"tally", {tally[1], tally[2], tally[0]}},
-              {"rounds", tally[0] + tally[1] + tally[2]},
-              {"elapsed", static_cast<double>(elapsed)},
-              {"status", status}});
+  json line = {{"type", "end"},
+               {"tally", {tally[1], tally[2], tally[0]}},
+               {"rounds", tally[0] + tally[1] + tally[2]},
+               {"elapsed", Nanoseconds(static_cast<double>(elapsed))},
+               {"status", status}};
+  if (interrupted) line["interrupted"] = true;
+  Write(ref, line);
 }

@@ -31,4 +31,6 @@ struct RoundOutcome {
 };
 void RecordRound(const Referee& ref, const RoundOutcome& outcome);
 void RecordFault(const Referee& ref, const Fault& fault);
-void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status);
+// interrupted: SIGINT ended the match before its last round.
+void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status,
+               bool interrupted = false);

@@ -11,10 +11,17 @@ int main(int argc, char** argv) {
   CLI::App app{"Writes the HTML report of a referee match record (--results file)."};
   std::string record;
   std::string output;
-  app.add_option("--match", record, "the match record, JSON Lines")->required();
+  std::string positional;
+  auto* file = app.add_option("FILE", positional, "the match record, JSON Lines (as --match)");
+  app.add_option("--match", record, "the match record, JSON Lines")->excludes(file);
   app.add_option("--output", output,
                  "the HTML file to write (default: the record's name with .html)");
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-report")) return *end;
+  if (record.empty()) record = positional;
+  if (record.empty()) {
+    std::fprintf(stderr, "pitsow-report: give the match record: FILE or --match FILE\n");
+    return kExitUsage;
+  }
   if (output.empty()) {
     const size_t dot = record.rfind('.');
     const size_t slash = record.rfind('/');

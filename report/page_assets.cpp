@@ -3,6 +3,7 @@
 const char kPageStyle[] = R"CSS(
 :root { --fg: #1a1a1a; --bg: #fff; --muted: #555; --line: #999; --accent: #1f5fbf; --band: #c9d8f0; }
 * { box-sizing: border-box; }
+[hidden] { display: none !important; }
 body { font: 15px/1.45 system-ui, sans-serif; color: var(--fg); background: var(--bg); margin: 0 auto;
        max-width: 1000px; padding: 0 1rem 3rem; }
 h1 { font-size: 1.5rem; margin: 1rem 0 .3rem; }
@@ -10,6 +11,12 @@ h2 { font-size: 1.2rem; margin: 2rem 0 .6rem; border-bottom: 1px solid var(--lin
 nav a, a { color: var(--accent); }
 :focus-visible { outline: 3px solid var(--accent); outline-offset: 2px; }
 table { border-collapse: collapse; margin: .6rem 0 1rem; }
+.scroll { max-width: 100%; overflow-x: auto; }
+.scroll > table { margin: .6rem 0 1rem; }
+.verdict { font-size: 1.15rem; font-weight: bold; border-left: 6px solid var(--accent);
+           padding: .4rem .8rem; background: #eef3fb; }
+pre.output { max-height: 14rem; overflow: auto; background: #f6f6f6; border: 1px solid #ccc;
+             padding: .3rem .5rem; font-size: .85rem; white-space: pre-wrap; overflow-wrap: anywhere; }
 caption { text-align: left; color: var(--muted); padding-bottom: .2rem; }
 th, td { border: 1px solid #ccc; padding: .2rem .5rem; }
 table.num td { text-align: right; font-variant-numeric: tabular-nums; }
@@ -17,7 +24,8 @@ thead th { background: #f2f2f2; }
 dl.settings { display: flex; flex-wrap: wrap; gap: .2rem 1.2rem; margin: .4rem 0; }
 dl.settings div { display: flex; gap: .4rem; }
 dl.settings dt { color: var(--muted); }
-dl.settings dd { margin: 0; font-family: ui-monospace, monospace; }
+dl.settings dd { margin: 0; font-family: ui-monospace, monospace; overflow-wrap: anywhere; }
+dl.settings div { max-width: 100%; }
 figure { margin: .5rem 0 1rem; }
 figcaption { color: var(--muted); }
 svg.chart { width: 100%; max-width: 900px; height: auto; display: block; }
@@ -29,14 +37,16 @@ svg .pt { fill: var(--accent); stroke: var(--fg); }
 svg .line { fill: none; stroke: var(--accent); stroke-width: 2; }
 svg .band { fill: var(--band); stroke: none; }
 svg .ref { stroke: var(--fg); stroke-dasharray: 6 4; }
+svg .decision { stroke: #a00; stroke-width: 2; } svg .decision-label { fill: #a00; font-weight: bold; }
 ol.faults li { margin: .3rem 0; }
-code { font-family: ui-monospace, monospace; white-space: pre-wrap; }
+code { font-family: ui-monospace, monospace; white-space: pre-wrap; overflow-wrap: anywhere; }
 .note { border-left: 4px solid var(--line); padding: .3rem .6rem; background: #f6f6f6; }
 #chooser { display: flex; flex-wrap: wrap; gap: .4rem .8rem; align-items: end; margin-bottom: .6rem; }
 #chooser label { display: flex; flex-direction: column; font-size: .85rem; color: var(--muted); }
 input, select, button { font: inherit; padding: .2rem .4rem; }
 button { cursor: pointer; }
-#board-wrap { padding: .3rem; border: 2px solid transparent; display: inline-block; }
+#board-wrap { padding: .3rem; border: 2px solid transparent; display: inline-block; max-width: 100%;
+              overflow-x: auto; }
 #board-wrap:focus-visible { border-color: var(--accent); outline: none; }
 table.board { margin: 0; }
 table.board td, table.board th { width: 3.4rem; height: 3.2rem; text-align: center; font-size: 1.25rem;

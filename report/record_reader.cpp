@@ -1,6 +1,11 @@
 #include "record_reader.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -8,6 +13,7 @@
 
 #include "exit_status.h"
 #include "pair_score.h"
+#include "ratings.h"
 #include "record_check.h"
 #include "render.h"
 #include "settings_words.h"
@@ -34,7 +40,13 @@ void AddFault(ReportData& data, const json& line, const std::array<std::string, 
   f.report = line.value("report", "");
   if (line.contains("round") && line["round"].is_number_integer()) {
     f.round_id = line["round"].get<int64_t>();
+    f.where = "round " + std::to_string(*f.round_id);
+    if (line.contains("turn") && line["turn"].is_number_integer())
+      f.where += ", turn " + std::to_string(line["turn"].get<int64_t>());
   }
+  // Where an arena's referee run keeps each player's output, beside the
+  // record; filled in when the file is there.
+  if (player == 1 || player == 2) f.output_file = "player" + std::to_string(player) + "/output.txt";
   data.faults.push_back(std::move(f));
 }
 
@@ -81,9 +93,41 @@ StandingRow StandingOf(const std::string& name, const Wdl& w, int64_t faults) {
   row.losses = w.losses;
   row.draws = w.draws;
   row.score_percent = ScorePercent(w);
-  std::tie(row.elo, row.elo_error) = EloWithError(row.wins, row.draws, row.losses);
+  SetStandingElo(row);
   row.faults = faults;
   return row;
+}
+
+// Who is ahead and how sure, from player 1's side.
+std::string MatchVerdict(const std::array<std::string, 2>& names, const Wdl& first) {
+  if (first.Total() == 0)
+    return "No round of " + names[0] + " against " + names[1] + " was played.";
+  const Estimate e = FromWdl(first);
+  const bool finite = std::isfinite(e.elo) && std::isfinite(e.elo_error);
+  const std::string counts = names[0] + " won " + std::to_string(first.wins) + ", drew " +
+                             std::to_string(first.draws) + " and lost " +
+                             std::to_string(first.losses) + " of " + std::to_string(first.Total()) +
+                             " rounds";
+  std::string elo = "Elo of " + names[0] + " ";
+  if (finite) {
+    elo += Signed(e.elo, 0) + " ± " + Fixed(e.elo_error, 0) + " (95 %)";
+  } else if (const auto bound = OneSidedBound(first)) {
+    elo += BoundWords(*bound);
+  }
+  const std::string los = "LOS " + Fixed(100 * e.los, 1) + " %";
+  // With one finite end the interval separates the players only when that
+  // end is beyond 0.
+  const auto bound = OneSidedBound(first);
+  const bool ahead =
+      finite ? e.elo - e.elo_error > 0 : bound && bound->sign > 0 && bound->value > 0;
+  const bool behind =
+      finite ? e.elo + e.elo_error < 0 : bound && bound->sign < 0 && bound->value < 0;
+  if (!ahead && !behind)
+    return names[0] + " and " + names[1] + " are not yet separated: " + counts + "; " + elo + ", " +
+           los + "; the interval includes 0.";
+  return (ahead ? names[0] + " is stronger than " + names[1]
+                : names[1] + " is stronger than " + names[0]) +
+         ": " + counts + "; " + elo + ", " + los + "; the interval excludes 0.";
 }
 
 // Standings, cross-table, pairing line and course of the two players from
@@ -94,6 +138,12 @@ void Score(ReportData& data, const std::array<std::string, 2>& names,
   for (const RoundView& r : data.rounds) CountOutcome(first, OutcomeOfA(0, r.winner));
   data.standings.push_back(StandingOf(names[0], first, faults[0]));
   data.standings.push_back(StandingOf(names[1], Mirror(first), faults[1]));
+  data.verdict = MatchVerdict(names, first);
+  // By score, so that a player who lost everything is not first for its
+  // seat (both Elo values infinite); the seat only breaks a tie.
+  std::stable_sort(
+      data.standings.begin(), data.standings.end(),
+      [](const StandingRow& x, const StandingRow& y) { return x.score_percent > y.score_percent; });
   auto score = [&](const Wdl& w) {
     std::ostringstream s;
     s << Points(w) << "/" << w.Total();
@@ -124,7 +174,8 @@ struct MatchReader {
   ReportData data;
   std::array<std::string, 2> names = {"Player 1", "Player 2"};
   std::array<int64_t, 2> faults = {0, 0};
-  bool saw_match = false, settled = false;
+  bool saw_match = false, settled = false, saw_end = false, interrupted = false;
+  int64_t planned_rounds = -1;
 
   // The names the report uses, once PsInit's lines are in: two players of
   // one name told apart by their numbers.
@@ -142,6 +193,8 @@ struct MatchReader {
     saw_match = true;
     const json& settings = line.at("settings");
     data.holes = settings.at("holes").get<int>();
+    if (settings.contains("rounds") && settings["rounds"].is_number_integer())
+      planned_rounds = settings["rounds"].get<int64_t>();
     data.bones = settings.at("bones").get<int>();
     for (auto& setting : MatchSettingsInWords(settings)) data.settings.push_back(setting);
     const json players = line.value("players", json::array());
@@ -161,10 +214,13 @@ struct MatchReader {
     const int who = line["rejected"].value("player", 1) == 2 ? 1 : 0;
     r.rejected = "player " + std::to_string(who + 1) + " (" + names[who] + ") answered " +
                  std::to_string(line["rejected"].value("answer", 0));
-    data.faults.push_back({names[who], "rejected",
-                           "round " + std::to_string(r.round) + ": " + r.rejected +
-                               ", not a hole from 1 to " + std::to_string(data.holes),
-                           r.id});
+    FaultLine f;
+    f.player = names[who];
+    f.kind = "rejected";
+    f.report = "round " + std::to_string(r.round) + ": " + r.rejected + ", not a hole from 1 to " +
+               std::to_string(data.holes);
+    f.round_id = r.id;
+    data.faults.push_back(std::move(f));
   }
 
   // One line; the reason it cannot be read, without its line number.
@@ -187,6 +243,8 @@ struct MatchReader {
       const int player = line.value("player", 0);
       if (player == 1 || player == 2) ++faults[player - 1];
     } else if (type == "end") {
+      saw_end = true;
+      interrupted = line.value("interrupted", false);
       for (auto& setting : MatchEndInWords(line)) data.settings.push_back(setting);
     }
     return std::nullopt;
@@ -207,6 +265,27 @@ struct MatchReader {
     }
   }
 };
+
+}  // namespace
+
+namespace {
+
+// The players' own output beside their faults, from playerN/output.txt
+// next to the record (an arena's referee run), cut to its last lines.
+void AttachOutputs(ReportData& data, const std::string& record) {
+  const size_t slash = record.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : record.substr(0, slash);
+  for (FaultLine& f : data.faults) {
+    if (f.output_file.empty()) continue;
+    std::ifstream in(dir + "/" + f.output_file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.size() > 4000) text = "[…]\n" + text.substr(text.size() - 4000);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    if (text == f.report) text.clear();
+    f.output = text;
+    if (text.empty()) f.output_file.clear();
+  }
+}
 
 }  // namespace
 
@@ -232,15 +311,34 @@ Result<ReportData> ReadMatchRecord(const std::string& jsonl) {
   reader.FaultsToRounds();
   reader.data.total_rounds = static_cast<int64_t>(reader.data.rounds.size());
   Score(reader.data, reader.names, reader.faults);
+  if (reader.interrupted || !reader.saw_end) {
+    const std::string played =
+        std::to_string(reader.data.rounds.size()) +
+        (reader.planned_rounds < 0 ? std::string()
+                                   : " of " + std::to_string(reader.planned_rounds)) +
+        " rounds";
+    reader.data.verdict_notes.push_back(
+        reader.interrupted
+            ? "The match was cut short: the referee was interrupted after " + played + "."
+            : "The match was cut short: the record ends without its end line, "
+              "after " +
+                  played + ".");
+  }
   return std::move(reader.data);
 }
 
 std::optional<Error> WriteMatchReport(const std::string& jsonl, const std::string& html_out) {
   std::ifstream in(jsonl, std::ios::binary);
-  if (!in) return Error{"cannot read " + jsonl, kExitIoError};
+  if (!in) return Error{"cannot read " + jsonl + ": " + std::strerror(errno), kExitIoError};
   std::ostringstream text;
   text << in.rdbuf();
   Result<ReportData> read = ReadMatchRecord(text.str());
-  if (!read) return Error{jsonl + ": " + read.error().text, kExitIoError};
+  if (read) AttachOutputs(*read, jsonl);
+  if (!read) {
+    std::string why = jsonl + ": " + read.error().text;
+    if (why.find("unknown \"type\" tournament") != std::string::npos)
+      why += "; this is a tournament's results.jsonl: make its page with pitsow-arena report DIR";
+    return Error{why, kExitIoError};
+  }
   return WriteReportFile(std::move(*read), html_out);
 }

@@ -1,8 +1,10 @@
 #include "render.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -18,6 +20,12 @@ std::string EloText(const std::optional<double>& elo, const std::optional<double
   std::string s = Signed(*elo, 1);
   s += err ? " ± " + Fixed(*err, 1) : std::string(" ± ∞");
   return s;
+}
+
+// A standing's Elo, or its bound where the interval has one finite end.
+std::string RowElo(const StandingRow& r) {
+  if (!r.elo_note.empty() && (!r.elo || !r.elo_error)) return r.elo_note;
+  return EloText(r.elo, r.elo_error);
 }
 
 // ---- Charts: plain SVG, with text for every mark that matters. ----
@@ -56,6 +64,10 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
   double lo = 0;
   double hi = 0;
   for (const StandingRow& r : rows) {
+    if (r.elo_bound) {
+      lo = std::min(lo, *r.elo_bound - 50);
+      hi = std::max(hi, *r.elo_bound + 50);
+    }
     if (!r.elo) continue;
     const double e = r.elo_error.value_or(0);
     lo = std::min(lo, *r.elo - e);
@@ -94,7 +106,20 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
     const std::string y = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2);
     s += "<text class=\"label\" x=\"" + std::to_string(left - 10) + "\" y=\"" + y +
          "\" dy=\"0.35em\" text-anchor=\"end\">" + EscapeHtml(r.player) + "  " +
-         EscapeHtml(EloText(r.elo, r.elo_error)) + "</text>";
+         EscapeHtml(RowElo(r)) + "</text>";
+    if (!r.elo && r.elo_bound) {
+      // A bound: a bar from the bound outwards, with an arrow head.
+      const double b = *r.elo_bound;
+      const double end = r.elo_bound_sign > 0 ? hi : lo;
+      const int row_y = top + row_h * static_cast<int>(i) + row_h / 2;
+      const std::string tip = Num(x(end) - r.elo_bound_sign * 8);
+      s += "<line class=\"err bound\" x1=\"" + Num(x(b)) + "\" x2=\"" + Num(x(end)) + "\" y1=\"" +
+           y + "\" y2=\"" + y + "\"/><polygon class=\"pt\" points=\"" + Num(x(end)) + "," + y +
+           " " + tip + "," + std::to_string(row_y - 5) + " " + tip + "," +
+           std::to_string(row_y + 5) + "\"/><line class=\"err\" x1=\"" + Num(x(b)) + "\" x2=\"" +
+           Num(x(b)) + "\" y1=\"" + std::to_string(row_y - 7) + "\" y2=\"" +
+           std::to_string(row_y + 7) + "\"/>";
+    }
     if (!r.elo) continue;
     const std::string cx = Num(x(*r.elo));
     if (r.elo_error) {
@@ -155,9 +180,11 @@ std::vector<size_t> Shown(size_t n) {
 
 // A line over the course of the run, with an optional 95 % band and
 // dashed reference lines, downsampled to a few hundred points.
+// mark: a vertical line at that x with its label (the test's decision).
 std::string LineChart(const std::string& id, const std::string& title, const std::string& x_label,
                       const std::string& y_label, const Series& series,
-                      const std::vector<RefLine>& refs) {
+                      const std::vector<RefLine>& refs,
+                      const std::optional<RefLine>& mark = std::nullopt) {
   const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
   if (series.x.empty()) return "";
   const auto [ylo, yhi] = YRange(series, refs);
@@ -211,6 +238,13 @@ std::string LineChart(const std::string& id, const std::string& title, const std
   std::string line;
   for (size_t i : idx) line += Num(x(series.x[i])) + "," + Num(y(series.y[i])) + " ";
   s += "<polyline class=\"line\" points=\"" + line + "\"/>";
+  if (mark) {
+    const std::string mx = Num(x(mark->y));
+    s += "<line class=\"decision\" x1=\"" + mx + "\" x2=\"" + mx + "\" y1=\"" +
+         std::to_string(top) + "\" y2=\"" + std::to_string(height - bottom) +
+         "\"/><text class=\"ref-label decision-label\" x=\"" + Num(x(mark->y) - 4) + "\" y=\"" +
+         std::to_string(top + 12) + "\" text-anchor=\"end\">" + EscapeHtml(mark->label) + "</text>";
+  }
   return s + "</svg>";
 }
 
@@ -254,7 +288,8 @@ std::string RatingsFigure(const ReportData& d) {
 
 void CrossTableHtml(std::string& h, const ReportData& d) {
   if (d.cross.players.empty()) return;
-  h += "<table class=\"num cross\"><caption>Cross-table: the row player's score against the "
+  h += "<div class=\"scroll\"><table class=\"num cross\"><caption>Cross-table: the row player's "
+       "score against the "
        "column player</caption><thead><tr><th></th>";
   for (const std::string& p : d.cross.players) h += "<th scope=\"col\">" + EscapeHtml(p) + "</th>";
   h += "</tr></thead><tbody>";
@@ -267,12 +302,13 @@ void CrossTableHtml(std::string& h, const ReportData& d) {
     }
     h += "</tr>";
   }
-  h += "</tbody></table>";
+  h += "</tbody></table></div>";
 }
 
 void PairingsTable(std::string& h, const ReportData& d) {
   if (d.pairings.empty()) return;
-  h += "<table class=\"num\"><caption>Head to head, from the first player's side: the "
+  h += "<div class=\"scroll\"><table class=\"num\"><caption>Head to head, from the first player's "
+       "side: the "
        "Elo of the first player against the second, from pairs of rounds on the same opening "
        "with the seats swapped where the run played pairs, with its 95 % interval</caption>"
        "<thead><tr>"
@@ -286,13 +322,17 @@ void PairingsTable(std::string& h, const ReportData& d) {
          "</td><td>" + Fixed(p.score_percent, 1) + "</td><td>" +
          (p.elo_note.empty() ? EloText(p.elo, p.elo_error) : EscapeHtml(p.elo_note)) + "</td></tr>";
   }
-  h += "</tbody></table>";
+  h += "</tbody></table></div>";
 }
 
 void Standings(std::string& h, const ReportData& d) {
+  h += "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
+       "and ratings</h2>";
+  if (!d.elo_legend.empty())
+    h += "<p class=\"note\" id=\"elo-legend\">" + EscapeHtml(d.elo_legend) + "</p>";
   h +=
-      "<section id=\"standings\" aria-labelledby=\"standings-h\"><h2 id=\"standings-h\">Standings "
-      "and ratings</h2><table class=\"num\"><caption>Standings; Elo of each player's score against "
+      "<div class=\"scroll\"><table class=\"num\"><caption>Standings; Elo of each player's score "
+      "against "
       "the whole field, with half the width of its 95 "
       "% "
       "interval</caption><thead><tr><th scope=\"col\">#</th><th scope=\"col\">Player</th><th "
@@ -305,14 +345,14 @@ void Standings(std::string& h, const ReportData& d) {
     h += "<tr><td>" + std::to_string(++place) + "</td><th scope=\"row\">" + EscapeHtml(r.player) +
          "</th><td>" + std::to_string(r.rounds) + "</td><td>" + std::to_string(r.wins) +
          "</td><td>" + std::to_string(r.draws) + "</td><td>" + std::to_string(r.losses) +
-         "</td><td>" + Fixed(r.score_percent, 1) + "</td><td>" + EloText(r.elo, r.elo_error) +
-         "</td><td>" + std::to_string(r.faults) + "</td>";
+         "</td><td>" + Fixed(r.score_percent, 1) + "</td><td>" + RowElo(r) + "</td><td>" +
+         std::to_string(r.faults) + "</td>";
     if (!d.rounds.empty())
       h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
            EscapeHtml(r.player) + "\">losses</button></td>";
     h += "</tr>";
   }
-  h += "</tbody></table>";
+  h += "</tbody></table></div>";
   if (!d.ratings.empty()) {
     h += RatingsFigure(d);
   } else if (!d.standings.empty()) {
@@ -368,13 +408,23 @@ void CourseSection(std::string& h, const ReportData& d) {
   }
   if (!llr.x.empty() && c.llr_bounds) {
     const auto [lower, upper] = *c.llr_bounds;
+    std::optional<RefLine> mark;
+    std::string decided;
+    if (c.decided_at) {
+      mark = RefLine{static_cast<double>(*c.decided_at),
+                     c.decision + " at pair " + std::to_string(*c.decided_at)};
+      decided = " The solid line marks pair " + std::to_string(*c.decided_at) +
+                ", where the test decided (" + EscapeHtml(c.decision) +
+                "); pairs after it were already under way.";
+    }
     h += "<figure>" +
-         LineChart("course-llr", "Log-likelihood ratio of the sequential test against its bounds",
-                   c.unit + " played", "LLR", llr,
-                   {{lower, "lower bound " + Fixed(lower, 3)},
-                    {upper, "upper bound " + Fixed(upper, 3)}}) +
+         LineChart(
+             "course-llr", "Log-likelihood ratio of the sequential test against its bounds",
+             c.unit + " played", "LLR", llr,
+             {{lower, "lower bound " + Fixed(lower, 3)}, {upper, "upper bound " + Fixed(upper, 3)}},
+             mark) +
          "<figcaption>LLR of the sequential test (line) between its bounds (dashed). Last: " +
-         Fixed(llr.y.back(), 3) + ".</figcaption></figure>";
+         Fixed(llr.y.back(), 3) + "." + decided + "</figcaption></figure>";
   }
   h += "</section>";
 }
@@ -388,14 +438,21 @@ void Faults(std::string& h, const ReportData& d, const std::map<int64_t, bool>& 
   }
   h += "<ol class=\"faults\">";
   for (const FaultLine& f : d.faults) {
-    h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) + ": <code>" +
-         EscapeHtml(f.report) + "</code>";
+    h += "<li><strong>" + EscapeHtml(f.kind) + "</strong> by " + EscapeHtml(f.player) +
+         (f.where.empty() ? "" : " in " + EscapeHtml(f.where)) + ": <code>" + EscapeHtml(f.report) +
+         "</code>";
     if (f.round_id && viewable.count(*f.round_id)) {
       h += " — <a href=\"#round-" + std::to_string(*f.round_id) + "\">view the round</a>";
     }
+    if (!f.output.empty())
+      h += "<details class=\"output\"><summary>The player's output" +
+           (f.output_file.empty() ? std::string() : " (" + EscapeHtml(f.output_file) + ")") +
+           "</summary><pre class=\"output\">" + EscapeHtml(f.output) + "</pre></details>";
     h += "</li>";
   }
-  h += "</ol></section>";
+  h += "</ol>";
+  for (const std::string& n : d.fault_notes) h += "<p class=\"note\">" + EscapeHtml(n) + "</p>";
+  h += "</section>";
 }
 
 void Rounds(std::string& h, const ReportData& d) {
@@ -515,6 +572,13 @@ std::string RenderReport(ReportData d) {
   if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
   h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
+  if (!d.verdict.empty()) {
+    h += "<section id=\"verdict\" aria-labelledby=\"verdict-h\"><h2 id=\"verdict-h\">Verdict</h2>"
+         "<p class=\"verdict\">" +
+         EscapeHtml(d.verdict) + "</p>";
+    for (const std::string& n : d.verdict_notes) h += "<p class=\"note\">" + EscapeHtml(n) + "</p>";
+    h += "</section>";
+  }
   if (!d.confinement.empty())
     h += "<p class=\"confinement\"><strong>" + EscapeHtml(d.confinement) + "</strong></p>";
   Settings(h, d);
@@ -532,9 +596,13 @@ std::string RenderReport(ReportData d) {
 
 std::optional<Error> WriteReportFile(ReportData data, const std::string& html_out) {
   const std::string html = RenderReport(std::move(data));
+  errno = 0;
   std::ofstream out(html_out, std::ios::binary | std::ios::trunc);
   out << html;
   out.flush();
-  if (!out) return Error{"cannot write " + html_out, kExitIoError};
+  if (!out)
+    return Error{
+        "cannot write " + html_out + (errno ? ": " + std::string(std::strerror(errno)) : ""),
+        kExitIoError};
   return std::nullopt;
 }

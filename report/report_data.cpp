@@ -4,7 +4,9 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 
+#include "ratings.h"
 #include "stats.h"
 
 namespace {
@@ -40,11 +42,25 @@ size_t PickEvenly(const std::vector<size_t>& tier, size_t room, std::vector<bool
   return n;
 }
 
+std::string KeptWords(const std::vector<std::string>& players) {
+  if (players.empty()) return "";
+  std::string out = " or were played by ";
+  for (size_t i = 0; i < players.size(); ++i)
+    out += (i == 0 ? "" : i + 1 == players.size() ? " or " : ", ") + players[i];
+  return out + " (--keep-rounds)";
+}
+
 }  // namespace
 
 void SampleRounds(ReportData& data, size_t limit) {
   const size_t total = data.rounds.size();
-  if (total <= limit) return;
+  if (total <= limit || data.keep_all) return;
+  const auto kept_whole = [&](const RoundView& r) {
+    return std::find(data.keep_players.begin(), data.keep_players.end(), r.player1) !=
+               data.keep_players.end() ||
+           std::find(data.keep_players.begin(), data.keep_players.end(), r.player2) !=
+               data.keep_players.end();
+  };
   if (data.total_rounds < static_cast<int64_t>(total))
     data.total_rounds = static_cast<int64_t>(total);
 
@@ -58,7 +74,7 @@ void SampleRounds(ReportData& data, size_t limit) {
     const std::string& leader = leaders.at(std::minmax(r.player1, r.player2));
     const bool leader_lost = r.winner != 0 && (r.winner == 1 ? r.player2 : r.player1) == leader &&
                              r.player1 != r.player2;
-    tiers[Notable(r) ? 0 : r.winner == 0 || leader_lost ? 1 : 2].push_back(i);
+    tiers[Notable(r) || kept_whole(r) ? 0 : r.winner == 0 || leader_lost ? 1 : 2].push_back(i);
   }
   std::vector<bool> keep(total, false);
   std::array<size_t, 3> picked{};
@@ -77,12 +93,14 @@ void SampleRounds(ReportData& data, size_t limit) {
   const auto of = [&](size_t t) {
     return std::to_string(picked[t]) + " of " + std::to_string(tiers[t].size());
   };
-  data.sampling_note = "This run played " + std::to_string(data.total_rounds) +
-                       " rounds; this page keeps " + std::to_string(data.rounds.size()) +
-                       " of them: all " + std::to_string(tiers[0].size()) +
-                       " that ended in a fault or a rejected answer, " + of(1) +
-                       " draws and losses of a pairing's leading player, and " + of(2) +
-                       " wins of the leading players, evenly spaced over the run.";
+  data.sampling_note =
+      "This run played " + std::to_string(data.total_rounds) + " rounds; this page keeps " +
+      std::to_string(data.rounds.size()) + " of them: all " + std::to_string(tiers[0].size()) +
+      " that ended in a fault or a rejected answer" + KeptWords(data.keep_players) + ", " + of(1) +
+      " draws and losses of a pairing's leading player, and " + of(2) +
+      " wins of the leading players, evenly spaced over the run. Keep every "
+      "round of a player with pitsow-arena report --keep-rounds LABEL (or all), "
+      "or replay any one with pitsow-arena replay DIR PAIRING PAIR SEAT.";
 }
 
 std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, int64_t d,
@@ -93,4 +111,14 @@ std::pair<std::optional<double>, std::optional<double>> EloWithError(int64_t w, 
   if (e.samples == 0 || !std::isfinite(e.elo)) return {};
   if (!std::isfinite(e.elo_error)) return {e.elo, std::nullopt};
   return {e.elo, e.elo_error};
+}
+
+void SetStandingElo(StandingRow& row) {
+  std::tie(row.elo, row.elo_error) = EloWithError(row.wins, row.draws, row.losses);
+  if (row.elo && row.elo_error) return;
+  if (const auto bound = OneSidedBound(Wdl{row.wins, row.draws, row.losses})) {
+    row.elo_note = BoundWords(*bound);
+    row.elo_bound = bound->value;
+    row.elo_bound_sign = bound->sign;
+  }
 }

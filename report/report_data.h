@@ -20,6 +20,11 @@ struct StandingRow {
   double score_percent = 0;         // (wins + draws / 2) / rounds, in percent
   std::optional<double> elo;        // none when the score is 0 % or 100 %
   std::optional<double> elo_error;  // half the width of the 95 % interval
+  // Where the interval reaches a score of 0 or 1: its finite end, shown
+  // instead ("below -300 at 95 %"), and drawn as a bound.
+  std::string elo_note;
+  std::optional<double> elo_bound;
+  int elo_bound_sign = 0;
   int64_t faults = 0;
 };
 
@@ -67,6 +72,9 @@ struct Course {
   std::string unit = "pairs";  // what `played` counts
   std::vector<CoursePoint> points;
   std::optional<std::pair<double, double>> llr_bounds;  // lower, upper
+  // Where the sequential test decided, and what ("H1 accepted"), if it did.
+  std::optional<int64_t> decided_at;
+  std::string decision;
 };
 
 struct FaultLine {
@@ -74,6 +82,9 @@ struct FaultLine {
   std::string kind;                 // crash, exit, timeout, memory, overrun, rejected ...
   std::string report;               // the referee's report line
   std::optional<int64_t> round_id;  // RoundView::id of the round, if viewable
+  std::string where;   // the round in the page's numbering, e.g. "A vs B, pair 3, seat 1, turn 6"
+  std::string output;  // the player's own output (its stderr, a traceback), cut to a size
+  std::string output_file;  // where the whole of it is
 };
 
 // One round as recorded: enough to replay it by the rules.
@@ -97,6 +108,11 @@ struct RoundView {
 
 struct ReportData {
   std::string title;
+  // Who is ahead and how sure, one sentence to quote, shown first; notes
+  // beside it (a run cut short, bounds far from the estimate).
+  std::string verdict;
+  std::vector<std::string> verdict_notes;
+  std::string elo_legend;  // which Elo figure is which, said once
   // "players sandboxed" or "players NOT sandboxed: REASON", shown first;
   // empty where the run did not say (a single match, an older results file).
   std::string confinement;
@@ -110,7 +126,12 @@ struct ReportData {
   std::string ratings_anchor;      // the player at 0; empty: the field's mean
   std::optional<Course> course;    // two-player runs only
   std::vector<FaultLine> faults;
+  std::vector<std::string> fault_notes;  // retirements and what came after them
   std::vector<RoundView> rounds;
+  // Players whose every round the page keeps (--keep-rounds LABEL), or
+  // every round of every player (--keep-rounds all).
+  std::vector<std::string> keep_players;
+  bool keep_all = false;
   int64_t total_rounds = 0;   // rounds played, when rounds holds fewer
   std::string sampling_note;  // how rounds was chosen, when it was sampled
 };
@@ -118,11 +139,16 @@ struct ReportData {
 // The rounds a page keeps in full at most.
 inline constexpr size_t kMaxViewedRounds = 3000;
 
-// Keeps every round that ended in a fault or a rejected answer and an
-// evenly spaced, deterministic selection of the others, limit rounds in
-// all (more if the faulty ones alone are more), and says so in
-// sampling_note. Does nothing when rounds holds no more than limit.
+// Keeps every round that ended in a fault or a rejected answer, every
+// round of the players in keep_players, and an evenly spaced,
+// deterministic selection of the others, limit rounds in all (more if the
+// rounds kept whole are more), and says so in sampling_note. Does nothing
+// when rounds holds no more than limit, or with keep_all.
 void SampleRounds(ReportData& data, size_t limit = kMaxViewedRounds);
+
+// The row's Elo, error and, where the interval has one finite end, its
+// bound, from the row's own wins, draws and losses.
+void SetStandingElo(StandingRow& row);
 
 // For w wins, d draws and l losses the score's Elo with half the width of
 // its 95 % interval (none when the score is 0 or 1 or nothing was played).

@@ -102,7 +102,11 @@ SettingLines MatchSettingsInWords(const json& s) {
 SettingLines MatchEndInWords(const json& end) {
   SettingLines out;
   if (end.contains("elapsed")) out.push_back({"elapsed", Seconds(end["elapsed"])});
-  if (end.contains("status") && end["status"].is_number_integer())
+  if (end.value("interrupted", false))
+    out.push_back({"exit status", std::to_string(end.value("status", 130)) +
+                                      ", interrupted: the match was cut short after " +
+                                      std::to_string(end.value("rounds", 0)) + " rounds"});
+  else if (end.contains("status") && end["status"].is_number_integer())
     out.push_back({"exit status", StatusText(end["status"].get<int>())});
   return out;
 }

@@ -168,3 +168,12 @@ std::optional<EloBound> OneSidedBound(const Penta& pairs) {
   if (mean - half <= 0 && mean + half < 1) return EloBound{-1, EloOfScore(mean + half)};
   return std::nullopt;
 }
+
+std::optional<EloBound> OneSidedBound(const Wdl& rounds) {
+  // Scores 0, 1/2 and 1 are the pair scores LL, DD and WW.
+  return OneSidedBound(Penta{rounds.losses, 0, rounds.draws, 0, rounds.wins});
+}
+
+std::string BoundWords(const EloBound& bound) {
+  return (bound.sign > 0 ? "above " : "below ") + Signed(bound.value, 0) + " at 95 %";
+}

@@ -32,3 +32,7 @@ struct EloBound {
   double value = 0;
 };
 std::optional<EloBound> OneSidedBound(const Penta& pairs);
+// The same over single rounds (a win scores 1, a draw 1/2).
+std::optional<EloBound> OneSidedBound(const Wdl& rounds);
+// "above +153 at 95 %" or "below -153 at 95 %".
+std::string BoundWords(const EloBound& bound);

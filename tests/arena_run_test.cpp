@@ -74,10 +74,13 @@ Results Load(const std::filesystem::path& file) {
 }
 
 // The report from "Standings" on (the same for equal counts), without what
-// the run saw of the machine and the line that names the page.
+// the run saw of the machine, the verdict after it and the line that names
+// the page.
 std::string Standings(const std::string& out) {
   const size_t from = out.find("\nStandings");
-  return out.substr(from, std::min(out.find("\nTime limits: "), out.find("Report: ")) - from);
+  return out.substr(
+      from, std::min({out.find("\nTime limits: "), out.find("\nVerdict: "), out.find("Report: ")}) -
+                from);
 }
 
 TEST(ArenaRun, RoundRobinWithCrasher) {

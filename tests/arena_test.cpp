@@ -12,6 +12,7 @@
 
 #include "openings.h"
 #include "openings_space.h"
+#include "pair_score.h"
 #include "records.h"
 #include "referee_run.h"
 #include "report_adapter.h"
@@ -41,6 +42,13 @@ TEST(ArenaStats, WorkedExamples) {
   EXPECT_NE(WdlText({136, 111, 96}).find("Elo +40.70 +/- 30.43, LOS 99.60%, nElo +49.77 +/- 36.77"),
             std::string::npos);
   EXPECT_NE(PentaText({34, 54, 63, 64, 75}).find("Elo +55.58 +/- 27.65"), std::string::npos);
+  // Every round won: the bound the page prints, not "+inf +/- inf"
+  // (0.025^(1/10) = 0.6915, its Elo +140.22).
+  EXPECT_NE(WdlText({10, 0, 0}).find("Elo above +140.22 at 95%, LOS 100.00%"), std::string::npos)
+      << WdlText({10, 0, 0});
+  // Three pairs all lost say only that the Elo is below +153.5.
+  EXPECT_NE(PentaText({3, 0, 0, 0, 0}).find("Elo below +153.5"), std::string::npos)
+      << PentaText({3, 0, 0, 0, 0});
 }
 
 TEST(ArenaStats, Sprt) {
@@ -355,6 +363,58 @@ TEST(ArenaVerdict, RepeatedRounds) {
             "  pairs 9: LL 0, LD 0, DD+WL 8, WD 0, WW 1 (distinct 2: LL 0, LD 0, DD+WL 1, WD 0, WW "
             "1); pair Elo +190.85 +/- inf, nElo +245.67 +/- 340.48\n"
             "  first player scores 94.4% (Elo +492.2), faults 0\n");
+  EXPECT_EQ(VerdictLines(s, ledger, Summarise(s, ledger, false)),
+            "Verdict: A and B are not yet separated: Elo of A above -68 at 95 %, LOS 92.1 %, "
+            "over 2 pairs of rounds; the interval includes 0.\n");
+}
+
+// The verdict in words: a decided sequential test, a fixed run whose
+// interval includes 0, and a field whose middle places overlap.
+TEST(ArenaVerdict, Sentences) {
+  TournamentSettings s;
+  s.players = {{"V2", "/a.so"}, {"V1", "/b.so"}};
+  s.pairs = 0;
+  s.sprt = SprtBounds{0, 10, 0.05, 0.05, false};
+  Ledger ledger;
+  const Json win = {{"opening", {1}}, {"moves", {{1, 2}}}, {"winner", 1}};
+  const Json loss = {{"opening", {1}}, {"moves", {{1, 3}}}, {"winner", 2}};
+  for (int k = 0; k < 40; ++k) {
+    Json a = win,
+         b = k % 4 == 0
+                 ? win
+                 : loss;  // V2 wins its seat-0 rounds and 3 in 4 of the others: +338 ± 118 by hand
+    a["opening"] = b["opening"] = {1 + k % 6, 1 + k / 6};
+    Absorb(ledger, RoundToJson(s, {0, k, 0}, a, "m"));
+    Absorb(ledger, RoundToJson(s, {0, k, 1}, b, "m"));
+  }
+  Absorb(ledger,
+         {{"type", "sprt"}, {"pairs", 37}, {"distinct", 37}, {"llr", 2.95}, {"decision", "H1"}});
+  const Summary sum = Summarise(s, ledger, true);
+  EXPECT_EQ(VerdictSentence(s, ledger, sum),
+            "V2 is stronger than V1: H1 (at least +10 Elo) accepted at pair 37, α = β = 0.05; "
+            "estimate +338 ± 118 over 40 pairs.");
+  EXPECT_NE(SprtBoundsHint(s, sum).find("far outside the test's bounds [+0, +10]"),
+            std::string::npos);
+  s.sprt.reset();
+  s.pairs = 40;
+  EXPECT_EQ(VerdictSentence(s, ledger, sum).substr(0, 41),
+            "V2 is stronger than V1: Elo of V2 +338 ±");
+
+  TournamentSettings f;
+  f.players = {{"A", "/a.so"}, {"B", "/b.so"}, {"C", "/c.so"}};
+  f.pairs = 50;
+  Summary field;
+  field.rounds = 300;
+  field.cross.assign(3, std::vector<Wdl>(3));
+  field.cross[0][1] = {80, 0, 20};
+  field.cross[0][2] = {85, 0, 15};
+  field.cross[1][2] = {52, 0, 48};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < i; ++j) field.cross[i][j] = Mirror(field.cross[j][i]);
+  const std::string said = VerdictSentence(f, ledger, field);
+  EXPECT_EQ(said.substr(0, said.find("1. A")), "Ranking by Bradley–Terry rating (mean 0, 95 %): ");
+  EXPECT_NE(said.find("; 2–3. B "), std::string::npos) << said;
+  EXPECT_NE(said.find(" (not yet separated)."), std::string::npos) << said;
 }
 
 }  // namespace

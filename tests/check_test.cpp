@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -91,6 +93,21 @@ TEST(Check, Warnings) {
     EXPECT_EQ(r.Line("[FAIL]"), "") << r.out;
     EXPECT_NE(r.Line("[warn] " + c.line).find(c.reason), std::string::npos) << r.out;
   }
+}
+
+// A player answering out of range makes the referee say so each round:
+// those lines stay out of the checklist, in a file it names.
+TEST(Check, RefereeLinesAside) {
+  const Outcome r = Check(std::string(CHECK_PLAYER_SO) + kQuick + "--param 2");
+  EXPECT_EQ(r.out.find("pitsow: round"), std::string::npos) << r.out;
+  const std::string named = r.Line("the referee's and the player's own lines");
+  const size_t at = named.find(": /tmp/pitsow-check-");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const std::string file = named.substr(at + 2);
+  std::ifstream in(file);
+  const std::string lines((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(lines.find("answered 7, not a hole from 1 to 6"), std::string::npos) << file;
+  std::remove(file.c_str());
 }
 
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizers' host takes no memory limit

@@ -8,9 +8,11 @@ usage: validate_records.py PITSOW PITSOW_ARENA TOSSEL_SO FAULTY_SO INIT_CRASH_SO
 """
 import json
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 import jsonschema
 
@@ -54,6 +56,36 @@ def referee(folder, fault, *options):
     return os.path.join(folder, "r.jsonl")
 
 
+def interrupted(match, folder):
+    """A referee stopped by SIGINT mid-match ends its record with its end
+    line (the rounds played, "interrupted"), exits 130 and prints its result
+    line; every time in the record is a whole number of nanoseconds."""
+    os.makedirs(folder)
+    proc = subprocess.Popen([PITSOW, "--player1=" + TOSSEL, "--player2=" + TOSSEL,
+                             "/R=100000", "/L=00", "--quiet", "--results=r.jsonl"],
+                            cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            text=True)
+    path = os.path.join(folder, "r.jsonl")
+    # Wait until some rounds are on disk, then interrupt.
+    for _ in range(600):
+        if os.path.exists(path) and sum(1 for _ in open(path)) > 5:
+            break
+        time.sleep(0.05)
+    proc.send_signal(signal.SIGINT)
+    out, _ = proc.communicate(timeout=60)
+    assert proc.returncode == 130, proc.returncode
+    record = check(match, path, "match")
+    end = record[-1]
+    assert end["type"] == "end" and end.get("interrupted") is True and end["status"] == 130, end
+    rounds = [line for line in record if line["type"] == "round"]
+    assert end["rounds"] == len(rounds) and 0 < len(rounds) < 100000, (end, len(rounds))
+    assert out.strip().splitlines()[-1].startswith("Player 1 won"), out
+    for line in rounds:
+        for t in line["time"]:
+            assert abs(t * 1e9 - round(t * 1e9)) < 1e-3 and len(repr(t)) <= 14, line["time"]
+    print(f"sigint: {len(record)} lines valid, ended after {len(rounds)} rounds")
+
+
 def main():
     match = validator("match-record.schema.json")
     results = validator("results.schema.json")
@@ -74,6 +106,7 @@ def main():
             assert name != "hang" or record[-3]["kind"] == "timeout", record
             assert name != "rejected" or any("rejected" in line for line in record), record
             print(f"{name}: {len(record)} lines valid")
+        interrupted(match, os.path.join(tmp, "sigint"))
         out = os.path.join(tmp, "arena")
         subprocess.run([ARENA, "--out", out, "--pairs", "3", "--quiet", "--max-faults", "2",
                         "T=" + TOSSEL, "I=" + INIT_CRASH, "F=" + FAULTY],

@@ -12,7 +12,14 @@ checks the sampled viewer: rounds are chosen by pairing, pair and seat and
 their last step shows the stores the rules gave; the load time is printed.
 A third, of two players, shows the course charts.
 
+Real tournaments of the arena (a sequential test, and a round robin with a
+crashing player whose rounds are all kept) are then read at 1280 and 390
+px: the verdict sentence is on top, no table makes the page wider than the
+screen (tables scroll inside themselves), the test's decision is marked on
+its chart, and a sample of the kept player's losses opens in the viewer.
+
 usage: browser_test.py CHROMIUM MAKE_MATCH PITSOW_REPORT MAKE_TOURNAMENT OUTDIR
+                       [PITSOW_ARENA STARTER_PLUS_SO STARTER_SO TOSSEL_SO CRASH40_SO]
 """
 import base64
 import json
@@ -247,6 +254,117 @@ def tournament(browser, make_tournament, outdir, check):
     browser.screenshot("#course", os.path.join(outdir, "course.png"))
 
 
+def fits(browser, width, check, what):
+    """Nothing makes the page wider than the screen: a wide table scrolls
+    inside its own box."""
+    wide = browser.eval("document.documentElement.scrollWidth")
+    check(wide <= width, f"{what} at {width} px: the page is {wide} px wide")
+    outside = browser.eval(f"""[...document.querySelectorAll('table, pre, dl, svg, p, h1')]
+        .filter((e) => e.getBoundingClientRect().width > 0)
+        .filter((e) => {{ let b = e.parentElement;
+            while (b && getComputedStyle(b).overflowX === 'visible') b = b.parentElement;
+            const edge = b ? b.getBoundingClientRect().right : innerWidth;
+            return Math.min(edge, innerWidth) < e.getBoundingClientRect().left || (!b &&
+                e.getBoundingClientRect().right > {width} + 1); }})
+        .map((e) => e.tagName + '#' + e.id + '.' + e.className)""")
+    check(not outside, f"{what} at {width} px: beyond the screen: {outside}")
+
+
+def page_shot(browser, path, height):
+    shot = browser.send("Page.captureScreenshot",
+                        {"format": "png", "captureBeyondViewport": True,
+                         "clip": {"x": 0, "y": 0, "height": height, "scale": 1,
+                                  "width": browser.eval("innerWidth")}})
+    with open(path, "wb") as f:
+        f.write(base64.b64decode(shot["data"]))
+
+
+def arena_pages(browser, arena, plus, starter, tossel, crasher, outdir, check):
+    sprt = os.path.join(outdir, "sprt")
+    rr = os.path.join(outdir, "round-robin")
+    for d in (sprt, rr):
+        shutil.rmtree(d, ignore_errors=True)
+    subprocess.run([arena, "--out", sprt, "--batch", "10", "--quiet", "--sprt", "elo0=0,elo1=10",
+                    "Plus=" + plus, "Starter=" + starter], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([arena, "--out", rr, "--pairs", "10", "--quiet", "--concurrency", "2",
+                    "--time-control", "5+0.1", "--move-time", "0.5", "--max-faults", "6",
+                    "--keep-rounds", "crasher", "Tossel=" + tossel, "starter=" + starter,
+                    "crasher=" + crasher], check=True, stdout=subprocess.DEVNULL)
+    verdict = "document.querySelector('#verdict .verdict').textContent"
+    for width in (1280, 390):
+        browser.open("file://" + os.path.abspath(os.path.join(sprt, "report.html")), width, 900)
+        said = browser.eval(verdict)
+        check(re.fullmatch(r"Plus is stronger than Starter: H1 \(at least \+10 Elo\) accepted at "
+                           r"pair \d+, α = β = 0\.05; estimate \+\d+ ± \d+ over \d+ pairs\.", said),
+              f"the SPRT verdict: {said}")
+        check(browser.eval("document.querySelectorAll('#course-llr-title ~ .decision').length") == 1,
+              "the LLR chart marks the decision")
+        settings = browser.eval("document.querySelector('dl.settings').textContent")
+        for word in ("sequential test", "α = 0.05", "move time", "memory", "sandbox", "seed",
+                     "machine", "program"):
+            check(word in settings, f"the SPRT page's settings name {word}: {settings}")
+        fits(browser, width, check, "the SPRT page")
+        page_shot(browser, os.path.join(outdir, f"sprt-{width}.png"), 900 if width > 400 else 1400)
+
+        browser.open("file://" + os.path.abspath(os.path.join(rr, "report.html")), width, 900)
+        said = browser.eval(verdict)
+        check(said.startswith("Ranking by Bradley–Terry rating (mean 0, 95 %): 1. "),
+              f"the round robin's verdict: {said}")
+        settings = browser.eval("document.querySelector('dl.settings').textContent")
+        check("5+0.1" in settings and "0.5 s" in settings, f"time limits on the page: {settings}")
+        check(browser.eval("document.getElementById('pick-match').offsetParent") is None,
+              "a tournament's chooser hides the match's Round field")
+        faults = browser.eval("document.getElementById('faults').textContent")
+        check("Retired: crasher after 6 faults" in faults and ", pair " in faults,
+              f"the faults say where and why the retirement: {faults[:300]}")
+        fits(browser, width, check, "the round-robin page")
+        page_shot(browser, os.path.join(outdir, f"round-robin-{width}.png"), 900 if width > 400 else 1400)
+        browser.screenshot("#faults", os.path.join(outdir, f"round-robin-faults-{width}.png"))
+
+    # A Python player that raises: its traceback beside its fault.
+    py = os.path.join(outdir, "python")
+    shutil.rmtree(py, ignore_errors=True)
+    player = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "players",
+                          "python_player.py")
+    subprocess.run([arena, "--out", py, "--pairs", "2", "--quiet", "--param", "Py=1",
+                    "Py=" + player, "Tossel=" + tossel], check=True, stdout=subprocess.DEVNULL)
+    browser.open("file://" + os.path.abspath(os.path.join(py, "report.html")), 1280, 900)
+    shown = browser.eval("[...document.querySelectorAll('#faults li')].map((li) => "
+                         "[li.textContent, li.querySelector('pre.output') && "
+                         "li.querySelector('pre.output').textContent])")
+    check(shown and all(out and "Traceback (most recent call last)" in out and
+                        "RuntimeError: no move today" in out and "crashed in PsGetTurn" in text
+                        for text, out in shown), f"the traceback beside each fault: {shown[:1]}")
+    browser.eval("document.querySelector('#faults details').open = true")
+    browser.screenshot("#faults", os.path.join(outdir, "python-faults.png"))
+
+    # Every round of the kept player is on the page; a sample of its losses
+    # opens from the chooser and ends as recorded.
+    browser.open("file://" + os.path.abspath(os.path.join(rr, "report.html")), 1280, 900)
+    recorded = [json.loads(line) for line in open(os.path.join(rr, "results.jsonl"))]
+    losses = [r for r in recorded if r["type"] == "round" and "crasher" in r["players"]
+              and r["winner"] and r[f"player{r['winner']}"] != "crasher"
+              and r["end"] != "retired"]  # scored, never played
+    kept = browser.eval("JSON.parse(document.getElementById('report-data').textContent)"
+                        ".rounds.filter((r) => r.p1 === 'crasher' || r.p2 === 'crasher').length")
+    mine = sum(1 for r in recorded if r["type"] == "round" and "crasher" in r["players"])
+    check(kept == mine and losses, f"all {mine} rounds of the kept player are on the page: {kept}")
+    for r in losses[::max(1, len(losses) // 6)]:
+        browser.eval(f"""(() => {{
+            document.getElementById('pick-pairing').value = '{r["pairing"]}';
+            document.getElementById('pick-pair').value = '{r["pair"]}';
+            document.getElementById('pick-seat').value = '{r["seat"]}';
+            document.querySelector('#chooser button[type=submit]').click(); }})()""")
+        title = browser.eval("document.getElementById('round-title').textContent")
+        check(title.startswith(f"Pairing {r['pairing']}, pair {r['pair']}, seat {r['seat']}:"),
+              f"the kept loss {r['pairing']}/{r['pair']}/{r['seat']} opens: {title}")
+        browser.eval("document.getElementById('board-wrap').focus()")
+        browser.key("End")
+        shown = browser.eval("[Number(document.querySelector('#store1 .n').textContent),"
+                             " Number(document.querySelector('#store2 .n').textContent)]")
+        check(shown == r["stores"], f"the loss ends {shown}, recorded {r['stores']}")
+
+
 def main():
     chromium, make_match, report, make_tournament, outdir = sys.argv[1:6]
     os.makedirs(outdir, exist_ok=True)
@@ -346,6 +464,16 @@ def main():
         print(f"{steps_checked} steps of {len(expected['rounds'])} rounds checked in the DOM")
         rounds_table(browser, expected, board_js, check, outdir)
         tournament(browser, make_tournament, outdir, check)
+        for width in (390,):
+            for page_file in (html, os.path.join(outdir, "tournament.html")):
+                browser.open("file://" + os.path.abspath(page_file), width, 900)
+                fits(browser, width, check, os.path.basename(page_file))
+        browser.open("file://" + os.path.abspath(html), 1280, 900)
+        said = browser.eval("document.querySelector('#verdict .verdict').textContent")
+        check(re.search(r"(is stronger than|are not yet separated).*LOS", said),
+              f"the match's verdict: {said}")
+        if len(sys.argv) > 6:
+            arena_pages(browser, *sys.argv[6:11], outdir, check)
     finally:
         browser.close()
     print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")

@@ -2,6 +2,7 @@
 // sampling of long runs and the page's escaping.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <variant>
 
 #include "record_reader.h"
@@ -101,6 +102,60 @@ TEST(MatchRecord, StandingsAndFaults) {
   EXPECT_EQ(d.course->points.size(), 2u);
 }
 
+// A match of 0 : 20: the player who won every round is first (both Elo
+// values are infinite, so the seat must not decide), its Elo shown as a
+// bound that the chart can draw, and the verdict says who is stronger.
+// A record without its end line says the match was cut short.
+TEST(MatchRecord, OneSidedMatch) {
+  std::string record =
+      R"({"type":"match","settings":{"holes":1,"bones":1,"rounds":20},"players":[{"player":1,"name":"Ann"},{"player":2,"name":"Bob"}]})"
+      "\n";
+  for (int r = 0; r < 20; ++r)
+    record += R"({"type":"round","round":)" + std::to_string(r) +
+              R"(,"opening":[],"moves":[],"end":"majority","stores":[0,2],"winner":2,"turns":0})"
+              "\n";
+  auto read = ReadMatchRecord(record);
+  ASSERT_TRUE(read.ok()) << read.error().text;
+  const ReportData& d = *read;
+  EXPECT_EQ(d.standings[0].player, "Bob");
+  EXPECT_EQ(d.standings[0].elo_note, "above +277 at 95 %");
+  EXPECT_EQ(d.standings[1].elo_note, "below -277 at 95 %");
+  ASSERT_TRUE(d.standings[0].elo_bound);
+  EXPECT_EQ(d.verdict,
+            "Bob is stronger than Ann: Ann won 0, drew 0 and lost 20 of 20 rounds; Elo of Ann "
+            "below -277 at 95 %, LOS 0.0 %; the interval excludes 0.");
+  ASSERT_EQ(d.verdict_notes.size(), 1u);
+  EXPECT_EQ(d.verdict_notes[0],
+            "The match was cut short: the record ends without its end line, after 20 of 20 "
+            "rounds.");
+  const std::string page = RenderReport(d);
+  EXPECT_NE(page.find("class=\"err bound\""), std::string::npos) << "the bound is drawn";
+}
+
+// The tools' errors say the reason, and a tournament's results name the
+// command that reads them.
+TEST(MatchRecord, ErrorsSayWhy) {
+  const std::string dir = ::testing::TempDir();
+  const std::string results = dir + "/results.jsonl";
+  std::ofstream(results)
+      << R"({"type":"tournament","program":"pitsow-arena","version":"1","settings":{}})"
+      << "\n";
+  const auto tournament = WriteMatchReport(results, dir + "/page.html");
+  ASSERT_TRUE(tournament);
+  EXPECT_NE(tournament->text.find("make its page with pitsow-arena report DIR"), std::string::npos)
+      << tournament->text;
+  const auto missing = WriteMatchReport(dir + "/no-such.jsonl", dir + "/page.html");
+  ASSERT_TRUE(missing);
+  EXPECT_NE(missing->text.find(": No such file or directory"), std::string::npos) << missing->text;
+  std::ofstream(dir + "/match.jsonl") << kRecord;
+  const auto unwritable = WriteMatchReport(dir + "/match.jsonl", dir + "/no-such-folder/page.html");
+  ASSERT_TRUE(unwritable);
+  EXPECT_NE(
+      unwritable->text.find("cannot write " + dir + "/no-such-folder/page.html: No such file"),
+      std::string::npos)
+      << unwritable->text;
+}
+
 TEST(MatchRecord, BadLines) {
   auto notMatch = ReadMatchRecord(R"({"type":"round","round":0})");
   ASSERT_FALSE(notMatch.ok());
@@ -187,7 +242,34 @@ TEST(Page, SamplingKeepsTheLeadersLossesAndTheDraws) {
   EXPECT_EQ(d.sampling_note,
             "This run played 10000 rounds; this page keeps 3000 of them: all 0 that ended in a "
             "fault or a rejected answer, 1100 of 1100 draws and losses of a pairing's leading "
-            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run.");
+            "player, and 1900 of 8900 wins of the leading players, evenly spaced over the run. "
+            "Keep every round of a player with pitsow-arena report --keep-rounds LABEL (or all), "
+            "or replay any one with pitsow-arena replay DIR PAIRING PAIR SEAT.");
+}
+
+// --keep-rounds: every round of the named player is kept, however many;
+// all: nothing is sampled.
+TEST(Page, SamplingKeepsThePlayersAsked) {
+  ReportData d;
+  for (int i = 0; i < 9000; ++i) {
+    RoundView r;
+    r.id = i;
+    r.player1 = i % 3 == 0 ? "C" : "A";
+    r.player2 = "B";
+    r.winner = i % 3 == 0 ? 2 : 1;  // C always loses: the leading B's wins
+    d.rounds.push_back(r);
+  }
+  ReportData all = d;
+  d.keep_players = {"C"};
+  SampleRounds(d, 1000);
+  int of_c = 0;
+  for (const RoundView& r : d.rounds) of_c += r.player1 == "C";
+  EXPECT_EQ(of_c, 3000);
+  EXPECT_NE(d.sampling_note.find("or were played by C (--keep-rounds)"), std::string::npos);
+  all.keep_all = true;
+  SampleRounds(all, 1000);
+  EXPECT_EQ(all.rounds.size(), 9000u);
+  EXPECT_TRUE(all.sampling_note.empty());
 }
 
 TEST(Page, LargeCounts) {

@@ -92,7 +92,12 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
       v.winner = 1;
       v.fault = "pitsow: player 2 (C.so) crashed in PsGetTurn, round " + std::to_string(r) +
                 ", turn " + std::to_string(board.TurnCount + 1) + ": Segmentation fault";
-      d.faults.push_back({"C", "crash", v.fault, r});
+      FaultLine f;
+      f.player = "C";
+      f.kind = "crash";
+      f.report = v.fault;
+      f.round_id = r;
+      d.faults.push_back(f);
       ++faults[second];
     }
     if (v.winner == 1)
