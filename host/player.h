@@ -30,7 +30,13 @@ struct PlayerFault {
   double cpu_seconds = 0;             // Timeout: CPU used in the call
   double wall_seconds = 0;            // Timeout: wall time of the call
   bool blocked = false;               // Timeout: by the wall-clock backstop
-  std::string detail;                 // one line: what happened, in which call
+  // Timeout at the backstop: the host was runnable but not running most
+  // of the time, so the machine, not the player, is at fault; the match
+  // is to be played again. (Set where the kernel's scheduler statistics
+  // tell; never otherwise.)
+  bool starved = false;
+  bool idle = false;   // Timeout: CPU used between its calls, on the opponent's time
+  std::string detail;  // one line: what happened, in which call
 };
 
 // "Timeout", "Crashed", ...: the kind's name for reports.
@@ -68,4 +74,9 @@ class Player {
   // The resident memory of the player's process in KiB, -1 where the
   // player has no process of its own or it cannot be read.
   virtual long ResidentKb() const { return -1; }
+  // Asked when the opponent's call went past the wall-clock backstop: the
+  // fault of a player that used the CPU between its calls (threads left
+  // running on the opponent's time), which then comes first; the player
+  // is dead after it. Nothing where CPU cannot be measured apart.
+  virtual CallFault IdleFault() { return std::nullopt; }
 };

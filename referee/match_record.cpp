@@ -126,18 +126,22 @@ void RecordFault(const Referee& ref, const Fault& fault) {
                {"round", fault.round >= 0 ? json(fault.round) : json()},
                {"turn", fault.has_position ? json(fault.turn) : json()},
                {"player", fault.player},
-               {"call", EntryName(fault.entry)},
+               {"call", fault.call.empty() ? EntryName(fault.entry) : fault.call},
                {"kind", fault.kind},
                {"detail", fault.detail},
                {"report", Latin1ToUtf8(fault.report)}};
+  if (!fault.charged) line["charged"] = false;
   Write(ref, line);
 }
 
 void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status) {
   if (ref.record.fd < 0) return;  // no record asked for: nothing to build
-  Write(ref, {{"type", "end"},
-              {"tally", {tally[1], tally[2], tally[0]}},
-              {"rounds", tally[0] + tally[1] + tally[2]},
-              {"elapsed", static_cast<double>(elapsed)},
-              {"status", status}});
+  json line = {{"type", "end"},
+               {"tally", {tally[1], tally[2], tally[0]}},
+               {"rounds", tally[0] + tally[1] + tally[2]},
+               {"elapsed", static_cast<double>(elapsed)},
+               {"status", status}};
+  // The player whose fault ended the match, for a tournament to charge.
+  if (ref.fault && ref.fault->charged) line["charged"] = ref.fault->player;
+  Write(ref, line);
 }
