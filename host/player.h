@@ -30,10 +30,9 @@ struct PlayerFault {
   double cpu_seconds = 0;             // Timeout: CPU used in the call
   double wall_seconds = 0;            // Timeout: wall time of the call
   bool blocked = false;               // Timeout: by the wall-clock backstop
-  // Timeout at the backstop: the host was runnable but not running most
-  // of the time, so the machine, not the player, is at fault; the match
-  // is to be played again. (Set where the kernel's scheduler statistics
-  // tell; never otherwise.)
+  // Timeout at the backstop while the host was runnable but not run for
+  // most of the time: the machine's load, not the player, held the call
+  // up; the run is to be played again, not charged.
   bool starved = false;
   bool idle = false;   // Timeout: CPU used between its calls, on the opponent's time
   std::string detail;  // one line: what happened, in which call
