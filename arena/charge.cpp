@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "exit_status.h"
@@ -32,36 +33,64 @@ namespace {
 
 std::string Mib(int64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
+// A player folder's share of the disk of path: kFolderShareBytes, or an
+// eighth of a smaller disk.
+int64_t FolderShare(const std::string& path) {
+  struct statvfs st {};
+  if (statvfs(path.c_str(), &st) != 0) return kFolderShareBytes;
+  const int64_t eighth = static_cast<int64_t>(st.f_blocks) * static_cast<int64_t>(st.f_frsize) / 8;
+  return std::min(kFolderShareBytes, eighth);
+}
+
 // The referee's number of the player whose folder holds the most, when it
 // holds more than its share; 0 for none.
 int FolderFiller(const std::string& run_dir, int64_t& bytes) {
   int who = 0;
   bytes = 0;
+  const int64_t share = FolderShare(run_dir);
   for (int n = 1; n <= 2; ++n) {
     const int64_t b = FolderBytes(run_dir + "/player" + std::to_string(n));
-    if (b > kFolderShareBytes && b > bytes) who = n, bytes = b;
+    if (b > share && b > bytes) who = n, bytes = b;
   }
   return who;
 }
 
 }  // namespace
 
-bool ChargeFailedRun(RefereeRun& run, Bookkeeper& book, const std::string& out_dir, int status) {
-  const std::string run_dir = out_dir + "/" + run.dir;
+void EmptyFullFolders(const std::string& run_dir) {
   int64_t bytes = 0;
-  if (const int n = FolderFiller(run_dir, bytes)) {
-    const std::string folder = run_dir + "/player" + std::to_string(n);
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-    book.ChargeFault(run, {{"round", nullptr},
-                           {"player", n},
-                           {"kind", "disk"},
-                           {"report", "pitsow-arena: player " + std::to_string(n) + " filled its " +
-                                          "folder with " + Mib(bytes) + "; its referee ended " +
-                                          "with status " + std::to_string(status)}});
-    book.uncharged_in_a_row = 0;
-    return true;
-  }
+  std::error_code ec;
+  while (const int n = FolderFiller(run_dir, bytes))
+    if (!fs::remove_all(run_dir + "/player" + std::to_string(n), ec)) break;
+}
+
+bool ChargeFullFolder(RefereeRun& filler, const RefereeRun& failed, Bookkeeper& book,
+                      const std::string& out_dir, int status) {
+  const std::string dir = out_dir + "/" + filler.dir;
+  int64_t bytes = 0;
+  const int n = FolderFiller(dir, bytes);
+  if (n == 0) return false;
+  std::error_code ec;
+  fs::remove_all(dir + "/player" + std::to_string(n), ec);
+  const std::string what = &filler == &failed ? "its referee" : "referee run " + failed.dir;
+  const std::string ended =
+      status >= 0 ? " ended with status " + std::to_string(status) : " was stopped";
+  book.ChargeFault(filler, {{"round", nullptr},
+                            {"player", n},
+                            {"kind", "disk"},
+                            {"report", "pitsow-arena: player " + std::to_string(n) +
+                                           " filled its " + "folder with " + Mib(bytes) + "; " +
+                                           what + " ended with status " + std::to_string(status)}});
+  book.uncharged_in_a_row = 0;
+  return true;
+}
+
+bool ChargeFailedRun(RefereeRun& run, std::vector<RefereeRun>& running, Bookkeeper& book,
+                     const std::string& out_dir, int status) {
+  // Runs at once share the disk: a player of another run may have filled it.
+  for (RefereeRun& other : running)
+    if (&other != &run && !other.Exited() && ChargeFullFolder(other, run, book, out_dir, status))
+      return true;
   const int64_t free = FreeBytes(out_dir);
   if (free >= 0 && free < kLeastFreeBytes) {
     book.Fail({"the disk of " + out_dir + " is full (" + std::to_string(free >> 10) +
@@ -71,7 +100,7 @@ bool ChargeFailedRun(RefereeRun& run, Bookkeeper& book, const std::string& out_d
   }
   if (++book.uncharged_in_a_row >= kUnchargedInARow)
     book.Fail({std::to_string(book.uncharged_in_a_row) + " referee runs in a row ended with no " +
-                   "player to charge, the last " + run_dir + " with status " +
+                   "player to charge, the last " + out_dir + "/" + run.dir + " with status " +
                    std::to_string(status) + " (see its stderr.txt): the machine's failure",
                kExitIoError});
   return false;

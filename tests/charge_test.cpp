@@ -4,6 +4,8 @@
 // log, the record or the console as the referee's; a tournament with such
 // players among honest ones plays the honest pairings as it would without
 // them, and retires the attackers.
+#include <sys/mount.h>
+
 #include <nlohmann/json.hpp>
 
 #include "match_runner.h"
@@ -162,9 +164,9 @@ Books ReadBooks(const fs::path& file) {
   Books b;
   for (const std::string& line : Lines(ReadFile(file))) {
     const json j = json::parse(line);
-    if (j["type"] == "round" && std::string("FX").find(j["player1"].get<std::string>()) ==
-                                    std::string::npos &&
-        std::string("FX").find(j["player2"].get<std::string>()) == std::string::npos)
+    if (j["type"] == "round" &&
+        std::string("FXD").find(j["player1"].get<std::string>()) == std::string::npos &&
+        std::string("FXD").find(j["player2"].get<std::string>()) == std::string::npos)
       b.honest[{j["player1"], j["player2"], j["pair"].get<int>()}] = j["winner"].get<int>();
     if (j["type"] == "retired") b.retired.insert(j["player"].get<std::string>());
     if (j["type"] == "end") b.end = j["reason"];
@@ -198,6 +200,37 @@ TEST(Charge, ATournamentGoesOnPastPlayersWhoseHostsFail) {
   EXPECT_EQ(a.honest.size(), 3u * 2);
   EXPECT_EQ(a.retired, (std::set<std::string>{"F", "X"}));
   EXPECT_NE(with.out.find("Retired: "), std::string::npos) << with.out;
+}
+
+// A sandboxed player that fills the disk its folder is on (a 100 MiB
+// tmpfs holding the whole tournament) makes its referee fail to write:
+// the run is charged to it from the size of its folder, which is emptied,
+// the tournament goes on and retires it. As root only (the tmpfs).
+TEST(Charge, APlayerThatFillsTheDiskIsChargedAndTheTournamentGoesOn) {
+  TestDir dir;
+  fs::create_directories(dir / "disk");
+  if (mount("tmpfs", (dir / "disk").c_str(), "tmpfs", 0, "size=100m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
+  const std::vector<std::string> common = {
+      "--pairs",   "2",  "--quiet",       "--max-faults",   "2",
+      "--sandbox", "on", "S=" STARTER_SO, "L=" LAST_HOLE_SO};
+  std::vector<std::string> honest = {"--out", (dir / "honest").string()};
+  honest.insert(honest.end(), common.begin(), common.end());
+  std::vector<std::string> attacked = {"--out", (dir / "disk/t").string(), "--param", "D=6",
+                                       "D=" FORGER_SO};
+  attacked.insert(attacked.end(), common.begin(), common.end());
+  const Result without = Tournament(dir, honest);
+  const Result with = Tournament(dir, attacked);
+  const Books a = ReadBooks(dir / "disk/t/results.jsonl");
+  umount2((dir / "disk").c_str(), MNT_DETACH);
+  if (without.status == 2 && without.err.find("sandbox") != std::string::npos)
+    GTEST_SKIP() << "no sandbox on this machine: " << without.err;
+  ASSERT_EQ(without.status, 0) << without.err;
+  ASSERT_EQ(with.status, 0) << with.err << with.out;
+  EXPECT_EQ(a.end, "complete");
+  EXPECT_EQ(a.honest, ReadBooks(dir / "honest/results.jsonl").honest);
+  EXPECT_EQ(a.retired, (std::set<std::string>{"D"}));
+  EXPECT_NE(with.out.find("filled its folder with"), std::string::npos) << with.out;
 }
 
 }  // namespace

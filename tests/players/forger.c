@@ -23,8 +23,18 @@ enum {
   kRefusedNote,   /* the same, passed off as a refused system call */
   kSpin,          /* a thread that spins between its calls, on the opponent's time */
   kSleep,         /* sleeps in its first PsGetTurn: stopped at the backstop */
-  kControlName    /* C0 and C1 control bytes in its PsInfo texts */
+  kControlName,   /* C0 and C1 control bytes in its PsInfo texts */
+  kFillDisk       /* fills the disk of its working folder, then plays on */
 };
+
+static void FillDisk(void) {
+  static char chunk[1 << 20];
+  FILE *f = fopen("fill", "w");
+  memset(chunk, 'x', sizeof chunk);
+  while (f != NULL && fwrite(chunk, 1, sizeof chunk, f) == sizeof chunk && fflush(f) == 0) {
+  }
+  if (f != NULL) fclose(f);
+}
 
 static int32_t Holes, Attack;
 
@@ -105,6 +115,7 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
     if (Attack == kRefusedNote) DieWithNote("refused system call clone", SIGSYS);
     if (Attack == kSpin) pthread_create(&thread, NULL, Spin, NULL);
     if (Attack == kSleep) sleep(30);
+    if (Attack == kFillDisk) FillDisk();
   }
   for (int32_t h = Holes; h >= 1; --h)
     if (MyHoles[h - 1] > 0) return h;
