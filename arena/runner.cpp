@@ -105,7 +105,7 @@ struct Arena {
     // A run that ended early is a player's doing when its referee charged
     // one, or the evidence does (charge.h); else it is played again, and
     // only the machine's own failure stops the tournament.
-    if (r.faulted && status != kExitMatchComplete) book.uncharged_in_a_row = 0;
+    if (r.faulted) book.uncharged_in_a_row = 0;
     if (r.starved)
       std::fprintf(stderr,
                    "pitsow-arena: referee run %s/%s: a player was starved by the machine "
