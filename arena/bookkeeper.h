@@ -26,6 +26,7 @@ struct Bookkeeper {
   PairTally sprt_pairs;        // complete pairs so far, for the sequential test
   std::string stop;            // the end reason once decided
   std::optional<Error> error;  // the first fatal error
+  int uncharged_in_a_row = 0;  // referee runs in a row that failed with nobody to charge
 
   explicit Bookkeeper(const TournamentSettings& settings)
       : s(settings), pairings(Pairings(settings)) {}

@@ -10,7 +10,8 @@
 namespace {
 
 void IngestRound(RefereeRun& run, Bookkeeper& book, const Json& j) {
-  if (run.received >= run.job.pairs.size()) return;
+  // A round the machine starved is played again: it does not count.
+  if (run.received >= run.job.pairs.size() || run.starved) return;
   const Slot slot{run.job.pairing, run.job.pairs[run.received++], run.job.seat};
   if (book.ledger.rounds.count(slot)) return;
   book.Write(RoundToJson(book.s, slot, j, run.dir));
@@ -41,10 +42,12 @@ bool IngestLine(RefereeRun& run, Bookkeeper& book, const std::string& line,
                  {"player", j["player"]},
                  {"kind", "refused"},
                  {"report", "pitsow: player " + n + " cannot play (its PsInit returned false)"}};
-  } else if (type == "fault") {
+  } else if (type == "fault" && j.value("charged", true)) {
     // Recorded with its round, so that a run cut between the two lines
     // replays the round without counting its fault twice.
     run.fault = j;
+  } else if (type == "fault" && j.value("kind", "") == "starved") {
+    run.starved = true;
   }
   return true;
 }

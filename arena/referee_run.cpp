@@ -29,6 +29,7 @@ RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
   received = other.received;
   fault = std::move(other.fault);
   faulted = other.faulted;
+  starved = other.starved;
   pid_ = std::exchange(other.pid_, -1);
   status_ = other.status_;
   deadline_ = other.deadline_;

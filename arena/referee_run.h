@@ -61,6 +61,7 @@ class RefereeRun {
   size_t received = 0;           // rounds received
   nlohmann::ordered_json fault;  // a fault line waiting for its round's line
   bool faulted = false;
+  bool starved = false;  // a call the machine starved: the run is played again from there
 
  private:
   pid_t pid_ = -1;

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "bookkeeper.h"
+#include "charge.h"
 #include "clock.h"
 #include "exit_status.h"
 #include "fixed.h"
@@ -93,16 +94,27 @@ struct Arena {
     Ingest(r, book, opt.out_dir);
     ChargeWaitingFault(r, book);
     const int status = r.Status();
-    if (status == kExitMatchComplete && r.received == r.job.pairs.size()) return;
-    if ((status == kExitPlayerFault || status == kExitPlayerCannotPlay) && r.faulted) {
+    if (status == -1) return;  // killed by us
+    // A player folder over its share of the disk is its player's fault,
+    // however the run ended.
+    ChargeFullFolder(r, r, book, opt.out_dir, status);
+    if (status == kExitMatchComplete && r.received == r.job.pairs.size()) {
+      if (!r.faulted) book.uncharged_in_a_row = 0;
+      return;
+    }
+    // A run that ended early is a player's doing when its referee charged
+    // one, or the evidence does (charge.h); else it is played again, and
+    // only the machine's own failure stops the tournament.
+    if (r.faulted) book.uncharged_in_a_row = 0;
+    if (r.starved)
+      std::fprintf(stderr,
+                   "pitsow-arena: referee run %s/%s: a player was starved by the machine "
+                   "(load %s): played again\n",
+                   opt.out_dir.c_str(), r.dir.c_str(), Fixed(SampleMachine().load, 2).c_str());
+    if (r.faulted || ChargeFailedRun(r, running, book, opt.out_dir, status) || book.stop.empty()) {
       if (!book.Retired(r.job.pairing)) Requeue(r);
       return;
     }
-    if (status == -1) return;  // killed by us
-    book.Fail({"match " + opt.out_dir + "/" + r.dir + " ended with status " +
-                   std::to_string(status) + " after " + std::to_string(r.received) + " of " +
-                   std::to_string(r.job.pairs.size()) + " rounds (see its stderr.txt)",
-               status > 0 && status < 64 ? status : kExitIoError});
   }
 
   void KillRetired() {
@@ -111,6 +123,7 @@ struct Arena {
       Ingest(r, book, opt.out_dir);
       r.Kill();
       Ingest(r, book, opt.out_dir);
+      EmptyFullFolders(opt.out_dir + "/" + r.dir);
     }
   }
 
@@ -120,6 +133,7 @@ struct Arena {
   void Watchdog(RefereeRun& r) {
     r.Kill();
     Ingest(r, book, opt.out_dir);
+    EmptyFullFolders(opt.out_dir + "/" + r.dir);
     const double limit = RunLimitOf(setup, r.job);
     book.Write({{"type", "watchdog"},
                 {"pairing", r.job.pairing},

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -18,7 +19,9 @@
 #include "child_process.h"
 #include "clock.h"
 #include "fixed.h"
+#include "exit_status.h"
 #include "names.h"
+#include "player_text.h"
 #include "sandbox.h"
 
 namespace {
@@ -75,6 +78,28 @@ int Reap(pid_t pid, double grace) {
   }
 }
 
+// The note a dying host left in the channel. The player's own code runs
+// in that process and can write the channel too, so the note is the
+// referee's words only when it is one of the host's own sentences, checked
+// word by word: a kind of fault, the signal the referee saw end the host,
+// an address, a system call's name. Anything else is shown as the
+// player's text, quoted, after what the referee saw itself.
+std::string HostNote(const PsChannel* ch, int signal) {
+  const std::string_view note = FieldBytes(ch->text, sizeof ch->text);
+  static const std::regex own(
+      R"(((wrote|read) past the (record|rows) \(|ran out of memory \([0-9]{1,9} of [0-9]{1,9} )"
+      R"(MiB in use, |crashed \()(SIG[A-Z]{2,6}|signal)( at address 0x[0-9a-f]{1,16})?\))");
+  static const std::regex refused("refused system call ([a-z0-9_]{1,40}|a refused system call)");
+  std::cmatch m;
+  const char* begin = note.data();
+  const char* end = begin + note.size();
+  if (std::regex_match(begin, end, m, own) &&
+      (m[4].str() == SignalName(signal) || m[4].str() == "signal"))
+    return std::string(note);
+  if (signal == SIGSYS && std::regex_match(begin, end, m, refused)) return std::string(note);
+  return "killed by " + SignalName(signal) + ", its host's note " + QuotedText(note);
+}
+
 // What the reaped host's end means, with its own note where it left one.
 PlayerFault Classify(const PsChannel* ch, int status, int call) {
   PlayerFault f;
@@ -107,7 +132,7 @@ PlayerFault Classify(const PsChannel* ch, int status, int call) {
     default:
       break;
   }
-  f.detail = std::string(ch->text, strnlen(ch->text, sizeof ch->text)) + where;
+  f.detail = HostNote(ch, f.signal) + where;
   return f;
 }
 
@@ -273,16 +298,24 @@ namespace {
 std::optional<Error> OpenChannel(HostState& hp) {
   const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   hp.memfd = memfd_create("pitsow-channel", MFD_CLOEXEC);
-  if (hp.memfd < 0) return Error{std::string("cannot create a player channel: ") + strerror(errno)};
+  if (hp.memfd < 0)
+    return Error{std::string("cannot create a player channel: ") + strerror(errno), kExitIoError};
   if (ftruncate(hp.memfd, static_cast<off_t>(size)) != 0)
-    return Error{std::string("cannot create a player channel: ") + strerror(errno)};
+    return Error{std::string("cannot create a player channel: ") + strerror(errno), kExitIoError};
   void* mem = mmap(nullptr, sizeof(PsChannel), PROT_READ | PROT_WRITE, MAP_SHARED, hp.memfd, 0);
   if (mem == MAP_FAILED)
-    return Error{std::string("cannot map a player channel: ") + strerror(errno)};
+    return Error{std::string("cannot map a player channel: ") + strerror(errno), kExitIoError};
   hp.channel = static_cast<PsChannel*>(mem);
   hp.channel->call = PS_CALL_LOAD;
   PsStore(&hp.channel->state, PS_CH_REQUEST);
   return std::nullopt;
+}
+
+// A load that failed, told in the referee's words: which library, for
+// which player, and what its host did; the host's own text only quoted.
+Error LoadFailure(const HostStart& start, const std::string& what) {
+  return Error{"cannot load player library " + start.library + " for player " +
+               std::to_string(start.player) + ": " + what};
 }
 
 // Starts the host and waits for its load.
@@ -292,14 +325,18 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   setup.fds = {{hp.memfd, child_fd}};  // placing it clears close-on-exec for the host alone
   if (start.limits.sandbox) ProtectClient();
   Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
-  if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};
+  if (!pid)
+    return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text,
+                 kExitIoError};
   hp.pid = *pid;
   hp.clock = OpenCpuClock(hp.pid, Now());
   const Cap cap = CapOf(hp, start.limits.call_time, TimeLimit::Call);
   if (const CallFault f = Await(hp, PS_CALL_LOAD, cap, Now()))
-    return Error{"cannot load player library " + start.library + ": player host " + f->detail};
+    return LoadFailure(start, "its host " + f->detail);
   if (hp.channel->result != 0)
-    return Error{std::string(hp.channel->text, strnlen(hp.channel->text, sizeof hp.channel->text))};
+    return LoadFailure(
+        start,
+        "its host reported " + QuotedText(FieldBytes(hp.channel->text, sizeof hp.channel->text)));
   return std::nullopt;
 }
 
@@ -397,6 +434,26 @@ CallFault HostedPlayer::EndRound(int32_t my, int32_t opp, int32_t turns) {
 
 CallFault HostedPlayer::Done() {
   return Call(s_, PS_CALL_DONE, s_.limits.call_time, TimeLimit::Call);
+}
+
+// The CPU since the mark is what the host used since its last call was
+// read; a call that was not read cannot have used more than half the
+// margin (Settle), so more than the margin and kIdleCpuSeconds was used
+// between calls.
+CallFault HostedPlayer::IdleFault() {
+  if (s_.fault || s_.pid <= 0 || !s_.clock.open) return std::nullopt;
+  const double now = Now();
+  const double used = ReadCpuClock(s_.clock) - s_.clock.cpu_mark;
+  if (used <= s_.limits.margin_seconds + kIdleCpuSeconds) return std::nullopt;
+  kill(s_.pid, SIGKILL);
+  Reap(s_.pid, 0);
+  PlayerFault f;
+  f.kind = PlayerFault::Kind::Timeout;
+  f.idle = true;
+  f.cpu_seconds = used;
+  f.wall_seconds = now - s_.clock.wall_mark;
+  f.detail = "used " + Seconds(used) + " s of CPU between its calls";
+  return Fail(s_, f);
 }
 
 long HostedPlayer::ResidentKb() const {

@@ -56,6 +56,11 @@ std::vector<std::string> HostArguments(const HostStart& start, int channel_fd);
 // blocked.
 inline double BackstopSeconds(double limit) { return 2 * limit + 1; }
 
+// CPU a host may use between its calls, beyond the margin, before it is
+// at fault when its opponent is stopped at the backstop: waiting for the
+// next request costs microseconds.
+inline constexpr double kIdleCpuSeconds = 0.05;
+
 // What the client keeps of a running host.
 struct HostState {
   pid_t pid = -1;
@@ -93,6 +98,7 @@ class HostedPlayer final : public Player {
   CallTimes LastCall() const override { return s_.last; }
   void SetBudget(std::optional<double> seconds) override { s_.budget = seconds; }
   long ResidentKb() const override;
+  CallFault IdleFault() override;
 
   void SetExact(bool exact) { s_.limits.exact = exact; }
   pid_t Pid() const { return s_.pid; }

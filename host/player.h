@@ -30,7 +30,12 @@ struct PlayerFault {
   double cpu_seconds = 0;             // Timeout: CPU used in the call
   double wall_seconds = 0;            // Timeout: wall time of the call
   bool blocked = false;               // Timeout: by the wall-clock backstop
-  std::string detail;                 // one line: what happened, in which call
+  // Timeout at the backstop while the host was runnable but not run for
+  // most of the time: the machine's load, not the player, held the call
+  // up; the run is to be played again, not charged.
+  bool starved = false;
+  bool idle = false;   // Timeout: CPU used between its calls, on the opponent's time
+  std::string detail;  // one line: what happened, in which call
 };
 
 // "Timeout", "Crashed", ...: the kind's name for reports.
@@ -68,4 +73,9 @@ class Player {
   // The resident memory of the player's process in KiB, -1 where the
   // player has no process of its own or it cannot be read.
   virtual long ResidentKb() const { return -1; }
+  // Asked when the opponent's call went past the wall-clock backstop: the
+  // fault of a player that used the CPU between its calls (threads left
+  // running on the opponent's time), which then comes first; the player
+  // is dead after it. Nothing where CPU cannot be measured apart.
+  virtual CallFault IdleFault() { return std::nullopt; }
 };

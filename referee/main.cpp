@@ -64,6 +64,10 @@ int Run(int argc, char** argv) {
   InstallCrashGuard();
   if (const auto error = BindPlayers(ProgramFolder(), ref)) {
     ReportToStderr(error->text);
+    if (const auto unrecorded = RecordFailedLoad(ref, args.slash_args, error->text)) {
+      ReportToStderr(unrecorded->text);
+      return unrecorded->status;
+    }
     return kExitPlayerMissing;
   }
   const Result<int> status = RunMatch(ref, args.slash_args);

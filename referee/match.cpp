@@ -89,10 +89,7 @@ std::string EndReason(const Referee& ref) {
 
 // A fault of an isolated player, told once: on stderr, and in the log
 // with the position the player was given, so that it can be replayed.
-void ReportFault(Referee& ref) {
-  if (!ref.fault || ref.fault_told) return;
-  ref.fault_told = true;
-  const Fault& f = *ref.fault;
+void TellFault(Referee& ref, const Fault& f) {
   ReportToStderr(f.report);
   if (LogsBasic(ref.settings)) {
     std::string text = f.report + "\r\n";
@@ -100,6 +97,14 @@ void ReportFault(Referee& ref) {
     Emit(ref.log, text);
   }
   RecordFault(ref, f);
+}
+
+// The charged fault first, then the faults it caused.
+void ReportFault(Referee& ref) {
+  if (!ref.fault || ref.fault_told) return;
+  ref.fault_told = true;
+  TellFault(ref, *ref.fault);
+  for (const Fault& f : ref.other_faults) TellFault(ref, f);
 }
 
 // One round: the board reset (and the opening played), the turns, the
@@ -249,6 +254,30 @@ int CannotPlay(Referee& ref, long double StartTime, const char* line) {
 }
 
 }  // namespace
+
+std::optional<Error> RecordFailedLoad(Referee& ref, const std::vector<std::string>& args,
+                                      const std::string& report) {
+  if (ref.failed_load == 0 || ref.options.results.empty()) return std::nullopt;
+  ParseCommandString(args, ref.settings);  // its lines are for a match that is played
+  Settings quiet = ref.settings;
+  quiet.LogLevel[0] = 0;  // no log: nothing was started
+  std::swap(quiet, ref.settings);
+  const std::optional<Error> error = OpenOutputs(ref);
+  std::swap(quiet, ref.settings);
+  if (error) return error;
+  RecordMatch(ref);
+  Fault f;
+  f.player = ref.failed_load;
+  f.kind = "load";
+  f.call = "load";
+  f.report = report;
+  ref.fault = f;
+  RecordFault(ref, f);
+  const int32_t none[3] = {0, 0, 0};
+  RecordEnd(ref, none, 0, kExitPlayerMissing);
+  CloseStream(ref.record);
+  return std::nullopt;
+}
 
 Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args) {
   const long double StartTime = ref.clock();

@@ -32,3 +32,10 @@ void PlayRounds(Referee& ref, MatchTotals& totals, const std::function<bool()>& 
 // status) when the log or the record cannot be opened. A failed write
 // later on throws OutputFailure (output.h) for main.
 Result<int> RunMatch(Referee& ref, const std::vector<std::string>& args);
+
+// With a record asked for, a match whose player's host could not load its
+// library (ref.failed_load) still leaves one: its match line, a fault line
+// of call "load" charged to that player with the report, and its end line
+// (status 2). No log is written: nothing was started.
+std::optional<Error> RecordFailedLoad(Referee& ref, const std::vector<std::string>& args,
+                                      const std::string& report);

@@ -135,10 +135,11 @@ void RecordFault(const Referee& ref, const Fault& fault) {
                {"round", fault.round >= 0 ? json(fault.round) : json()},
                {"turn", fault.has_position ? json(fault.turn) : json()},
                {"player", fault.player},
-               {"call", EntryName(fault.entry)},
+               {"call", fault.call.empty() ? EntryName(fault.entry) : fault.call},
                {"kind", fault.kind},
                {"detail", fault.detail},
                {"report", Latin1ToUtf8(fault.report)}};
+  if (!fault.charged) line["charged"] = false;
   Write(ref, line);
 }
 
@@ -151,5 +152,7 @@ void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, 
                {"elapsed", Nanoseconds(static_cast<double>(elapsed))},
                {"status", status}};
   if (interrupted) line["interrupted"] = true;
+  // The player whose fault ended the match, for a tournament to charge.
+  if (ref.fault && ref.fault->charged) line["charged"] = ref.fault->player;
   Write(ref, line);
 }

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "call_context.h"
+#include "exit_status.h"
 #include "host_client.h"
 #include "in_process_player.h"
 #include "python_player.h"
@@ -194,6 +195,9 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
     start.player = n;
     Result<HostedPlayer> host = HostedPlayer::Start(start);
     if (!host) {
+      // A host that started but did not load its library is its player's
+      // failure; a host that could not be started at all is the machine's.
+      if (host.error().status != kExitIoError) ref.failed_load = n;
       std::string report = "pitsow: " + host.error().text;
       if (files[n].find('/') != std::string::npos) {
         const std::string what = DiagnoseLibrary(files[n]);

@@ -63,8 +63,8 @@ std::string What(const Referee& ref, const PlayerFault& pf, Fault& f) {
   return "failed";
 }
 
-// Notes the fault of the call in progress, with its report line.
-void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
+// The fault of player n in the call in progress, with its report line.
+Fault FaultOf(Referee& ref, int n, const PlayerFault& pf) {
   Fault f;
   f.player = n;
   f.entry = CurrentEntry();
@@ -76,7 +76,61 @@ void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
   f.report.assign(line.text, line.size);
   if (!f.detail.empty()) f.report += ": " + f.detail;
   f.has_position = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
-  if (!ref.fault) ref.fault = f;
+  return f;
+}
+
+// Player m used the CPU between its calls while player n's call, in
+// progress, was stopped at the backstop.
+Fault IdleFaultOf(const Referee& ref, int m, const PlayerFault& pf) {
+  Fault f;
+  f.player = m;
+  f.entry = CurrentEntry();
+  f.round = ref.Round;
+  f.turn = ref.board.TurnCount;
+  f.call = "idle";
+  f.kind = "timeout";
+  f.detail = "used " + Seconds(pf.cpu_seconds) + " s of CPU in " + Seconds(pf.wall_seconds) + " s";
+  LineBuffer line;
+  line.Add("pitsow: player ");
+  line.AddInt(m);
+  line.Add(" (");
+  line.Add(PlayerFile(m));
+  line.Add(") used the CPU between its calls, during player ");
+  line.AddInt(3 - m);
+  line.Add("'s ");
+  line.Add(EntryName(f.entry));
+  f.report.assign(line.text, line.size);
+  f.report += ": " + f.detail;
+  f.has_position = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
+  return f;
+}
+
+// Notes the fault of the call in progress. A call stopped at the wall-clock
+// backstop may be the doing of the other player, using the CPU between its
+// calls: that fault is charged first and this one recorded after it, not
+// charged; so is a call the machine starved. Only one fault is charged.
+void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
+  Fault f = FaultOf(ref, n, pf);
+  if (pf.kind == PlayerFault::Kind::Timeout && pf.blocked && !ref.fault) {
+    const int m = 3 - n;
+    if (ref.players[m] && !Dead(ref, m))
+      if (const CallFault idle = ref.players[m]->IdleFault()) {
+        ref.fault = IdleFaultOf(ref, m, *idle);
+        f.charged = false;
+        f.report += " (not charged: player " + std::to_string(m) + " used the CPU)";
+        ref.other_faults.push_back(f);
+        return;
+      }
+    if (pf.starved) {  // the match ends all the same, charged to nobody
+      f.kind = "starved";
+      f.charged = false;
+      f.report += " (not charged: starved by the machine)";
+    }
+  }
+  if (!ref.fault)
+    ref.fault = f;
+  else
+    ref.other_faults.push_back(f);
 }
 
 // After a call: its cost goes to the round's account and, for a move's

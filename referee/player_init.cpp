@@ -5,6 +5,7 @@
 #include "match_record.h"
 #include "number_format.h"
 #include "player_calls.h"
+#include "player_text.h"
 
 namespace {
 
@@ -21,14 +22,11 @@ void AppendPlayerLine(std::string& out, int32_t n, const char* label, const std:
 
 }  // namespace
 
+// A player's text must not move the cursor, end a line or drive the
+// terminal: control characters, C1 ones too, are shown as '?'; every
+// other byte stays, as the texts are 8-bit.
 std::string FieldText(const char* field, size_t capacity) {
-  std::string text(field, strnlen(field, capacity));
-  // A player's text must not move the cursor, end a line or drive the
-  // terminal: control characters are shown as '?'. Bytes from 128 up
-  // stay, as the texts are 8-bit.
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  return text;
+  return ShownText(FieldBytes(field, capacity));
 }
 
 std::string PlayerLines(int32_t n, const PsInfo& info) {

@@ -35,6 +35,8 @@ struct Fault {
   std::string detail;         // the signal, where there is one
   std::string report;         // the whole report line
   bool has_position = false;  // the board the player was given, for the log
+  std::string call;           // where it is not an entry point: "load", "idle"
+  bool charged = true;        // false: caused by the other fault, or the machine's
 };
 
 // What the record keeps of the round in play.
@@ -62,8 +64,10 @@ struct Referee {
   OutStream record;  // the JSON Lines record, with --results
   std::vector<std::vector<int32_t>> openings;
   RoundTrack track;
-  RoundClocks clocks;  // with a time control
-  std::optional<Fault> fault;
+  RoundClocks clocks;          // with a time control
+  std::optional<Fault> fault;  // the fault charged: the first, or the one that caused the others
+  std::vector<Fault> other_faults;      // the faults it caused, or the machine's; told after it
   bool fault_told = false;              // reported on stderr and in the log
+  int failed_load = 0;                  // the player whose host could not load its library, or 0
   long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
 };

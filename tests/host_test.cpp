@@ -170,11 +170,18 @@ TEST_F(Host, OutOfMemory) {
 TEST_F(Host, LoadErrors) {
   Result<HostedPlayer> host = HostedPlayer::Start({HOST_EXE, NO_DONE_SO, 2, {}});
   ASSERT_FALSE(host);
-  EXPECT_EQ(host.error().text, std::string(NO_DONE_SO) + ": entry point PsDone missing: " +
-                                   NO_DONE_SO + ": undefined symbol: PsDone");
+  // The referee's words name the library and the player; the host's text
+  // is quoted.
+  EXPECT_EQ(host.error().text, "cannot load player library " + std::string(NO_DONE_SO) +
+                                   " for player 2: its host reported \"" + NO_DONE_SO +
+                                   ": entry point PsDone missing: " + NO_DONE_SO +
+                                   ": undefined symbol: PsDone\"");
   host = HostedPlayer::Start({HOST_EXE, "./absent.so", 2, {}});
   ASSERT_FALSE(host);
-  EXPECT_EQ(host.error().text.rfind("cannot load player library ./absent.so: ", 0), 0u)
+  EXPECT_EQ(host.error().text.rfind("cannot load player library ./absent.so for player 2: its host "
+                                    "reported \"cannot load player library ./absent.so: ",
+                                    0),
+            0u)
       << host.error().text;
 }
 

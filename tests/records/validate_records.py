@@ -106,6 +106,18 @@ def main():
             assert name != "hang" or record[-3]["kind"] == "timeout", record
             assert name != "rejected" or any("rejected" in line for line in record), record
             print(f"{name}: {len(record)} lines valid")
+        # A host that cannot load its library: match, fault (load) and end lines.
+        folder = os.path.join(tmp, "load")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "text.so"), "w") as f:
+            f.write("not a library\n")
+        subprocess.run([PITSOW, "--player1=./text.so", "--player2=" + TOSSEL, "--isolate",
+                        "--results=r.jsonl"], cwd=folder, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120, check=False)
+        record = check(match, os.path.join(folder, "r.jsonl"), "match")
+        assert [line["type"] for line in record] == ["match", "fault", "end"], record
+        assert record[1]["call"] == "load" and record[2]["charged"] == 1, record
+        print(f"load: {len(record)} lines valid")
         interrupted(match, os.path.join(tmp, "sigint"))
         out = os.path.join(tmp, "arena")
         subprocess.run([ARENA, "--out", out, "--pairs", "3", "--quiet", "--max-faults", "2",
