@@ -102,7 +102,7 @@ void AddSettings(ReportData& data, const TournamentSettings& s, const Ledger& le
        std::to_string(sum.rounds) + (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned))}};
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
   if (s.sandbox || !s.sandbox_off.empty())
-    data.confinement = s.sandbox ? "players sandboxed" : "players NOT sandboxed: " + s.sandbox_off;
+    data.confinement = s.sandbox ? SandboxedLine(s) : "players NOT sandboxed: " + s.sandbox_off;
   for (const PlayerEntry& p : s.players)
     data.settings.push_back(
         {"player " + p.label,

@@ -8,6 +8,7 @@
 #include "ledger_tally.h"
 #include "openings_space.h"
 #include "pair_score.h"
+#include "room.h"
 
 namespace {
 
@@ -247,7 +248,7 @@ std::string HeadText(const TournamentSettings& s, const Ledger& ledger, const Su
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
   out += "\n" + OpeningsLine(s) + "\n";
   if (s.sandbox || !s.sandbox_off.empty())
-    out += s.sandbox ? "players sandboxed\n" : "players NOT sandboxed: " + s.sandbox_off + "\n";
+    out += (s.sandbox ? SandboxedLine(s) : "players NOT sandboxed: " + s.sandbox_off) + "\n";
   if (sum.unfinished > 0)
     out += "Unfinished pairs left out of every count: " + std::to_string(sum.unfinished) +
            " (one round each)\n";
@@ -375,4 +376,10 @@ std::string SprtText(const SprtBounds& bounds, const SprtState& t) {
   std::snprintf(buf, sizeof buf, "%s: LLR %.3f, bounds [%.3f, %.3f]: %s\n",
                 TestName(bounds).c_str(), t.llr, t.lower, t.upper, Decision(t.verdict));
   return buf;
+}
+
+std::string SandboxedLine(const TournamentSettings& s) {
+  RoomLimits room;
+  if (s.memory_mb > 0) room.memory_mb = s.memory_mb;
+  return "players sandboxed (" + RoomLimitsText(room) + ")";
 }

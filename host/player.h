@@ -30,7 +30,11 @@ struct PlayerFault {
   double cpu_seconds = 0;             // Timeout: CPU used in the call
   double wall_seconds = 0;            // Timeout: wall time of the call
   bool blocked = false;               // Timeout: by the wall-clock backstop
-  std::string detail;                 // one line: what happened, in which call
+  // Timeout at the backstop while the host was runnable but not run for
+  // most of the time: the machine's load, not the player, held the call
+  // up; the run is to be played again, not charged.
+  bool starved = false;
+  std::string detail;  // one line: what happened, in which call
 };
 
 // "Timeout", "Crashed", ...: the kind's name for reports.
