@@ -338,7 +338,7 @@ std::vector<std::string> HostArguments(const HostStart& start, int channel_fd,
   const HostLimits& l = start.limits;
   std::vector<std::string> args;
   if (l.sandbox) {
-    RoomPlan plan{start.host_exe, start.library, IsPythonPlayer(start.library), start.python_path,
+    RoomPlan plan{start.host_exe, start.library, IsPythonPlayer(start.library), l.python_path,
                   l.room};
     args = RoomCommand(plan);
     args[0] = bwrap;

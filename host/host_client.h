@@ -39,6 +39,7 @@ struct HostLimits {
   bool exact = false;            // read the CPU clock after every call (a time control)
   bool sandbox = false;          // in a room of its own (sandbox/room.h), confined (sandbox.h)
   RoomLimits room;               // sandboxed: the room's limits (memory: memory_mb when set)
+  std::vector<std::string> python_path;  // sandboxed: folders a Python player may import from
 };
 
 // Everything a host is started with. A way of running the host (such as a
@@ -49,7 +50,6 @@ struct HostStart {
   std::string library;   // the player library
   int player = 1;        // its player number
   HostLimits limits;
-  std::vector<std::string> python_path;  // sandboxed: folders a Python player may import from
 };
 
 // The host's command line for start, its channel at descriptor channel_fd;

@@ -184,7 +184,7 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   start.limits.exact = ref.options.time_control.on;
   start.limits.sandbox = ref.options.sandbox;
   if (ref.options.memory_mb > 0) start.limits.room.memory_mb = ref.options.memory_mb;
-  start.python_path = ref.options.python_path;
+  start.limits.python_path = ref.options.python_path;
   if (ref.options.sandbox)
     if (const std::optional<Error> missing = SandboxMissing())
       return Error{"pitsow: " + missing->text};
