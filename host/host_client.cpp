@@ -167,11 +167,48 @@ bool Starved(pid_t host, const DelayMark& mark, double now) {
   return delay >= 0 && delay - mark.delay >= (now - mark.wall) / 2;
 }
 
-// Sandboxed, the host is held between its calls, so that its threads use
-// no CPU while the opponent or the referee runs.
+// A sandboxed host's own wait between two calls (spin, then yield for
+// PS_CHANNEL_YIELD_NS, then sleep) uses far less CPU than this; more
+// means a player's thread or signal handler ran outside its calls.
+constexpr double kOutsideCallSeconds = 0.0005;
+
+// Sandboxed, a host that used CPU outside its calls is held (SIGSTOP)
+// between its calls from then on, so that its threads cannot run while
+// the opponent or the referee does. Holding costs the wake-up of a stopped
+// process on every call, and reading its CPU clock about 1 us, so a host
+// that keeps still is only watched: one gap between calls in eight, drawn
+// at random so that a player cannot tell which, the clock is read at the
+// end of a call and at the start of the next. Until it is caught, what it
+// used outside its calls is charged to its own next call.
 void Hold(HostState& hp) {
   if (hp.limits.sandbox && hp.host > 0 && !hp.stopped && kill(hp.host, SIGSTOP) == 0)
     hp.stopped = true;
+}
+
+// One draw in eight.
+bool Drawn(HostState& hp) {
+  hp.draw ^= hp.draw << 13;
+  hp.draw ^= hp.draw >> 17;
+  hp.draw ^= hp.draw << 5;
+  return (hp.draw & 7) == 0;
+}
+
+// The end of a call: the hold where it is due, else perhaps a watch.
+void AfterCall(HostState& hp) {
+  if (!hp.limits.sandbox || hp.host <= 0) return;
+  if (hp.holding) {
+    Hold(hp);
+  } else if (hp.clock.open && Drawn(hp)) {
+    hp.watched = true;
+    hp.cpu_after_call = ReadCpuClock(hp.clock);
+  }
+}
+
+// The start of a call: has a watched host run since its last call?
+void BeforeCall(HostState& hp) {
+  if (!hp.watched) return;
+  hp.watched = false;
+  if (ReadCpuClock(hp.clock) - hp.cpu_after_call > kOutsideCallSeconds) hp.holding = true;
 }
 
 void Resume(HostState& hp) {
@@ -305,11 +342,12 @@ CallFault Call(HostState& hp, int call, double seconds, TimeLimit limit) {
     return f;
   }
   hp.channel->call = call;
+  BeforeCall(hp);
   Resume(hp);
   const double start = Now();
   PsSignal(hp.channel, PS_CH_REQUEST, &hp.channel->host_sleeping);
   CallFault f = Await(hp, call, CapOf(hp, seconds, limit), start);
-  if (!f) Hold(hp);
+  if (!f) AfterCall(hp);
   return f;
 }
 
@@ -472,7 +510,10 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
     if (hp.host <= 0) return Error{"cannot find player host " + start.host_exe + " in its room"};
     hp.clock = OpenCpuClock(hp.host, Now());
     hp.clock.cpu_mark = ReadCpuClock(hp.clock);
-    Hold(hp);
+    // A constructor's threads are looked at before the first call.
+    hp.cpu_after_call = hp.clock.cpu_mark;
+    hp.watched = true;
+    hp.draw = static_cast<uint32_t>(hp.host) * 2654435761u | 1u;
   }
   return std::nullopt;
 }

@@ -65,8 +65,12 @@ inline double BackstopSeconds(double limit) { return 2 * limit + 1; }
 struct HostState {
   pid_t pid = -1;        // the child: the host, or sandboxed its bubblewrap
   pid_t host = -1;       // the host process itself (sandboxed: inside the room)
-  bool stopped = false;  // sandboxed: held with SIGSTOP between its calls
-  RoomCgroup cgroup;     // sandboxed: the room's cgroups, where there are any
+  bool stopped = false;  // sandboxed: held with SIGSTOP now
+  bool holding = false;  // sandboxed: held between its calls from now on (it used CPU outside them)
+  bool watched = false;  // sandboxed: the gap after the last call is looked at
+  double cpu_after_call = 0;  // sandboxed: the host's CPU seconds at the end of that call
+  uint32_t draw = 1;          // sandboxed: which gaps are looked at (xorshift state)
+  RoomCgroup cgroup;          // sandboxed: the room's cgroups, where there are any
   PsChannel* channel = nullptr;
   int memfd = -1;
   HostLimits limits;
