@@ -425,11 +425,25 @@ pid_t OnlyChild(pid_t pid) {
 }
 
 // The host inside its room: the child of the room's init, itself the
-// child of bubblewrap. Asked once the host has answered its load (it
-// cannot start a process of its own).
+// child of bubblewrap (the player cannot start a process of its own).
 pid_t HostInRoom(pid_t bwrap) {
   const pid_t init = OnlyChild(bwrap);
   return init > 0 ? OnlyChild(init) : -1;
+}
+
+// Waits while bubblewrap makes the room (which costs the host nothing:
+// the load's limit is on the host's own CPU) until the host is in it;
+// -1 when bubblewrap ended or took longer than kRoomSeconds.
+constexpr double kRoomSeconds = 10;
+pid_t FindHostInRoom(pid_t bwrap) {
+  const double deadline = Now() + kRoomSeconds;
+  for (;;) {
+    const pid_t host = HostInRoom(bwrap);
+    if (host > 0) return host;
+    if (waitpid(bwrap, nullptr, WNOHANG) != 0 || Now() > deadline) return -1;
+    const timespec ts{0, 500000};
+    nanosleep(&ts, nullptr);
+  }
 }
 
 // Sandboxed, the player's output goes to playerN/output.txt in the
@@ -498,17 +512,15 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   if (output >= 0) close(output);
   if (!pid) return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text};
   hp.pid = *pid;
-  hp.host = start.limits.sandbox ? -1 : hp.pid;
-  if (hp.host > 0) hp.clock = OpenCpuClock(hp.host, Now());
+  hp.host = start.limits.sandbox ? FindHostInRoom(hp.pid) : hp.pid;
+  if (hp.host <= 0) return Error{"cannot start player host " + start.host_exe + " in its room"};
+  hp.clock = OpenCpuClock(hp.host, Now());
   const Cap cap = CapOf(hp, start.limits.call_time, TimeLimit::Call);
   if (const CallFault f = Await(hp, PS_CALL_LOAD, cap, Now()))
     return Error{"cannot load player library " + start.library + ": player host " + f->detail};
   if (hp.channel->result != 0)
     return Error{std::string(hp.channel->text, strnlen(hp.channel->text, sizeof hp.channel->text))};
   if (start.limits.sandbox) {
-    hp.host = HostInRoom(hp.pid);
-    if (hp.host <= 0) return Error{"cannot find player host " + start.host_exe + " in its room"};
-    hp.clock = OpenCpuClock(hp.host, Now());
     hp.clock.cpu_mark = ReadCpuClock(hp.clock);
     // A constructor's threads are looked at before the first call.
     hp.cpu_after_call = hp.clock.cpu_mark;
