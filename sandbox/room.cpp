@@ -50,7 +50,11 @@ void System(std::vector<std::string>& args) {
       args.insert(args.end(), {"--ro-bind", top, top});
     }
   }
-  for (const char* etc : {"/etc/ld.so.cache", "/etc/localtime", "/etc/python3", "/etc/python3.11"})
+  // nsswitch.conf without passwd or group: a user lookup finds nothing in
+  // the files instead of asking nscd through a socket (which the filter
+  // refuses).
+  for (const char* etc : {"/etc/ld.so.cache", "/etc/localtime", "/etc/nsswitch.conf",
+                          "/etc/python3", "/etc/python3.11"})
     args.insert(args.end(), {"--ro-bind-try", etc, etc});
   args.insert(args.end(), {"--ro-bind-try", "/sys/devices/system/cpu", "/sys/devices/system/cpu"});
 }
@@ -84,14 +88,22 @@ std::vector<std::string> RoomCommand(const RoomPlan& plan) {
   args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev"});
   args.insert(args.end(), {"--size", std::to_string(plan.limits.disk_mb << 20), "--tmpfs",
                            kRoomFolder, "--chdir", kRoomFolder});
+  // Python looks up the user's home without HOME.
+  args.insert(args.end(), {"--setenv", "HOME", kRoomFolder});
   Bind(args, plan.host_exe);
   if (plan.python) {
     // The shim beside the host and the pitsow package beside its folder.
     const std::string folder = FolderOf(plan.host_exe);
     for (const std::string& extra : {folder + "/pitsow-python.so", folder + "/../lib/python3"})
       if (Exists(extra)) Bind(args, Resolved(extra));
-    for (const std::string& dir : plan.python_path)
-      if (Exists(dir)) Bind(args, Resolved(dir));
+    std::string path;
+    for (const std::string& dir : plan.python_path) {
+      if (!Exists(dir)) continue;
+      Bind(args, Resolved(dir));
+      path += (path.empty() ? "" : ":") + Resolved(dir);
+    }
+    // The folders named are where the player's imports are looked for.
+    if (!path.empty()) args.insert(args.end(), {"--setenv", "PYTHONPATH", path});
   }
   if (plan.player_file.find('/') != std::string::npos && Exists(plan.player_file))
     Bind(args, plan.player_file);

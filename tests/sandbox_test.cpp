@@ -187,4 +187,24 @@ TEST(Room, NoHostOutlivesAKilledReferee) {
   EXPECT_TRUE(NoProcessLeft());
 }
 
+// A Python player sees its module and the folders the organiser names,
+// nothing else of its own folder: an import from a folder beside it fails
+// until --python-path names that folder.
+TEST(Room, APythonPlayerImportsOnlyFromTheFoldersNamed) {
+  Arena a(LAST_HOLE_SO, "");
+  fs::copy_file(PYTHON_SHIM, a.Bin() / "pitsow-python.so");
+  fs::create_directories(a.dir / "lib");
+  WriteFile(a.dir / "lib" / "helper_module.py", "X = 1\n");
+  WriteFile(a.dir / "lib" / "player.py", "import helper_module\n" + ReadFile(PYTHON_PLAYER_PY));
+  fs::permissions(a.dir.path,
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  const std::string player = "--player2=" + (a.dir / "lib" / "player.py").string();
+  const Result alone = a.Play({"--sandbox", player, "/R=1", "--quiet"});
+  EXPECT_EQ(alone.status, 2) << alone.err;
+  EXPECT_NE(alone.err.find("No module named 'helper_module'"), std::string::npos) << alone.err;
+  const std::string path = "--python-path=" + (a.dir / "lib").string();
+  const Result named = a.Play({"--sandbox", player, path, "/R=1", "--quiet"});
+  EXPECT_EQ(named.status, 0) << named.err;
+}
+
 }  // namespace
