@@ -33,6 +33,8 @@ constexpr double kLifeCheckSeconds = 0.01;
 // How long a host may take to end after a quit request or a fatal signal
 // before it is killed.
 constexpr double kEndGraceSeconds = 1.0;
+// How long a call runs before its host's run delay is noted.
+constexpr double kWatchAfterSeconds = 0.01;
 // The shortest sleep between two looks at a call's CPU time.
 constexpr double kLeastSlice = 0.0005;
 
@@ -297,9 +299,10 @@ CallFault Await(HostState& hp, int call, const Cap& cap, double start) {
     if (cap.limited) {
       const double now = Now();
       const double wall = now - start;
-      // Past the limit in wall time: from here on, whether the host waits
-      // for a CPU is watched, to tell a starved host from a blocked one.
-      if (hp.host > 0 && mark.wall < 0 && wall >= cap.seconds)
+      // A call that lasts: from here on, whether the host waits for a CPU
+      // is watched, to tell a starved host from a blocked one at the
+      // backstop (one read of /proc, against a call of 10 ms or more).
+      if (hp.host > 0 && mark.wall < 0 && wall >= std::min(cap.seconds, kWatchAfterSeconds))
         mark = {now, RunDelaySeconds(hp.host)};
       if (wall >= backstop)
         return Overrun(hp, call, cap, Used(hp, start, now), wall, true,

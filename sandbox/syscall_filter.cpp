@@ -157,9 +157,9 @@ int AddRules(scmp_filter_ctx ctx) {
     const scmp_arg_cmp other{c.arg, SCMP_CMP_NE, 0, 0};
     if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &other); r != 0) return r;
     if (c.which_arg < 0) continue;
-    const scmp_arg_cmp notProcess{static_cast<unsigned>(c.which_arg), SCMP_CMP_NE, c.which_process,
-                                  0};
-    if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &notProcess); r != 0) return r;
+    const scmp_arg_cmp not_process{static_cast<unsigned>(c.which_arg), SCMP_CMP_NE, c.which_process,
+                                   0};
+    if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &not_process); r != 0) return r;
   }
   // clone makes threads; without CLONE_THREAD it makes a process. clone3
   // hides its flags in memory a filter cannot read: the C library falls
