@@ -99,8 +99,10 @@ std::vector<std::string> RoomCommand(const RoomPlan& plan) {
     std::string path;
     for (const std::string& dir : plan.python_path) {
       if (!Exists(dir)) continue;
-      Bind(args, Resolved(dir));
-      path += (path.empty() ? "" : ":") + Resolved(dir);
+      const std::string named = Resolved(dir);
+      Bind(args, named);
+      if (!path.empty()) path.push_back(':');
+      path.append(named);
     }
     // The folders named are where the player's imports are looked for.
     if (!path.empty()) args.insert(args.end(), {"--setenv", "PYTHONPATH", path});
