@@ -268,6 +268,10 @@ void AddRunOptions(CLI::App& app, TournamentLine& t) {
                  "confine the players: auto (where the kernel can), on, off")
       ->check(CLI::IsMember({"auto", "on", "off"}))
       ->capture_default_str();
+  app.add_option("--python-path", t.o.settings.python_path,
+                 "sandboxed: a folder Python players may import from (repeatable)")
+      ->allow_extra_args(false)
+      ->check(CLI::ExistingDirectory);
 }
 
 // The sandbox in force, also for a resumed tournament: what this kernel
@@ -363,7 +367,8 @@ std::optional<Error> ApplyResume(const CLI::App& app, RunOptions& o) {
       {"--param", "players"},
       {"--sprt-model", "sprt"},
       {"--time-control", "time_control"},
-      {"--time-margin", "time_margin"}};
+      {"--time-margin", "time_margin"},
+      {"--python-path", "python_path"}};
   std::vector<std::string> given;
   for (const auto& [option, key] : kKeys)
     if (app.count(option) && std::find(given.begin(), given.end(), key) == given.end())

@@ -78,6 +78,7 @@ Json SettingsToJson(const TournamentSettings& s) {
   // Only when given, so that the results of earlier runs still resume.
   if (!s.time_control.empty()) j["time_control"] = s.time_control;
   if (s.time_margin >= 0) j["time_margin"] = s.time_margin;
+  if (!s.python_path.empty()) j["python_path"] = s.python_path;
   j["sandbox"] = s.sandbox ? Json(true) : Json(s.sandbox_off);
   return j;
 }
@@ -119,6 +120,7 @@ std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s) {
     s.max_faults = j.at("max_faults").get<int>();
     s.time_control = j.value("time_control", "");
     s.time_margin = j.value("time_margin", -1.0);
+    s.python_path = j.value("python_path", std::vector<std::string>{});
     s.sandbox = j.value("sandbox", Json()).is_boolean() && j.at("sandbox").get<bool>();
     s.sandbox_off = j.value("sandbox", Json()).is_string() ? Bytes(j.at("sandbox")) : "";
   } catch (const Json::exception& e) {

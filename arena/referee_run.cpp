@@ -117,6 +117,8 @@ std::vector<std::string> RefereeArgs(const RunSetup& setup, const Job& job, bool
   if (s.move_time > 0) args.push_back("--move-time=" + Fixed(s.move_time, 6));
   if (s.memory_mb > 0) args.push_back("--memory=" + std::to_string(s.memory_mb));
   if (s.sandbox) args.push_back("--sandbox");
+  for (const std::string& dir : s.python_path)
+    if (s.sandbox) args.push_back("--python-path=" + dir);
   if (!s.time_control.empty()) args.push_back("--time-control=" + s.time_control);
   if (s.time_margin >= 0) args.push_back("--time-margin=" + Fixed(s.time_margin, 6));
   if (p1.param != 0) args.push_back("/P=1:" + std::to_string(p1.param));

@@ -181,7 +181,7 @@ void AddSettings(ReportData& data, const TournamentSettings& s, const Ledger& le
   if (!ledger.end.empty()) data.settings.push_back({"end", ledger.end});
   AddLimitSettings(data, s);
   if (s.sandbox || !s.sandbox_off.empty())
-    data.confinement = s.sandbox ? "players sandboxed" : "players NOT sandboxed: " + s.sandbox_off;
+    data.confinement = s.sandbox ? SandboxedLine(s) : "players NOT sandboxed: " + s.sandbox_off;
   if (run.machine.is_object()) {
     const Json load = run.machine.value("load", Json::array());
     std::string text = std::to_string(run.machine.value("cores", 0)) + " cores, " +

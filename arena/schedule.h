@@ -39,8 +39,9 @@ struct TournamentSettings {
   double time_margin = -1;   // for the referee; below 0: its default
   int memory_mb = 0;
   int max_faults = 10;
-  bool sandbox = false;     // the players confined (pitsow --sandbox)
-  std::string sandbox_off;  // why not, when not
+  bool sandbox = false;                  // the players confined (pitsow --sandbox)
+  std::string sandbox_off;               // why not, when not
+  std::vector<std::string> python_path;  // sandboxed: folders Python players may import from
 };
 
 // Player indexes [A, B] of each pairing: round robin (0,1),(0,2),...,(1,2)...

@@ -10,6 +10,7 @@
 #include "openings_space.h"
 #include "pair_score.h"
 #include "ratings.h"
+#include "room.h"
 
 namespace {
 
@@ -249,7 +250,7 @@ std::string HeadText(const TournamentSettings& s, const Ledger& ledger, const Su
   if (!ledger.end.empty()) out += " (" + ledger.end + ")";
   out += "\n" + OpeningsLine(s) + "\n";
   if (s.sandbox || !s.sandbox_off.empty())
-    out += s.sandbox ? "players sandboxed\n" : "players NOT sandboxed: " + s.sandbox_off + "\n";
+    out += (s.sandbox ? SandboxedLine(s) : "players NOT sandboxed: " + s.sandbox_off) + "\n";
   if (sum.unfinished > 0)
     out += "Unfinished pairs left out of every count: " + std::to_string(sum.unfinished) +
            " (one round each)\n";
@@ -561,4 +562,10 @@ std::string SprtText(const SprtBounds& bounds, const SprtState& t) {
                 Fixed(t.llr, 3).c_str(), Fixed(t.lower, 3).c_str(), Fixed(t.upper, 3).c_str(),
                 Decision(t.verdict));
   return buf;
+}
+
+std::string SandboxedLine(const TournamentSettings& s) {
+  RoomLimits room;
+  if (s.memory_mb > 0) room.memory_mb = s.memory_mb;
+  return "players sandboxed (" + RoomLimitsText(room) + ")";
 }

@@ -80,3 +80,8 @@ std::string SprtText(const SprtBounds& bounds, const SprtState& t);
 
 // The short standings for the live display: one line per player.
 std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summary& sum);
+
+// "players sandboxed (LIMITS)": each limit of a player's room and how it
+// is enforced, the memory as the tournament sets it (else the room's
+// default).
+std::string SandboxedLine(const TournamentSettings& s);

@@ -92,6 +92,7 @@ typedef struct PsChannel {
   int32_t fault_kind;         /* PS_FAULT_... */
   int32_t fault_signal;       /* the signal, for a signal fault */
   int32_t fault_call;         /* the call in progress */
+  int32_t fault_syscall;      /* a refused system call's number, else -1 */
   char text[PS_CHANNEL_TEXT]; /* load error or fault detail, 0-terminated */
 } PsChannel;
 
@@ -100,8 +101,8 @@ PS_STATIC_ASSERT(offsetof(PsChannel, client_sleeping) == 128, channel_client_fla
 PS_STATIC_ASSERT(offsetof(PsChannel, call) == 192, channel_request);
 PS_STATIC_ASSERT(offsetof(PsChannel, info) == 260, channel_info);
 PS_STATIC_ASSERT(offsetof(PsChannel, result) == 612, channel_answer);
-PS_STATIC_ASSERT(offsetof(PsChannel, text) == 628, channel_text);
-PS_STATIC_ASSERT(sizeof(PsChannel) == 1652, channel_size);
+PS_STATIC_ASSERT(offsetof(PsChannel, text) == 632, channel_text);
+PS_STATIC_ASSERT(sizeof(PsChannel) == 1656, channel_size);
 PS_STATIC_ASSERT(sizeof(PsChannel) <= 4096, channel_fits_a_page);
 
 /* How a waiter waits before it sleeps. A match is three processes (the

@@ -1,9 +1,12 @@
 #include "host_client.h"
 
+#include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,11 +21,13 @@
 #include "channel.h"
 #include "child_process.h"
 #include "clock.h"
-#include "fixed.h"
 #include "exit_status.h"
+#include "fixed.h"
 #include "names.h"
 #include "player_text.h"
+#include "python_player.h"
 #include "sandbox.h"
+#include "syscall_filter.h"
 
 namespace {
 
@@ -32,6 +37,8 @@ constexpr double kLifeCheckSeconds = 0.01;
 // How long a host may take to end after a quit request or a fatal signal
 // before it is killed.
 constexpr double kEndGraceSeconds = 1.0;
+// How long a call runs before its host's run delay is noted.
+constexpr double kWatchAfterSeconds = 0.01;
 // The shortest sleep between two looks at a call's CPU time.
 constexpr double kLeastSlice = 0.0005;
 
@@ -101,9 +108,13 @@ std::string HostNote(const PsChannel* ch, int signal) {
 }
 
 // What the reaped host's end means, with its own note where it left one.
-PlayerFault Classify(const PsChannel* ch, int status, int call) {
+PlayerFault Classify(const PsChannel* ch, int status, int call, bool room) {
   PlayerFault f;
   const std::string where = std::string(" in ") + CallName(call);
+  // bubblewrap ends with 128 + the signal that killed the host.
+  if (room && status != -1 && WIFEXITED(status) && WEXITSTATUS(status) > 128 &&
+      WEXITSTATUS(status) < 128 + NSIG)
+    status = WEXITSTATUS(status) - 128;
   if (status != -1 && WIFEXITED(status)) {
     f.kind = PlayerFault::Kind::Exited;
     f.status = WEXITSTATUS(status);
@@ -132,6 +143,11 @@ PlayerFault Classify(const PsChannel* ch, int status, int call) {
     default:
       break;
   }
+  // A refused call is named by the referee from the call's number.
+  if (f.signal == SIGSYS && ch->fault_kind == PS_FAULT_SIGNAL && ch->fault_syscall >= 0) {
+    f.detail = std::string("refused system call ") + RefusedCallName(ch->fault_syscall) + where;
+    return f;
+  }
   f.detail = HostNote(ch, f.signal) + where;
   return f;
 }
@@ -139,7 +155,89 @@ PlayerFault Classify(const PsChannel* ch, int status, int call) {
 CallFault Fail(HostState& hp, PlayerFault f) {
   hp.fault = f;
   hp.pid = -1;
+  hp.host = -1;
   return f;
+}
+
+// The time the host's threads spent runnable but not running, in seconds
+// (the kernel's schedstat run delay, summed over its threads); -1 when it
+// cannot be read.
+double RunDelaySeconds(pid_t host) {
+  const std::string tasks = "/proc/" + std::to_string(host) + "/task";
+  DIR* dir = opendir(tasks.c_str());
+  if (dir == nullptr) return -1;
+  double total = 0;
+  while (const dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream in(tasks + "/" + e->d_name + "/schedstat");
+    unsigned long long run = 0, delay = 0;
+    if (in >> run >> delay) total += static_cast<double>(delay) * 1e-9;
+  }
+  closedir(dir);
+  return total;
+}
+
+// A look at the host's run delay: when it was taken and what it was.
+struct DelayMark {
+  double wall = -1;
+  double delay = -1;
+};
+
+// Runnable but not running for at least half of the time since the mark:
+// the machine, not the player, held the call up.
+bool Starved(pid_t host, const DelayMark& mark, double now) {
+  if (mark.wall < 0 || mark.delay < 0 || now <= mark.wall) return false;
+  const double delay = RunDelaySeconds(host);
+  return delay >= 0 && delay - mark.delay >= (now - mark.wall) / 2;
+}
+
+// A sandboxed host's own wait between two calls (spin, then yield for
+// PS_CHANNEL_YIELD_NS, then sleep) uses far less CPU than this; more
+// means a player's thread or signal handler ran outside its calls.
+constexpr double kOutsideCallSeconds = 0.0005;
+
+// Sandboxed, a host that used CPU outside its calls is held (SIGSTOP)
+// between its calls from then on, so that its threads cannot run while
+// the opponent or the referee does. Holding costs the wake-up of a stopped
+// process on every call, and reading its CPU clock about 1 us, so a host
+// that keeps still is only watched: one gap between calls in eight, drawn
+// at random so that a player cannot tell which, the clock is read at the
+// end of a call and at the start of the next. Until it is caught, what it
+// used outside its calls is charged to its own next call.
+void Hold(HostState& hp) {
+  if (hp.limits.sandbox && hp.host > 0 && !hp.stopped && kill(hp.host, SIGSTOP) == 0)
+    hp.stopped = true;
+}
+
+// One draw in eight.
+bool Drawn(HostState& hp) {
+  hp.draw ^= hp.draw << 13;
+  hp.draw ^= hp.draw >> 17;
+  hp.draw ^= hp.draw << 5;
+  return (hp.draw & 7) == 0;
+}
+
+// The end of a call: the hold where it is due, else perhaps a watch.
+void AfterCall(HostState& hp) {
+  if (!hp.limits.sandbox || hp.host <= 0) return;
+  if (hp.holding) {
+    Hold(hp);
+  } else if (hp.clock.open && Drawn(hp)) {
+    hp.watched = true;
+    hp.cpu_after_call = ReadCpuClock(hp.clock);
+  }
+}
+
+// The start of a call: has a watched host run since its last call?
+void BeforeCall(HostState& hp) {
+  if (!hp.watched) return;
+  hp.watched = false;
+  if (ReadCpuClock(hp.clock) - hp.cpu_after_call > kOutsideCallSeconds) hp.holding = true;
+}
+
+void Resume(HostState& hp) {
+  if (hp.stopped && hp.host > 0) kill(hp.host, SIGCONT);
+  hp.stopped = false;
 }
 
 // The CPU limit of a call: the limit of its kind, or the player's budget
@@ -169,7 +267,9 @@ double MostUsed(const HostState& hp, double start, double now) {
 }
 
 // Stops a player that ran past its limit, in CPU or, blocked, in wall time.
-CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked) {
+CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked,
+                  bool starved = false) {
+  if (hp.host > 0) kill(hp.host, SIGKILL);
   kill(hp.pid, SIGKILL);
   Reap(hp.pid, 0);
   PlayerFault f;
@@ -178,10 +278,12 @@ CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wa
   f.cpu_seconds = cpu;
   f.wall_seconds = wall;
   f.blocked = blocked;
+  f.starved = starved;
   f.limit = cap.limit;
   f.detail = (blocked ? "blocked for " + Seconds(wall) + " s"
                       : "used " + Seconds(cpu) + " s of CPU in " + Seconds(wall) + " s") +
-             " in " + CallName(call) + ", limit " + Seconds(cap.seconds) + " s";
+             " in " + CallName(call) + ", limit " + Seconds(cap.seconds) + " s" +
+             (starved ? " (starved: runnable, not run, for most of it)" : "");
   hp.last = {cpu, wall};
   return Fail(hp, f);
 }
@@ -212,13 +314,21 @@ CallFault Await(HostState& hp, int call, const Cap& cap, double start) {
   PsChannel* ch = hp.channel;
   const double allowed = cap.seconds + hp.limits.margin_seconds;
   const double backstop = BackstopSeconds(cap.seconds);
+  DelayMark mark;
   uint32_t s = PsWaitBriefly(ch, PS_CH_REQUEST, &ch->client_waiter);
   while (s == PS_CH_REQUEST) {
     double slice = kLifeCheckSeconds;
     if (cap.limited) {
       const double now = Now();
       const double wall = now - start;
-      if (wall >= backstop) return Overrun(hp, call, cap, Used(hp, start, now), wall, true);
+      // A call that lasts: from here on, whether the host waits for a CPU
+      // is watched, to tell a starved host from a blocked one at the
+      // backstop (one read of /proc, against a call of 10 ms or more).
+      if (hp.host > 0 && mark.wall < 0 && wall >= std::min(cap.seconds, kWatchAfterSeconds))
+        mark = {now, RunDelaySeconds(hp.host)};
+      if (wall >= backstop)
+        return Overrun(hp, call, cap, Used(hp, start, now), wall, true,
+                       hp.host > 0 && Starved(hp.host, mark, now));
       double room = allowed - MostUsed(hp, start, now);
       if (room <= 0) {
         const double used = Used(hp, start, now);
@@ -233,8 +343,9 @@ CallFault Await(HostState& hp, int call, const Cap& cap, double start) {
     int status = 0;
     if (waitpid(hp.pid, &status, WNOHANG) == hp.pid) {
       // Gone; an answer it gave just before still counts.
-      const PlayerFault f = Classify(ch, status, call);
+      const PlayerFault f = Classify(ch, status, call, hp.limits.sandbox);
       hp.pid = -1;
+      hp.host = -1;
       if (PsLoad(&ch->state) == PS_CH_ANSWER) {
         hp.fault = f;
         return std::nullopt;
@@ -244,7 +355,7 @@ CallFault Await(HostState& hp, int call, const Cap& cap, double start) {
   }
   if (s == PS_CH_ANSWER) return Settle(hp, call, cap, start);
   // The host noted its end and is going down.
-  return Fail(hp, Classify(ch, Reap(hp.pid, kEndGraceSeconds), call));
+  return Fail(hp, Classify(ch, Reap(hp.pid, kEndGraceSeconds), call, hp.limits.sandbox));
 }
 
 CallFault Call(HostState& hp, int call, double seconds, TimeLimit limit) {
@@ -256,9 +367,13 @@ CallFault Call(HostState& hp, int call, double seconds, TimeLimit limit) {
     return f;
   }
   hp.channel->call = call;
+  BeforeCall(hp);
+  Resume(hp);
   const double start = Now();
   PsSignal(hp.channel, PS_CH_REQUEST, &hp.channel->host_sleeping);
-  return Await(hp, call, CapOf(hp, seconds, limit), start);
+  CallFault f = Await(hp, call, CapOf(hp, seconds, limit), start);
+  if (!f) AfterCall(hp);
+  return f;
 }
 
 }  // namespace
@@ -281,13 +396,29 @@ const char* PlayerFaultName(PlayerFault::Kind kind) {
   return "?";
 }
 
-std::vector<std::string> HostArguments(const HostStart& start, int channel_fd) {
-  std::vector<std::string> args = {
-      start.host_exe, "--channel-fd=" + std::to_string(channel_fd), "--library=" + start.library,
-      "--player=" + std::to_string(start.player), "--parent=" + std::to_string(getpid())};
-  if (start.limits.memory_mb > 0)
-    args.push_back("--memory-mb=" + std::to_string(start.limits.memory_mb));
-  if (start.limits.sandbox) args.push_back("--sandbox=player" + std::to_string(start.player));
+std::vector<std::string> HostArguments(const HostStart& start, int channel_fd,
+                                       const std::string& bwrap) {
+  const HostLimits& l = start.limits;
+  std::vector<std::string> args;
+  if (l.sandbox) {
+    RoomPlan plan{start.host_exe, start.library, IsPythonPlayer(start.library), l.python_path,
+                  l.room};
+    args = RoomCommand(plan);
+    args[0] = bwrap;
+  }
+  args.insert(args.end(),
+              {start.host_exe, "--channel-fd=" + std::to_string(channel_fd),
+               "--library=" + start.library, "--player=" + std::to_string(start.player)});
+  // In a room the host's parent is the room's init; the room dies with
+  // the referee.
+  if (!l.sandbox) args.push_back("--parent=" + std::to_string(getpid()));
+  if (l.memory_mb > 0) args.push_back("--memory-mb=" + std::to_string(l.memory_mb));
+  if (l.sandbox) {
+    args.push_back(std::string("--sandbox=") + kRoomFolder);
+    args.push_back("--pids=" + std::to_string(l.room.pids));
+    args.push_back("--files=" + std::to_string(l.room.files));
+    args.push_back("--output-mb=" + std::to_string(l.room.output_mb));
+  }
   return args;
 }
 
@@ -318,18 +449,107 @@ Error LoadFailure(const HostStart& start, const std::string& what) {
                std::to_string(start.player) + ": " + what};
 }
 
+// The one child of process pid, -1 unless there is exactly one.
+pid_t OnlyChild(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+  pid_t child = -1, more = -1;
+  if (!(in >> child) || (in >> more)) return -1;
+  return child;
+}
+
+// The host inside its room: the child of the room's init, itself the
+// child of bubblewrap (the player cannot start a process of its own).
+pid_t HostInRoom(pid_t bwrap) {
+  const pid_t init = OnlyChild(bwrap);
+  return init > 0 ? OnlyChild(init) : -1;
+}
+
+// Waits while bubblewrap makes the room (which costs the host nothing:
+// the load's limit is on the host's own CPU) until the host is in it;
+// -1 when bubblewrap ended or took longer than kRoomSeconds.
+constexpr double kRoomSeconds = 10;
+pid_t FindHostInRoom(pid_t bwrap) {
+  const double deadline = Now() + kRoomSeconds;
+  for (;;) {
+    const pid_t host = HostInRoom(bwrap);
+    if (host > 0) return host;
+    if (waitpid(bwrap, nullptr, WNOHANG) != 0 || Now() > deadline) return -1;
+    const timespec ts{0, 500000};
+    nanosleep(&ts, nullptr);
+  }
+}
+
+// Sandboxed, the player's output goes to playerN/output.txt in the
+// referee's folder, which the referee makes afresh: the room shows the
+// host nothing of that folder, only the open file.
+Result<int> OutputFile(int player) {
+  const std::string folder = "player" + std::to_string(player);
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
+    return Error{"cannot create " + folder + ": " + strerror(errno)};
+  const std::string file = folder + "/output.txt";
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return Error{"cannot create " + file + ": " + strerror(errno)};
+  return fd;
+}
+
+// The player's file as a room binds it: an absolute path (a relative name
+// taken from the referee's folder, a bare library name found in the
+// loader's extra folders, LD_LIBRARY_PATH, which does not reach the
+// room), or a bare name for the system's folders.
+std::string InRoom(const std::string& library) {
+  char cwd[4096];
+  const bool here = getcwd(cwd, sizeof cwd) != nullptr;
+  if (library.empty() || library[0] == '/') return library;
+  if (library.find('/') != std::string::npos || IsPythonPlayer(library))
+    return here ? std::string(cwd) + "/" + library : library;
+  const char* path = getenv("LD_LIBRARY_PATH");
+  const std::string dirs = path != nullptr ? path : "";
+  for (size_t from = 0; from <= dirs.size();) {
+    const size_t to = std::min(dirs.find(':', from), dirs.size());
+    const std::string dir = to > from ? dirs.substr(from, to - from) : (here ? cwd : ".");
+    if (access((dir + "/" + library).c_str(), R_OK) == 0)
+      return (dir[0] == '/' || !here ? dir : std::string(cwd) + "/" + dir) + "/" + library;
+    from = to + 1;
+  }
+  return library;
+}
+
 // Starts the host and waits for its load.
 std::optional<Error> Launch(HostState& hp, const HostStart& start) {
   const int child_fd = hp.memfd == 3 ? 4 : 3;
   ChildSetup setup;
-  setup.fds = {{hp.memfd, child_fd}};  // placing it clears close-on-exec for the host alone
-  if (start.limits.sandbox) ProtectClient();
-  Result<pid_t> pid = StartChild(HostArguments(start, child_fd), setup);
+  HostStart room_start = start;
+  int output = -1;
+  std::string bwrap;
+  if (start.limits.sandbox) {
+    Result<std::string> program = RoomProgram();
+    if (!program) return program.error();
+    bwrap = *program;
+    room_start.library = InRoom(start.library);
+    Result<int> out = OutputFile(start.player);
+    if (!out) return out.error();
+    output = *out;
+    setup.fds = {{output, 1}, {output, 2}};
+    hp.cgroup = OpenRoomCgroup(start.limits.room, start.player);
+    if (!hp.cgroup.how.empty()) {
+      setup.before_exec = JoinRoomCgroup;
+      setup.before_exec_arg = &hp.cgroup;
+    } else if (room_start.limits.memory_mb <= 0) {
+      room_start.limits.memory_mb = start.limits.room.memory_mb;  // the address space instead
+    }
+    ProtectClient();
+  }
+  // Placing it clears close-on-exec for the host alone.
+  setup.fds.push_back({hp.memfd, child_fd});
+  Result<pid_t> pid = StartChild(HostArguments(room_start, child_fd, bwrap), setup);
+  if (output >= 0) close(output);
   if (!pid)
     return Error{"cannot start player host " + start.host_exe + ": " + pid.error().text,
                  kExitIoError};
   hp.pid = *pid;
-  hp.clock = OpenCpuClock(hp.pid, Now());
+  hp.host = start.limits.sandbox ? FindHostInRoom(hp.pid) : hp.pid;
+  if (hp.host <= 0) return Error{"cannot start player host " + start.host_exe + " in its room"};
+  hp.clock = OpenCpuClock(hp.host, Now());
   const Cap cap = CapOf(hp, start.limits.call_time, TimeLimit::Call);
   if (const CallFault f = Await(hp, PS_CALL_LOAD, cap, Now()))
     return LoadFailure(start, "its host " + f->detail);
@@ -337,6 +557,13 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
     return LoadFailure(
         start,
         "its host reported " + QuotedText(FieldBytes(hp.channel->text, sizeof hp.channel->text)));
+  if (start.limits.sandbox) {
+    hp.clock.cpu_mark = ReadCpuClock(hp.clock);
+    // A constructor's threads are looked at before the first call.
+    hp.cpu_after_call = hp.clock.cpu_mark;
+    hp.watched = true;
+    hp.draw = static_cast<uint32_t>(hp.host) * 2654435761u | 1u;
+  }
   return std::nullopt;
 }
 
@@ -368,10 +595,13 @@ HostedPlayer::~HostedPlayer() { Release(); }
 // channel and closes its descriptor; never leaves a zombie.
 void HostedPlayer::Release() {
   if (s_.pid > 0) {
+    Resume(s_);
     if (s_.channel != nullptr) PsSignal(s_.channel, PS_CH_QUIT, &s_.channel->host_sleeping);
     Reap(s_.pid, kEndGraceSeconds);
     s_.pid = -1;
+    s_.host = -1;
   }
+  if (!s_.cgroup.dirs.empty()) CloseRoomCgroup(s_.cgroup);
   if (s_.channel != nullptr) munmap(s_.channel, sizeof(PsChannel));
   s_.channel = nullptr;
   if (s_.memfd >= 0) close(s_.memfd);
@@ -457,8 +687,8 @@ CallFault HostedPlayer::IdleFault() {
 }
 
 long HostedPlayer::ResidentKb() const {
-  if (s_.pid <= 0) return -1;
-  std::ifstream status("/proc/" + std::to_string(s_.pid) + "/status");
+  if (s_.host <= 0) return -1;
+  std::ifstream status("/proc/" + std::to_string(s_.host) + "/status");
   std::string key;
   while (status >> key) {
     if (key == "VmRSS:") {

@@ -23,6 +23,7 @@
 #include "cpu_clock.h"
 #include "error.h"
 #include "player.h"
+#include "room.h"
 
 struct PsChannel;
 
@@ -36,7 +37,9 @@ struct HostLimits {
   double margin_seconds = 0.01;  // forgiven past any limit
   long memory_mb = 0;            // the host's address space in MiB; 0: none
   bool exact = false;            // read the CPU clock after every call (a time control)
-  bool sandbox = false;          // confined to a folder playerN/ of its own (sandbox/sandbox.h)
+  bool sandbox = false;          // in a room of its own (sandbox/room.h), confined (sandbox.h)
+  RoomLimits room;               // sandboxed: the room's limits (memory: memory_mb when set)
+  std::vector<std::string> python_path;  // sandboxed: folders a Python player may import from
 };
 
 // Everything a host is started with. A way of running the host (such as a
@@ -49,8 +52,10 @@ struct HostStart {
   HostLimits limits;
 };
 
-// The host's command line for start, its channel at descriptor channel_fd.
-std::vector<std::string> HostArguments(const HostStart& start, int channel_fd);
+// The host's command line for start, its channel at descriptor channel_fd;
+// sandboxed, bubblewrap's (program bwrap) with the host's after it.
+std::vector<std::string> HostArguments(const HostStart& start, int channel_fd,
+                                       const std::string& bwrap = "bwrap");
 
 // The wall time after which a call with CPU limit `limit` is stopped as
 // blocked.
@@ -63,7 +68,14 @@ inline constexpr double kIdleCpuSeconds = 0.05;
 
 // What the client keeps of a running host.
 struct HostState {
-  pid_t pid = -1;
+  pid_t pid = -1;        // the child: the host, or sandboxed its bubblewrap
+  pid_t host = -1;       // the host process itself (sandboxed: inside the room)
+  bool stopped = false;  // sandboxed: held with SIGSTOP now
+  bool holding = false;  // sandboxed: held between its calls from now on (it used CPU outside them)
+  bool watched = false;  // sandboxed: the gap after the last call is looked at
+  double cpu_after_call = 0;  // sandboxed: the host's CPU seconds at the end of that call
+  uint32_t draw = 1;          // sandboxed: which gaps are looked at (xorshift state)
+  RoomCgroup cgroup;          // sandboxed: the room's cgroups, where there are any
   PsChannel* channel = nullptr;
   int memfd = -1;
   HostLimits limits;

@@ -159,6 +159,7 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
     }
     ch->fault_kind = kind;
     ch->fault_signal = sig;
+    ch->fault_syscall = refused ? info->si_syscall : -1;
     ch->fault_call = InCall ? CurrentCall : -1;
     PsSignal(ch, PS_CH_HOST_DEAD, &ch->client_sleeping);
   }
@@ -176,6 +177,7 @@ void OnExit() {
   PsChannel* ch = Channel;
   if (ch == nullptr || !InCall || PsLoad(&ch->state) == PS_CH_HOST_DEAD) return;
   Text{ch->text, sizeof ch->text}.Put("ended the process");
+  ch->fault_syscall = -1;
   ch->fault_kind = PS_FAULT_EXIT;
   ch->fault_signal = 0;
   ch->fault_call = CurrentCall;
@@ -340,8 +342,11 @@ int RunHost(const HostOptions& options) {
   WaitForWork(ch);
   std::string library = options.library;
   if (!options.sandbox.empty()) {
-    const Result<std::string> confined =
-        ConfineHost({options.sandbox, options.library, ProgramFolder(), options.parent});
+    HostConfinement c{options.sandbox, options.library, ProgramFolder(), options.parent};
+    c.pids = options.pids;
+    c.files = options.files;
+    c.output_bytes = options.output_mb << 20;
+    const Result<std::string> confined = ConfineHost(c);
     if (!confined) {
       Text{ch->text, sizeof ch->text}.Put(confined.error().text.c_str());
       Answer(ch, 1);

@@ -16,6 +16,9 @@ struct HostOptions {
   pid_t parent = 0;     // the client; the host ends when it is gone (0: unchecked)
   long memory_mb = 0;   // address-space limit in MiB; 0: none
   std::string sandbox;  // the player's own folder when sandboxed; empty: not sandboxed
+  long pids = 0;   // sandboxed: threads and processes of the host's user (RLIMIT_NPROC); 0: none
+  long files = 0;  // sandboxed: open descriptors (RLIMIT_NOFILE); 0: unchanged
+  long output_mb = 0;  // sandboxed: the largest file it may write (RLIMIT_FSIZE); 0: none
 };
 
 // Runs the host; returns the process exit status (0 after a quit request,

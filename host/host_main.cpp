@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
   app.add_option("--parent", options.parent, "the client's process id; the host ends without it");
   app.add_option("--memory-mb", options.memory_mb, "address-space limit in MiB (0: none)");
   app.add_option("--sandbox", options.sandbox, "confine the player to this folder of its own");
+  app.add_option("--pids", options.pids, "sandboxed: threads and processes (RLIMIT_NPROC)");
+  app.add_option("--files", options.files, "sandboxed: open descriptors (RLIMIT_NOFILE)");
+  app.add_option("--output-mb", options.output_mb, "sandboxed: largest file written, MiB");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -29,6 +29,10 @@ void Describe(CLI::App& app, LongOptions& o) {
   app.add_option("--player2", o.player[2], "library of player 2 (default PsPlayer2.so)");
   app.add_flag("--isolate", o.isolate, "each player in a process of its own");
   app.add_flag("--sandbox", o.sandbox, "each player isolated and confined (implies --isolate)");
+  app.add_option("--python-path", o.python_path,
+                 "a folder a sandboxed Python player may import from (repeatable)")
+      ->allow_extra_args(false)
+      ->check(CLI::ExistingDirectory);
   app.add_option("--move-time", o.move_time, "seconds for each PsGetTurn (with --isolate)")
       ->check(Positive());
   app.add_option("--call-time", o.call_time, "seconds for every other call (with --isolate)")
@@ -81,8 +85,8 @@ std::optional<Error> ParseLongOptions(const std::vector<std::string>& long_args,
   }
   options.isolate = options.isolate || options.sandbox;
   // Limits can only be kept on a player in a process of its own.
-  for (const char* limit :
-       {"--move-time", "--call-time", "--memory", "--time-control", "--time-margin"})
+  for (const char* limit : {"--move-time", "--call-time", "--memory", "--time-control",
+                            "--time-margin", "--python-path"})
     if (app.count(limit) > 0 && !options.isolate)
       return Error{std::string("pitsow: ") + limit + " needs --isolate"};
   // One Python interpreter per process: two Python players need two.
@@ -100,8 +104,10 @@ std::string LongOptionsUsage() {
       "  --player2=FILE     slash is that file, a bare name is searched by the loader",
       "  --isolate          each player runs in a process of its own (pitsow-host):",
       "                     a crash, exit, hang or memory hog loses the round",
-      "  --sandbox          --isolate, and each player confined: files in its own",
-      "                     folder playerN/ only, no processes, no network",
+      "  --sandbox          --isolate, and each player in a room of its own: its own",
+      "                     tmpfs, no processes, no network, bounded threads and memory",
+      "  --python-path=DIR  a folder a sandboxed Python player may import from (the",
+      "                     room shows it read-only; repeatable)",
       "  --move-time=S      CPU seconds for each PsGetTurn, isolated (e.g. 0.25)",
       "  --call-time=S      CPU seconds for every other call, isolated (default 10)",
       "  --time-control=B+I CPU seconds per round per player, plus I after each move",

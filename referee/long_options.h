@@ -11,9 +11,10 @@
 #include "time_control.h"
 
 struct LongOptions {
-  std::string player[3];         // [1], [2]: library files; empty: PsPlayerN.so
-  bool isolate = false;          // each player in a host process of its own
-  bool sandbox = false;          // each host confined (sandbox/); implies isolate
+  std::string player[3];                 // [1], [2]: library files; empty: PsPlayerN.so
+  bool isolate = false;                  // each player in a host process of its own
+  bool sandbox = false;                  // each host confined (sandbox/); implies isolate
+  std::vector<std::string> python_path;  // sandboxed: folders a Python player may import from
   double move_time = 0;          // seconds for each PsGetTurn when isolated; 0: no limit of its own
   double call_time = 10;         // seconds for every other call when isolated
   TimeControl time_control;      // CPU per round and per move when isolated

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "player_init.h"
+#include "room.h"
 
 #ifndef PITSOW_VERSION
 #define PITSOW_VERSION "unknown"
@@ -77,7 +78,12 @@ void RecordMatch(const Referee& ref) {
                    {"memory_mb", o.memory_mb},
                    {"openings", o.openings.empty() ? json() : json(Latin1ToUtf8(o.openings))},
                    {"quiet", o.quiet}};
-  if (o.sandbox) settings["sandbox"] = true;
+  if (o.sandbox) {
+    settings["sandbox"] = true;
+    RoomLimits room;
+    if (o.memory_mb > 0) room.memory_mb = o.memory_mb;
+    settings["sandbox_limits"] = RoomLimitsText(room);
+  }
   json players = json::array();
   for (int n = 1; n <= 2; ++n)
     players.push_back({{"player", n},

@@ -184,6 +184,8 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
   // A time control charges every move: each call's cost is read.
   start.limits.exact = ref.options.time_control.on;
   start.limits.sandbox = ref.options.sandbox;
+  if (ref.options.memory_mb > 0) start.limits.room.memory_mb = ref.options.memory_mb;
+  start.limits.python_path = ref.options.python_path;
   if (ref.options.sandbox)
     if (const std::optional<Error> missing = SandboxMissing())
       return Error{"pitsow: " + missing->text};

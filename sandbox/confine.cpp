@@ -1,7 +1,8 @@
-// The host's confinement of itself, in the order that keeps every step
-// possible: the player's folder and its output are made while the host may
-// still create and give them away, root is given up, then the files are
-// closed in with Landlock and the system calls with seccomp.
+// The host's confinement of itself inside its room, in the order that
+// keeps every step possible: the room's folder is opened and the limits
+// set, root's powers are given up, then the files are closed in with
+// Landlock and the system calls with seccomp.
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -15,7 +16,6 @@
 #include <cstring>
 
 #include "landlock.h"
-#include "python_player.h"
 #include "sandbox.h"
 #include "syscall_filter.h"
 
@@ -51,59 +51,34 @@ Result<int> OwnFolder(const std::string& folder) {
   return fd;
 }
 
-// Standard output and error go to output.txt in the player's folder, so a
-// player cannot write on the referee's console, and standard input comes
-// from /dev/null, so it cannot reach the referee's terminal.
-std::optional<Error> OwnOutput(int folder) {
-  const int out =
-      openat(folder, "output.txt", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (out < 0) return Failed("create the player's output.txt");
-  if (dup2(out, 1) < 0 || dup2(out, 2) < 0) return Failed("redirect the player's output");
-  close(out);
+// Standard output and error are the referee's output.txt, open already;
+// standard input comes from /dev/null, so it cannot reach the referee's
+// terminal.
+std::optional<Error> NoInput() {
   const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (in < 0 || dup2(in, 0) < 0) return Failed("open /dev/null as the player's input");
   close(in);
   return std::nullopt;
 }
 
-// What the player may read besides its own folder: the system's libraries
-// and data, the host's own folder, its library (a Python player: the
-// library's folder) and, for a bare library name, the loader's extra path.
-FileRules Rules(const HostConfinement& c, const std::string& library, const std::string& folder) {
+// What the player may read besides its own folder. The room's root holds
+// only what the referee put there (the system's libraries, a few files of
+// /etc, the host, the player's file and the folders named for a Python
+// player), so everything at its top may be read but the processes and
+// devices: of /proc only the host's own, of /dev only the harmless files.
+FileRules Rules(const std::string& folder) {
   FileRules rules;
-  // Of /etc only what the loader, the C library and Python read: a root
-  // host keeps its user id, and /etc holds files only root may read.
-  rules.read = {"/usr",
-                "/lib",
-                "/lib64",
-                "/lib32",
-                "/bin",
-                "/etc/ld.so.cache",
-                "/etc/localtime",
-                "/etc/passwd",
-                "/etc/group",
-                "/etc/nsswitch.conf",
-                "/etc/python3",
-                "/etc/python3.11",
-                "/sys/devices/system/cpu",
-                "/dev/urandom",
-                "/dev/random",
-                "/dev/zero",
-                "/proc/self",
-                c.program,
-                Resolved(c.program + "/../lib/python3")};
-  if (library.find('/') == std::string::npos) {
-    const char* path = getenv("LD_LIBRARY_PATH");
-    std::string rest = path != nullptr ? path : "";
-    for (size_t from = 0; from <= rest.size();) {
-      const size_t to = std::min(rest.find(':', from), rest.size());
-      if (to > from) rules.read.push_back(rest.substr(from, to - from));
-      from = to + 1;
+  if (DIR* root = opendir("/")) {
+    while (const dirent* e = readdir(root)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == ".." || name == "proc" || name == "dev" || "/" + name == folder)
+        continue;
+      rules.read.push_back("/" + name);
     }
-  } else {
-    const std::string file = Resolved(library);
-    rules.read.push_back(IsPythonPlayer(library) ? file.substr(0, file.rfind('/')) : file);
+    closedir(root);
   }
+  for (const char* dev : {"/dev/urandom", "/dev/random", "/dev/zero", "/proc/self"})
+    rules.read.push_back(dev);
   rules.write = {folder, "/dev/null"};
   return rules;
 }
@@ -116,6 +91,21 @@ std::optional<Error> StillChildOf(pid_t parent) {
   return std::nullopt;
 }
 
+// The host's own limits: threads and processes (per user namespace, so in
+// a room only its own; root is exempt and bounded by its cgroup), open
+// descriptors, the size of any file it writes, no core dumps.
+std::optional<Error> OwnLimits(const HostConfinement& c) {
+  auto set = [](int resource, long value) {
+    const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+    return setrlimit(resource, &limit) == 0;
+  };
+  if (!set(RLIMIT_CORE, 0) || (c.pids > 0 && !set(RLIMIT_NPROC, c.pids)) ||
+      (c.files > 0 && !set(RLIMIT_NOFILE, c.files)) ||
+      (c.output_bytes > 0 && !set(RLIMIT_FSIZE, c.output_bytes)))
+    return Failed("limit the player's resources");
+  return std::nullopt;
+}
+
 }  // namespace
 
 Result<std::string> ConfineHost(const HostConfinement& c) {
@@ -124,10 +114,9 @@ Result<std::string> ConfineHost(const HostConfinement& c) {
     library = CurrentFolder() + "/" + library;
   const Result<int> folder = OwnFolder(c.folder);
   if (!folder) return folder.error();
-  if (auto error = OwnOutput(*folder)) return *error;
-  const FileRules rules = Rules(c, library, Resolved(c.folder));
-  const rlimit noCore{0, 0};
-  setrlimit(RLIMIT_CORE, &noCore);
+  if (auto error = NoInput()) return *error;
+  const FileRules rules = Rules(Resolved(c.folder));
+  if (auto error = OwnLimits(c)) return *error;
   if (!DropCapabilities()) return Failed("give up every capability");
   if (auto error = StillChildOf(c.parent)) return *error;
   const bool moved = fchdir(*folder) == 0;

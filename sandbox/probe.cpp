@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "landlock.h"
+#include "room.h"
 #include "sandbox.h"
 #include "syscall_filter.h"
 
@@ -31,6 +32,7 @@ std::optional<Error> Probe() {
                  2};
   if (prctl(PR_GET_SECCOMP) < 0 || !SyscallFilterWorks())
     return Error{"sandbox: seccomp system call filters are missing (cannot install one)", 2};
+  if (Result<std::string> room = RoomProgram(); !room) return room.error();
   return CapabilityDropMissing();
 }
 

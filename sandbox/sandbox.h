@@ -1,10 +1,11 @@
-// The sandbox of an untrusted player host. The host confines itself before
-// it loads the player, with the kernel's own tools and no helper process:
+// The sandbox of an untrusted player host. The referee starts the host in
+// a room of its own (room.h: namespaces through bubblewrap, cgroups or
+// rlimits); the host then confines itself before it loads the player:
 // Landlock keeps its files to its own folder (read-only system libraries
-// and its library beside it) and keeps its signals and ptrace inside, a
-// seccomp filter refuses new processes, program execution, sockets,
-// shared memory beyond the channel and every call that reaches another
-// process, and a host started by root runs as an unprivileged user.
+// and its library) and keeps its signals and ptrace inside, a seccomp
+// filter refuses new processes, program execution, sockets, shared memory
+// beyond the channel and every call that reaches another process, and
+// rlimits bound its threads, descriptors and file sizes.
 #pragma once
 
 #include <sys/types.h>
@@ -24,10 +25,13 @@ std::optional<Error> SandboxMissing();
 bool DropCapabilities();
 
 struct HostConfinement {
-  std::string folder;   // the player's own folder, created if needed and made the working folder
-  std::string library;  // the player library as named (relative to the starting folder)
-  std::string program;  // the folder of the host's program (its Python shim)
-  pid_t parent = 0;     // the client; the host must die with it (0: unchecked)
+  std::string folder;     // the player's own folder (the room's tmpfs), made the working folder
+  std::string library;    // the player library as named (relative to the starting folder)
+  std::string program;    // the folder of the host's program (its Python shim)
+  pid_t parent = 0;       // the client; the host must die with it (0: unchecked, a room's host)
+  long pids = 0;          // RLIMIT_NPROC (counted per user namespace); 0: none
+  long files = 0;         // RLIMIT_NOFILE; 0: unchanged
+  long output_bytes = 0;  // RLIMIT_FSIZE; 0: none
 };
 
 // Confines the calling host for good. Returns the path to load the library

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <sched.h>
 #include <seccomp.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -72,6 +73,8 @@ constexpr const char* kRefused[] = {
     "mknod",
     "mknodat",
     "fanotify_init",
+    "inotify_init",
+    "inotify_init1",
     "acct",
     "quotactl",
     "swapon",
@@ -105,15 +108,19 @@ constexpr const char* kRefused[] = {
 };
 
 // Allowed only on the caller itself (a process id or "who" of 0), refused
-// on any other process: (call, index of the id argument).
+// on any other process: (call, index of the id argument, index of the
+// "which" argument that says what the id is, and the one value of it that
+// means a process: PRIO_PROCESS is 0, IOPRIO_WHO_PROCESS 1; -1: none).
 struct OnSelfOnly {
   const char* name;
   unsigned arg;
+  int which_arg = -1;
+  unsigned which_process = 0;
 };
 constexpr OnSelfOnly kOnSelfOnly[] = {
-    {"setpriority", 1},        {"ioprio_set", 1},     {"sched_setaffinity", 0},
-    {"sched_setscheduler", 0}, {"sched_setparam", 0}, {"sched_setattr", 0},
-    {"prlimit64", 0},          {"migrate_pages", 0},  {"move_pages", 0},
+    {"setpriority", 1, 0, 0},  {"ioprio_set", 1, 0, 1}, {"sched_setaffinity", 0},
+    {"sched_setscheduler", 0}, {"sched_setparam", 0},   {"sched_setattr", 0},
+    {"prlimit64", 0},          {"migrate_pages", 0},    {"move_pages", 0},
 };
 
 // The numbers of the refused calls with their names, for RefusedCallName.
@@ -121,38 +128,59 @@ struct Named {
   long number = -1;
   const char* name = nullptr;
 };
-Named Table[std::size(kRefused) + std::size(kOnSelfOnly) + 1];
+Named Table[std::size(kRefused) + std::size(kOnSelfOnly) + 2];
 
-void Remember(size_t i, int number, const char* name) { Table[i] = {number, name}; }
+// The numbers of every call named above, resolved once (the referee names
+// a refused call from its number too).
+void FillTable() {
+  if (Table[0].name != nullptr) return;
+  size_t k = 0;
+  auto remember = [&k](const char* name) {
+    const int nr = seccomp_syscall_resolve_name(name);
+    if (nr != __NR_SCMP_ERROR) Table[k++] = {nr, name};  // else not a call on this machine
+  };
+  for (const char* name : kRefused) remember(name);
+  for (const OnSelfOnly& c : kOnSelfOnly) remember(c.name);
+  remember("clone");
+  remember("rt_sigaction");
+}
 
 int AddRules(scmp_filter_ctx ctx) {
-  size_t k = 0;
   for (const char* name : kRefused) {
     const int nr = seccomp_syscall_resolve_name(name);
-    if (nr == __NR_SCMP_ERROR) continue;  // not a call on this machine
-    Remember(k++, nr, name);
+    if (nr == __NR_SCMP_ERROR) continue;
     if (int r = seccomp_rule_add(ctx, SCMP_ACT_TRAP, nr, 0); r != 0) return r;
   }
   for (const OnSelfOnly& c : kOnSelfOnly) {
     const int nr = seccomp_syscall_resolve_name(c.name);
     if (nr == __NR_SCMP_ERROR) continue;
-    Remember(k++, nr, c.name);
     const scmp_arg_cmp other{c.arg, SCMP_CMP_NE, 0, 0};
     if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &other); r != 0) return r;
+    if (c.which_arg < 0) continue;
+    const scmp_arg_cmp not_process{static_cast<unsigned>(c.which_arg), SCMP_CMP_NE, c.which_process,
+                                   0};
+    if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, nr, 1, &not_process); r != 0) return r;
   }
   // clone makes threads; without CLONE_THREAD it makes a process. clone3
   // hides its flags in memory a filter cannot read: the C library falls
   // back to clone when it is missing.
-  const int clone = SCMP_SYS(clone);
-  Remember(k++, clone, "clone");
   const scmp_arg_cmp process{0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0};
-  if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, clone, 1, &process); r != 0) return r;
+  if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, SCMP_SYS(clone), 1, &process); r != 0)
+    return r;
+  // The host's handler of SIGSYS is set before the filter: a player may
+  // not replace it (nor ignore the signal), so a refused call always ends
+  // the host. Blocking SIGSYS does not help it: the kernel unblocks a
+  // filter's signal and, blocked, kills with it.
+  const scmp_arg_cmp sigsys[] = {{0, SCMP_CMP_EQ, SIGSYS, 0}, {1, SCMP_CMP_NE, 0, 0}};
+  if (int r = seccomp_rule_add_array(ctx, SCMP_ACT_TRAP, SCMP_SYS(rt_sigaction), 2, sigsys); r != 0)
+    return r;
   return seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0);
 }
 
 }  // namespace
 
 std::optional<Error> InstallSyscallFilter() {
+  FillTable();
   scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ALLOW);
   if (ctx == nullptr) return Error{"cannot set up a system call filter"};
   int r = AddRules(ctx);
@@ -174,6 +202,7 @@ bool SyscallFilterWorks() {
 }
 
 const char* RefusedCallName(long number) {
+  FillTable();
   for (const Named& n : Table)
     if (n.name != nullptr && n.number == number) return n.name;
   return "a refused system call";

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 
 #include <nlohmann/json.hpp>
 
@@ -51,6 +52,7 @@ struct Listener {
 // The last-hole player against the hostile one as player 2, sandboxed, in
 // folders an unprivileged player may pass through.
 Result PlayAttack(Arena& a, int param) {
+  a.env = {"CONTEST_SECRET=the-answer"};
   fs::permissions(a.dir.path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
   return a.Play({"--sandbox", "/R=4", "/P=2:" + std::to_string(param), "--results=r.jsonl",
@@ -111,6 +113,7 @@ TEST_P(Sandboxed, TheAttackerAloneIsFaultedOrNothingHappens) {
 }
 
 const std::string kFault = R"(pitsow: player 2 \(PsPlayer2.so\) )";
+const std::string kTurn1 = kFault + "crashed in PsGetTurn, round 0, turn 1: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Attacks, Sandboxed,
@@ -139,7 +142,69 @@ INSTANTIATE_TEST_SUITE_P(
             14, "chmod_the_log",
             kFault + "crashed in PsGetTurn, round 0, turn 1: refused system call (chmod|fchmodat)"},
         Attack{15, "think_in_PsOppTurn",
-               kFault + "exceeded the move time of 0.050 s in PsOppTurn, round 0, turn 0: .*"}),
+               kFault + "exceeded the move time of 0.050 s in PsOppTurn, round 0, turn 0: .*"},
+        // Held between its calls, its threads spin only in its own calls.
+        Attack{16, "spinning_threads", kFault + "exceeded the (call|move) time of .*", true},
+        Attack{17, "renice_the_group", kTurn1 + "refused system call setpriority"},
+        Attack{18, "ioprio_of_the_group", kTurn1 + "refused system call ioprio_set"},
+        Attack{19, "renice_the_user", kTurn1 + "refused system call setpriority"},
+        // Within its limits; on a busy machine the work itself may take
+        // the attacker past its move time.
+        Attack{20, "thread_bomb", kFault + "exceeded the (call|move) time of .*", true},
+        Attack{21, "fill_its_disk", kFault + "exceeded the (call|move) time of .*", true},
+        Attack{22, "output_past_its_limit", kTurn1 + "File size limit exceeded"},
+        Attack{23, "inotify", kTurn1 + "refused system call inotify_init1"},
+        Attack{25, "read_the_referees_environment", ""},
+        Attack{26, "read_another_processs_proc", ""},
+        Attack{27, "raw_fork", kTurn1 + "refused system call fork"},
+        Attack{28, "own_sigsys_handler", kTurn1 + "refused system call rt_sigaction"},
+        Attack{29, "other_players_libraries", ""}, Attack{30, "the_machines_sockets", ""},
+        Attack{31, "memory_hog", kFault + ".*"}),
     [](const testing::TestParamInfo<Attack>& p) { return p.param.name; });
+
+// A host that gives up its parent-death signal and takes a session of its
+// own, then waits in its call: when the referee is killed, nothing of the
+// room outlives it.
+TEST(Room, NoHostOutlivesAKilledReferee) {
+  ASSERT_TRUE(NoProcessLeft());
+  Arena a(LAST_HOLE_SO, HOSTILE_SO);
+  fs::permissions(a.dir.path,
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  const pid_t referee = a.Start({"--sandbox", "/R=1", "/P=2:24", "--move-time=20", "--quiet"});
+  // The attack has run once the host sleeps in its call.
+  bool waiting = false;
+  for (int tries = 0; !waiting && tries < 1000; ++tries) {
+    usleep(10000);
+    for (const auto& e : fs::directory_iterator("/proc")) {
+      if (ReadFile(e.path() / "comm") != "pitsow-host-2\n") continue;
+      waiting =
+          ReadFile(e.path() / "syscall").rfind(std::to_string(SYS_clock_nanosleep) + " ", 0) == 0;
+    }
+  }
+  EXPECT_TRUE(waiting);
+  kill(referee, SIGKILL);
+  a.Wait(referee, false);
+  EXPECT_TRUE(NoProcessLeft());
+}
+
+// A Python player sees its module and the folders the organiser names,
+// nothing else of its own folder: an import from a folder beside it fails
+// until --python-path names that folder.
+TEST(Room, APythonPlayerImportsOnlyFromTheFoldersNamed) {
+  Arena a(LAST_HOLE_SO, "");
+  fs::copy_file(PYTHON_SHIM, a.Bin() / "pitsow-python.so");
+  fs::create_directories(a.dir / "lib");
+  WriteFile(a.dir / "lib" / "helper_module.py", "X = 1\n");
+  WriteFile(a.dir / "lib" / "player.py", "import helper_module\n" + ReadFile(PYTHON_PLAYER_PY));
+  fs::permissions(a.dir.path,
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  const std::string player = "--player2=" + (a.dir / "lib" / "player.py").string();
+  const Result alone = a.Play({"--sandbox", player, "/R=1", "--quiet"});
+  EXPECT_EQ(alone.status, 2) << alone.err;
+  EXPECT_NE(alone.err.find("No module named 'helper_module'"), std::string::npos) << alone.err;
+  const std::string path = "--python-path=" + (a.dir / "lib").string();
+  const Result named = a.Play({"--sandbox", player, path, "/R=1", "--quiet"});
+  EXPECT_EQ(named.status, 0) << named.err;
+}
 
 }  // namespace

@@ -6,18 +6,25 @@
  */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <libgen.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/inotify.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "PsComm.h"
@@ -37,7 +44,23 @@ enum {
   kOwnFolder,    /* write and read a file of its own: allowed */
   kSecrets,      /* read a file only root may read */
   kChmod,        /* open the log to everyone */
-  kThinkLater    /* think for a second in PsOppTurn */
+  kThinkLater,   /* think for a second in PsOppTurn */
+  kSpinners,     /* four threads spinning for ever, on everybody's time */
+  kReniceGroup,  /* renice the process group (PRIO_PGRP, 0) */
+  kIoprioGroup,  /* lower the process group's I/O priority */
+  kReniceUser,   /* renice every process of the user (PRIO_USER, 0) */
+  kThreadBomb,   /* threads until the kernel refuses one */
+  kFillDisk,     /* files in its own folder until it is full */
+  kBigOutput,    /* 32 MiB on standard output */
+  kInotify,      /* watch the folders around it */
+  kSurvive,      /* no parent-death signal, a session of its own, then wait */
+  kSecretEnv,    /* find CONTEST_SECRET in its or its parent's environment */
+  kOtherProc,    /* read another process's /proc */
+  kRawFork,      /* fork by raw system call */
+  kOwnSigsys,    /* a SIGSYS handler of its own, then a refused call */
+  kOtherFiles,   /* look for other players' libraries beside its own */
+  kNetInfo,      /* the machine's sockets in /proc/self/net/tcp */
+  kMemoryHog     /* touch 3 GiB */
 };
 
 static int32_t Holes, Attack, Port;
@@ -71,6 +94,125 @@ static void Connect(void) {
   a.sin_port = htons((uint16_t)Port);
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (s >= 0 && connect(s, (struct sockaddr *)&a, sizeof a) == 0) (void)write(s, "hi", 2);
+}
+
+static void *Sleep(void *arg) {
+  (void)arg;
+  for (;;) pause();
+  return NULL;
+}
+
+static void OnSigsys(int sig) { (void)sig; }
+
+/* Whether a file holds the text (a NUL-separated environment too). */
+static int Holds(const char *path, const char *text) {
+  static char buf[1 << 16];
+  const int fd = open(path, O_RDONLY);
+  if (fd < 0) return 0;
+  const ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  if (n <= 0) return 0;
+  for (ssize_t i = 0; i < n; ++i)
+    if (buf[i] == '\0') buf[i] = '\n';
+  buf[n] = '\0';
+  return strstr(buf, text) != NULL;
+}
+
+/* Any other shared library in the folder of this one. */
+static int OthersBeside(void) {
+  Dl_info info;
+  static int here;
+  if (dladdr(&here, &info) == 0 || info.dli_fname == NULL) return 0;
+  char path[4096], self[4096];
+  snprintf(path, sizeof path, "%s", info.dli_fname);
+  snprintf(self, sizeof self, "%s", basename(path));
+  DIR *dir = opendir(dirname(path));
+  int others = 0;
+  for (struct dirent *e; dir != NULL && (e = readdir(dir)) != NULL;)
+    if (strstr(e->d_name, ".so") != NULL && strcmp(e->d_name, self) != 0) ++others;
+  if (dir != NULL) closedir(dir);
+  return others;
+}
+
+static void MoreAttacks(void) {
+  pthread_t thread;
+  char name[32];
+  static char block[1 << 20];
+  switch (Attack) {
+    case kSpinners:
+      for (int i = 0; i < 4; ++i) pthread_create(&thread, NULL, Spin, NULL);
+      break;
+    case kReniceGroup:
+      setpriority(PRIO_PGRP, 0, 19);
+      break;
+    case kIoprioGroup:
+      syscall(SYS_ioprio_set, 2 /* IOPRIO_WHO_PGRP */, 0, (3 << 13) | 7 /* idle */);
+      break;
+    case kReniceUser:
+      setpriority(PRIO_USER, 0, 19);
+      break;
+    case kThreadBomb:
+      for (int i = 0; i < 5000 && pthread_create(&thread, NULL, Sleep, NULL) == 0; ++i) continue;
+      break;
+    case kFillDisk:
+      for (int i = 0; i < 64; ++i) {
+        snprintf(name, sizeof name, "fill%d", i);
+        const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int full = fd < 0;
+        for (int k = 0; !full && k < 8; ++k) full = write(fd, block, sizeof block) != sizeof block;
+        if (fd >= 0) close(fd);
+        if (full) break;
+      }
+      break;
+    case kBigOutput:
+      for (int i = 0; i < 32; ++i)
+        if (write(1, block, sizeof block) < 0) break;
+      break;
+    case kInotify: {
+      const int fd = inotify_init1(0);
+      if (fd >= 0) inotify_add_watch(fd, "..", IN_ALL_EVENTS);
+      break;
+    }
+    case kSurvive: {
+      prctl(PR_SET_PDEATHSIG, 0);
+      setsid();
+      const struct timespec wait = {30, 0};
+      nanosleep(&wait, NULL);
+      break;
+    }
+    case kSecretEnv:
+      if (getenv("CONTEST_SECRET") != NULL || Holds("/proc/1/environ", "CONTEST_SECRET") ||
+          Holds("/proc/self/environ", "CONTEST_SECRET"))
+        abort();
+      break;
+    case kOtherProc:
+      if (Holds("/proc/1/cmdline", "") || Holds("/proc/1/status", "Name") ||
+          Holds("/proc/1/mountinfo", "/"))
+        abort();
+      break;
+    case kRawFork:
+      if (syscall(SYS_fork) == 0) _exit(0);
+      break;
+    case kOwnSigsys:
+      signal(SIGSYS, OnSigsys);
+      socket(AF_INET, SOCK_STREAM, 0);
+      break;
+    case kOtherFiles:
+      if (OthersBeside() > 0) abort();
+      break;
+    case kNetInfo:
+      if (Holds("/proc/self/net/tcp", ": 0100007F")) abort();
+      break;
+    case kMemoryHog:
+      for (long i = 0; i < 3072; ++i) {
+        char *p = malloc(1 << 20);
+        if (p == NULL) abort();
+        memset(p, 1, 1 << 20);
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 static void AttackOnce(void) {
@@ -134,6 +276,7 @@ static void AttackOnce(void) {
       chmod("../PsLog.txt", 0666);
       break;
     default:
+      MoreAttacks();
       break;
   }
 }
