@@ -60,11 +60,10 @@ std::string DescribeStatus(const std::string& dir) {
       }
     }
     char line[160];
-    std::snprintf(line, sizeof line, "%5d  %-6s  %12llu  %12s  %s\n", holes,
+    std::snprintf(line, sizeof line, "%5d  %-6s  %12llu  %12s  ", holes,
                   good == 0 ? "none" : ("0-" + std::to_string(good - 1)).c_str(),
-                  static_cast<unsigned long long>(positions), Sized(bytes).c_str(),
-                  problems.empty() ? "-" : problems.c_str());
-    text += line;
+                  static_cast<unsigned long long>(positions), Sized(bytes).c_str());
+    text += line + (problems.empty() ? "-" : problems) + "\n";
   }
   return text;
 }
