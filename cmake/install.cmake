@@ -15,7 +15,7 @@ install(CODE "
   endforeach()")
 install(FILES interface/PsComm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES interface/pitsow/rules.h interface/pitsow/endgame.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pitsow)
-install(TARGETS Minimax LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS Minimax MinimaxTables LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-perft pitsow-solve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-check pitsow-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c

@@ -3,6 +3,7 @@
 // rebuilt. Tables are built small, in a temporary cache folder.
 #include "endgame.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -218,4 +219,38 @@ TEST(EndgameTables, RefusedFilesAreRebuilt) {
   const auto none = EndgameTables::Open(folder, 5);
   ASSERT_FALSE(none.ok());
   EXPECT_NE(none.error().text.find("pitsow-solve build --holes 5"), std::string::npos);
+}
+
+// MinimaxTables searching one move deep answers a best move in every
+// covered position of 3 holes with 4 bones, which one move does not see.
+TEST(EndgameTables, MinimaxTablesPlaysPerfectlyInside) {
+  Cache cache;
+  Build(cache.Folder(), 3, 6);
+  auto tables = EndgameTables::Open(cache.Folder(), 3);
+  ASSERT_TRUE(tables.ok());
+  void* library = dlopen(MINIMAX_TABLES_SO, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto init = reinterpret_cast<PsBool (*)(PsInfo*)>(dlsym(library, "PsInit"));
+  auto get_turn = reinterpret_cast<PsGetTurnProc>(dlsym(library, "PsGetTurn"));
+  ASSERT_TRUE(init && get_turn);
+  PsInfo info{};
+  info.Size = PS_INFO_SIZE;
+  info.MaxVer = 1;
+  info.Player = 1;
+  info.NumHoles = 3;
+  info.NumBones = 6;
+  info.Param = 1;
+  ASSERT_TRUE(init(&info));
+  const PsEgTables& raw = tables->raw();
+  for (uint64_t rank = 0; rank < PsEgCount(&raw, 4); ++rank) {
+    int32_t counts[2 * PS_MAX_HOLES];
+    PsEgUnrank(&raw, rank, 4, counts);
+    if (RowOver(counts, 3)) continue;
+    HoleRow mine{counts[0], counts[1], counts[2]}, theirs{counts[3], counts[4], counts[5]};
+    const int32_t hole = get_turn(mine, theirs, 10, 10);
+    auto solution = SolvePosition(*tables, mine, theirs);
+    ASSERT_TRUE(solution.ok());
+    ASSERT_TRUE(hole >= 1 && hole <= 3 && solution->moves[hole - 1].best) << "rank " << rank;
+  }
+  dlclose(library);
 }

@@ -73,6 +73,11 @@ extern "C" {
 #define PS_EG_UNKNOWN (-128)   /* a position the tables do not cover */
 #define PS_EG_MAGIC "PitsowEG" /* 8 bytes, no terminator in the file */
 #define PS_EG_PATH_SIZE 4096
+#ifdef O_CLOEXEC
+#define PS_EG_OPEN_FLAGS (O_RDONLY | O_CLOEXEC)
+#else /* strict C99 hides it; the descriptor is closed at once anyway */
+#define PS_EG_OPEN_FLAGS O_RDONLY
+#endif
 
 /* The 64-byte header of a table file, in the builder's byte order. */
 typedef struct PsEgHeader {
@@ -239,7 +244,7 @@ static inline PsEgStatus PsEgMapLevel(PsEgTables *tables, const char *dir, int32
   int fd;
   if (level < 0 || level > PS_EG_MAX_LEVEL) return PS_EG_FOREIGN;
   if (!PsEgLevelPath(path, sizeof path, dir, tables->Holes, level)) return PS_EG_IO;
-  fd = open(path, O_RDONLY | O_CLOEXEC);
+  fd = open(path, PS_EG_OPEN_FLAGS);
   if (fd < 0) return access(path, F_OK) == 0 ? PS_EG_IO : PS_EG_MISSING;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
