@@ -7,6 +7,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "analysis.h"
 #include "exit_status.h"
 #include "fixed.h"
 #include "page_assets.h"
@@ -512,7 +513,8 @@ std::string RenderReport(ReportData d) {
        "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
   if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
   h += " · <a href=\"#faults\">Faults</a>";
-  if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
+  if (!d.rounds.empty())
+    h += " · <a href=\"#rounds\">Rounds</a> · <a href=\"#endgame\">Endgame</a>";
   h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
   if (!d.confinement.empty())
@@ -522,6 +524,7 @@ std::string RenderReport(ReportData d) {
   CourseSection(h, d);
   Faults(h, d, viewable);
   Rounds(h, d);
+  if (!d.rounds.empty()) h += AnalysisSection(d);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
        "viewer were worked out by the referee's rules when this page was made.</p></footer>"
