@@ -64,19 +64,52 @@ RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay) {
   return analysis;
 }
 
-std::string AnalysisSection(const ReportData& data) {
+ReportTables OpenReportTables(int holes) {
+  ReportTables found;
+  const Result<std::string> dir = EndgameCacheDir();
+  if (!dir) {
+    found.problem = dir.error().text;
+    return found;
+  }
+  found.dir = *dir;
+  Result<EndgameTables> tables = EndgameTables::Open(*dir, holes);
+  if (tables)
+    found.tables = std::move(*tables);
+  else
+    found.problem = tables.error().text;
+  return found;
+}
+
+void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay) {
+  if (!tables.tables || replay.error) return;
+  const RoundAnalysis analysis = AnalyseRound(*tables.tables, replay);
+  if (analysis.moves.empty()) return;
+  nlohmann::json steps = nlohmann::json::object();
+  for (const MoveJudgement& m : analysis.moves) {
+    std::string text = "Endgame tables (" + std::to_string(m.level) + " bones): value " +
+                       Signed(m.before) + " before, this move " + Signed(m.played) + ", best " +
+                       Holes(m.best);
+    text +=
+        m.given_away == 0 ? ": perfect" : ": " + std::to_string(m.given_away) + " bones given away";
+    if (m.decisive) text += "; the decisive mistake";
+    steps[std::to_string(m.step)] = text;
+  }
+  round["eg"] = std::move(steps);
+  if (analysis.decisive) round["egd"] = analysis.moves[*analysis.decisive].step;
+}
+
+std::string AnalysisSection(const ReportData& data, const ReportTables& found) {
   std::string h =
       "<section id=\"endgame\" aria-labelledby=\"endgame-h\"><h2 id=\"endgame-h\">"
       "Endgame analysis</h2>";
-  const Result<std::string> dir = EndgameCacheDir();
-  Result<EndgameTables> tables =
-      dir ? EndgameTables::Open(*dir, data.holes) : Result<EndgameTables>(dir.error());
-  if (!tables) {
-    return h + "<p class=\"note\">No endgame tables were used (" + EscapeHtml(tables.error().text) +
+  if (!found.tables) {
+    return h + "<p class=\"note\">No endgame tables were used (" + EscapeHtml(found.problem) +
            "). Build them with <code>pitsow-solve build --holes " + std::to_string(data.holes) +
            "</code> and make the page again to judge every move of a covered position.</p>"
            "</section>";
   }
+  const EndgameTables* tables = &*found.tables;
+  const std::string* dir = &found.dir;
   h += "<p class=\"note\">Judged against perfect play by the endgame tables of " +
        std::to_string(data.holes) + " holes up to " + std::to_string(tables->levels() - 1) +
        " bones on the board, in " + EscapeHtml(*dir) +

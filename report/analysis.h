@@ -5,6 +5,7 @@
 // covered moves. Without tables the page says how to build them.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,21 @@ struct RoundAnalysis {
 // move of the round is its decisive mistake.
 RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay);
 
+// The tables of the page's width from the cache folder, or why there are
+// none.
+struct ReportTables {
+  std::optional<EndgameTables> tables;
+  std::string dir;
+  std::string problem;  // when tables is empty
+};
+ReportTables OpenReportTables(int holes);
+
 // The page's section: which tables were used (or the one command to build
 // them), each player's accuracy and mean bones given away over covered
 // moves, and the rounds lost by a mistake in a covered position.
-std::string AnalysisSection(const ReportData& data);
+std::string AnalysisSection(const ReportData& data, const ReportTables& tables);
+
+// For the viewer: adds to a round's data "eg", the judgement of each
+// covered step as a sentence keyed by its step index, and "egd", the
+// decisive mistake's step. Nothing without tables.
+void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay);

@@ -167,7 +167,7 @@ const char kPageScript[] = R"JS(
                          (n - s.captured + 1) + " of player " + (3 - s.player) + " (both marked ✕)";
     if (s.extra) t += "; the last bone falls into the store: extra move";
     if (s.over) t += ". The round is decided";
-    return t + ".";
+    return t + "." + (r.eg && r.eg[i] ? " " + r.eg[i] + "." : "");
   }
 
   function cell(cls, value, hole, mark, label) {
@@ -247,6 +247,12 @@ const char kPageScript[] = R"JS(
       const e = document.createElement("span"); e.className = "error";
       e.textContent = " The record disagrees with the rules: " + r.err + "; the replay stops there.";
       $("round-summary").appendChild(e);
+    }
+    if (r.egd !== undefined) {
+      const b = document.createElement("button"); b.type = "button"; b.id = "decisive";
+      b.textContent = "Go to the decisive mistake (step " + r.egd + ")";
+      b.addEventListener("click", () => { stop(); go(r.egd); });
+      $("round-summary").append(" ", b);
     }
     const list = $("step-list");
     list.replaceChildren();

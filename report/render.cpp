@@ -413,7 +413,7 @@ void Viewer(std::string& h, const ReportData& d) {
   h += std::string(kViewerMarkup) + "</section>";
 }
 
-std::string DataJson(const ReportData& d) {
+std::string DataJson(const ReportData& d, const ReportTables& tables) {
   nlohmann::json rounds = nlohmann::json::array();
   std::map<int64_t, std::string> pairing_names;
   for (const RoundView& r : d.rounds) {
@@ -425,6 +425,7 @@ std::string DataJson(const ReportData& d) {
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
     if (replay.error) j["err"] = *replay.error;
+    AddRoundAnalysis(j, tables, replay);
     if (r.pairing >= 0) pairing_names.emplace(r.pairing, r.pairing_name);
     rounds.push_back(std::move(j));
   }
@@ -524,12 +525,14 @@ std::string RenderReport(ReportData d) {
   CourseSection(h, d);
   Faults(h, d, viewable);
   Rounds(h, d);
-  if (!d.rounds.empty()) h += AnalysisSection(d);
+  const ReportTables tables = OpenReportTables(d.holes);
+  if (!d.rounds.empty()) h += AnalysisSection(d, tables);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
        "viewer were worked out by the referee's rules when this page was made.</p></footer>"
        "<script type=\"application/json\" id=\"report-data\">" +
-       DataJson(d) + "</script><script>" + std::string(kPageScript) + "</script></body></html>\n";
+       DataJson(d, tables) + "</script><script>" + std::string(kPageScript) +
+       "</script></body></html>\n";
   return h;
 }
 
