@@ -36,10 +36,10 @@
  *     the level lowers the sum over bones of their distance to their owner's
  *     store, a pass changes nothing); it scores the bones in the holes for
  *     nobody, as the referee scores a round stopped by its limit with both
- *     rows full, so its value from here is 0. The value is exact for a
- *     round that the limit does not stop; with only a few turns left a
- *     position can be worth something else, since a position does not know
- *     the turn count.
+ *     rows full, so its value from here is 0. The value is that of the
+ *     round without a turn limit: a position does not know the turn count,
+ *     and with finitely many turns left it can be worth something else
+ *     (close to the limit, who sows last can decide).
  *
  * Passes: with a the mover's best sowing value and b the opponent's best on
  * the same board with the sides swapped, the mover's value is a when it
