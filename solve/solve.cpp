@@ -55,7 +55,7 @@ std::string DescribeStatus(const std::string& dir) {
       if (file.status == PS_EG_OK && good == file.level) {
         ++good;
         positions += file.positions;
-      } else if (file.status != PS_EG_MISSING) {
+      } else if (file.status != PS_EG_MISSING && file.status != PS_EG_OK) {
         problems += (problems.empty() ? "" : "; ") + file.path + " " + PsEgStatusText(file.status);
       }
     }
