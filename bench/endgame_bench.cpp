@@ -7,14 +7,14 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <array>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
-#include <string>
 
 #include "endgame.h"
 
@@ -28,8 +28,7 @@ double CpuSeconds() {
 }
 
 double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -91,8 +90,10 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(positions), static_cast<unsigned long long>(bytes));
   std::printf("| lookup of a level-%2d position            | %9.1f ns | %9.1f ns |\n", bones,
               lookup_ns, read_ns);
-  std::printf("(floors: one pass over the level-%d file's %lld bytes; one random byte read of it)"
-              " %ld\n", bones, level_bytes, sum & 1);
+  std::printf(
+      "(floors: one pass over the level-%d file's %lld bytes; one random byte read of it)"
+      " %ld\n",
+      bones, level_bytes, sum & 1);
   std::filesystem::remove_all(std::filesystem::path(dir).parent_path());
   return 0;
 }
