@@ -101,3 +101,24 @@ Result<Solution> SolvePosition(const EndgameTables& tables, const int32_t* my_ho
 // The board's position with its mover (the stores only matter to the
 // caller: stores + value give the played-out result).
 Result<Solution> SolveBoard(const EndgameTables& tables, const PsBoard& board);
+
+// The depth of a search above the tables' reach: pitsow-solve's default,
+// the report's (a whole 6x6 report stays within seconds), and the most.
+inline constexpr int kDefaultSearchDepth = 8;
+inline constexpr int kReportSearchDepth = 4;
+inline constexpr int kMaxSearchDepth = 16;
+
+// A position searched to a fixed depth: values for the mover as in a
+// Solution, each move's from the search below it. A leaf the tables cover
+// or that ends the round is exact; any other leaf at the depth counts no
+// bone more for either side (the store difference stands), and then the
+// result is an estimate at that depth.
+struct SearchedPosition {
+  int level = 0;
+  int depth = 0;
+  int value = 0;
+  bool exact = false;  // no leaf was a guess: every value is perfect play's
+  std::vector<MoveValue> moves;
+};
+Result<SearchedPosition> SearchPosition(const EndgameTables& tables, const int32_t* my_holes,
+                                        const int32_t* opp_holes, int depth);

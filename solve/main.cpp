@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 2));
   position->add_option("--store1", query.store1, "player 1's store (default 0)");
   position->add_option("--store2", query.store2, "player 2's store (default 0)");
+  position
+      ->add_option("--depth", query.depth,
+                   "above the tables' reach, search this many moves deep (default 8)")
+      ->check(CLI::Range(1, kMaxSearchDepth));
   int start_holes = 6, start_bones = 1;
   CLI::App* start = app.add_subcommand("start", "a small board from its start");
   start->add_option("--holes", start_holes, "holes a side, 1 to 6")

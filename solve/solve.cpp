@@ -77,21 +77,37 @@ Result<std::string> DescribePosition(const std::string& dir, const PositionQuery
   if (!tables) return tables.error();
   const std::vector<int32_t>& mine = query.mover == 1 ? query.row1 : query.row2;
   const std::vector<int32_t>& theirs = query.mover == 1 ? query.row2 : query.row1;
-  Result<Solution> solution = SolvePosition(*tables, mine.data(), theirs.data());
-  if (!solution) return solution.error();
+  int level = 0;
+  for (int i = 0; i < holes; ++i) level += mine[i] + theirs[i];
+  Solution solution;
+  std::string kind = "with perfect play", guess;
+  if (level < tables->levels()) {
+    Result<Solution> solved = SolvePosition(*tables, mine.data(), theirs.data());
+    if (!solved) return solved.error();
+    solution = *solved;
+  } else {
+    Result<SearchedPosition> searched =
+        SearchPosition(*tables, mine.data(), theirs.data(), query.depth);
+    if (!searched) return searched.error();
+    solution = Solution{searched->level, searched->value, searched->moves};
+    kind = (searched->exact ? "exact by a search of depth " : "an estimate at depth ") +
+           std::to_string(query.depth) + " (the tables reach " +
+           std::to_string(tables->levels() - 1) + " bones; a leaf above them counts no bone more)";
+    if (!searched->exact) guess = " (an estimate)";
+  }
   const int32_t my_store = query.mover == 1 ? query.store1 : query.store2;
   const int32_t opp_store = query.mover == 1 ? query.store2 : query.store1;
-  std::string text = std::to_string(solution->level) + " bones on a board of " +
+  std::string text = std::to_string(solution.level) + " bones on a board of " +
                      std::to_string(holes) + " holes, player " + std::to_string(query.mover) +
                      " to move\n";
-  text += "value " + Signed(solution->value) + ": the bones player " + std::to_string(query.mover) +
-          " still gets minus player " + std::to_string(3 - query.mover) + "'s, with perfect play\n";
+  text += "value " + Signed(solution.value) + ": the bones player " + std::to_string(query.mover) +
+          " still gets minus player " + std::to_string(3 - query.mover) + "'s, " + kind + "\n";
   text += "with the stores " + std::to_string(query.store1) + " : " + std::to_string(query.store2) +
-          ": " + Who(query.mover, my_store - opp_store + solution->value) + "\n";
-  if (solution->moves.empty()) return text + "the round is over\n";
+          ": " + Who(query.mover, my_store - opp_store + solution.value) + guess + "\n";
+  if (solution.moves.empty()) return text + "the round is over\n";
   text += "hole  move   value\n";
   std::string best;
-  for (const MoveValue& move : solution->moves) {
+  for (const MoveValue& move : solution.moves) {
     char line[64];
     std::snprintf(line, sizeof line, "%4d  %-5s  %5s%s\n", move.hole, move.pass ? "pass" : "sow",
                   Signed(move.value).c_str(), move.best ? "  best" : "");

@@ -13,11 +13,13 @@
 std::string DescribeStatus(const std::string& dir);
 
 // A position: player 1's and player 2's rows (holes 1..n), the mover (1 or
-// 2) and the stores (for who wins from here).
+// 2) and the stores (for who wins from here). Above the tables' reach it
+// is searched to depth, with the tables at the leaves.
 struct PositionQuery {
   std::vector<int32_t> row1, row2;
   int mover = 1;
   int32_t store1 = 0, store2 = 0;
+  int depth = kDefaultSearchDepth;
 };
 // A row written as counts with commas between, "0,2,1".
 Result<std::vector<int32_t>> ParseRow(const std::string& text);

@@ -254,3 +254,31 @@ TEST(EndgameTables, MinimaxTablesPlaysPerfectlyInside) {
   }
   dlclose(library);
 }
+
+// Above the tables' reach a shallow search is an estimate at its depth; a
+// search deep enough that every line reaches the tables is the tables' own
+// value, move by move.
+//   player 2:   2   1        tables opened up to 4 bones,
+//   player 1:  [2]  1        6 on the board, player 1 to move
+TEST(EndgameTables, ASearchAboveTheReachIsAnEstimateUntilItReachesThem) {
+  Cache cache;
+  Build(cache.Folder(), 2, 6);
+  auto full = EndgameTables::Open(cache.Folder(), 2);
+  auto low = EndgameTables::Open(cache.Folder(), 2, 4);
+  ASSERT_TRUE(full.ok() && low.ok());
+  const int32_t my[PS_MAX_HOLES] = {2, 1}, opp[PS_MAX_HOLES] = {1, 2};
+  const auto shallow = SearchPosition(*low, my, opp, 1);
+  ASSERT_TRUE(shallow.ok());
+  EXPECT_FALSE(shallow->exact);
+  EXPECT_EQ(shallow->depth, 1);
+  const auto deep = SearchPosition(*low, my, opp, kMaxSearchDepth);
+  const auto exact = SolvePosition(*full, my, opp);
+  ASSERT_TRUE(deep.ok() && exact.ok());
+  EXPECT_TRUE(deep->exact);
+  EXPECT_EQ(deep->value, exact->value);
+  ASSERT_EQ(deep->moves.size(), exact->moves.size());
+  for (size_t i = 0; i < deep->moves.size(); ++i) {
+    EXPECT_EQ(deep->moves[i].value, exact->moves[i].value) << "hole " << i + 1;
+    EXPECT_EQ(deep->moves[i].best, exact->moves[i].best) << "hole " << i + 1;
+  }
+}
