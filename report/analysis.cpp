@@ -27,7 +27,7 @@ std::string Signed(int value) { return (value > 0 ? "+" : "") + std::to_string(v
 
 }  // namespace
 
-RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay) {
+RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay, int depth) {
   RoundAnalysis analysis;
   const PsEgTables& raw = tables.raw();
   for (size_t i = 1; i < replay.steps.size(); ++i) {
@@ -41,7 +41,7 @@ RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay) {
         rows[p][h] = static_cast<int32_t>(before.row[p][h]);
         level += before.row[p][h];
       }
-    if (level >= raw.Levels) continue;
+    if (level >= raw.Levels && depth == 0) continue;
     const int mover = step.player - 1;
     const int32_t *mine = rows[mover], *theirs = rows[1 - mover];
     MoveJudgement judged;
@@ -49,6 +49,19 @@ RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay) {
     judged.player = step.player;
     judged.hole = step.hole;
     judged.level = static_cast<int>(level);
+    if (level >= raw.Levels) {
+      const Result<SearchedPosition> searched = SearchPosition(tables, mine, theirs, depth);
+      if (!searched || step.hole < 1 || step.hole > raw.Holes) continue;
+      judged.depth = depth;
+      judged.exact = searched->exact;
+      judged.before = searched->value;
+      judged.played = searched->moves[step.hole - 1].value;
+      for (const MoveValue& move : searched->moves)
+        if (move.best) judged.best.push_back(move.hole);
+      judged.given_away = judged.before - judged.played;
+      analysis.moves.push_back(judged);
+      continue;
+    }
     judged.before = PsEgValue(&raw, mine, theirs);
     judged.played = PsEgMoveValue(&raw, mine, theirs, step.hole);
     if (judged.before == PS_EG_UNKNOWN || judged.played == PS_EG_UNKNOWN) continue;
@@ -82,11 +95,16 @@ ReportTables OpenReportTables(int holes) {
 
 void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay) {
   if (!tables.tables || replay.error) return;
-  const RoundAnalysis analysis = AnalyseRound(*tables.tables, replay);
+  const RoundAnalysis analysis = AnalyseRound(*tables.tables, replay, kReportSearchDepth);
   if (analysis.moves.empty()) return;
   nlohmann::json steps = nlohmann::json::object();
   for (const MoveJudgement& m : analysis.moves) {
-    std::string text = "Endgame tables (" + std::to_string(m.level) + " bones): value " +
+    const std::string source =
+        m.depth == 0 ? "Endgame tables"
+        : m.exact    ? "Exact by a search of depth " + std::to_string(m.depth) + " to the tables"
+                     : "An estimate at depth " + std::to_string(m.depth) +
+                        " (a search to the tables, a leaf above them counting no bone more)";
+    std::string text = source + " (" + std::to_string(m.level) + " bones): value " +
                        Signed(m.before) + " before, this move " + Signed(m.played) + ", best " +
                        Holes(m.best);
     text +=
@@ -95,7 +113,11 @@ void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const R
     steps[std::to_string(m.step)] = text;
   }
   round["eg"] = std::move(steps);
-  if (analysis.decisive) round["egd"] = analysis.moves[*analysis.decisive].step;
+  if (!analysis.decisive) return;
+  const MoveJudgement& decisive = analysis.moves[*analysis.decisive];
+  round["egd"] = decisive.step;
+  const int winner = round.value("w", 0);
+  if (winner == 3 - decisive.player) round["egp"] = decisive.player;
 }
 
 std::string AnalysisSection(const ReportData& data, const ReportTables& found) {

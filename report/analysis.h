@@ -25,6 +25,8 @@ struct MoveJudgement {
   std::vector<int> best;  // the moves that keep the value
   int given_away = 0;     // before - played
   bool decisive = false;  // the round's decisive mistake
+  int depth = 0;          // 0: from the tables; else a search this deep above them
+  bool exact = true;      // false: the search's estimate at depth
 };
 
 struct RoundAnalysis {
@@ -35,8 +37,10 @@ struct RoundAnalysis {
 // The covered moves of one replayed round. A move is a mistake that
 // changes the result when, with the stores as they stood, it turns a won
 // position into a draw or loss or a drawn one into a loss; the last such
-// move of the round is its decisive mistake.
-RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay);
+// move of the round is its decisive mistake. With depth above 0 a move
+// above the tables' reach is searched that deep (tables at the leaves);
+// only moves from covered positions can be the decisive mistake.
+RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay, int depth = 0);
 
 // The tables of the page's width from the cache folder, or why there are
 // none.
@@ -53,6 +57,8 @@ ReportTables OpenReportTables(int holes);
 std::string AnalysisSection(const ReportData& data, const ReportTables& tables);
 
 // For the viewer: adds to a round's data "eg", the judgement of each
-// covered step as a sentence keyed by its step index, and "egd", the
-// decisive mistake's step. Nothing without tables.
+// covered step as a sentence keyed by its step index (a step above the
+// tables' reach with a search of kReportSearchDepth, its estimate), "egd",
+// the decisive mistake's step, and "egp", who made it when it lost the
+// round. Nothing without tables.
 void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay);

@@ -69,7 +69,8 @@ const char kRoundsMarkup[] = R"HTML(
 <form id="round-filter" aria-label="Filter the rounds">
   <label>Player <select id="f-player"><option value="">any</option></select></label>
   <label>Result for that player <select id="f-result"><option value="">any</option>
-    <option value="loss">lost</option><option value="draw">drawn</option><option value="win">won</option></select></label>
+    <option value="loss">lost</option><option value="draw">drawn</option><option value="win">won</option>
+    <option value="egloss">lost by a mistake in a covered position</option></select></label>
   <label>Seat of that player <select id="f-seat"><option value="">any</option>
     <option value="1">player 1 (opens)</option><option value="2">player 2</option></select></label>
   <label>End <select id="f-end"><option value="">any</option></select></label>
@@ -329,12 +330,15 @@ const char kPageScript[] = R"JS(
   function matches(r) {
     const who = $("f-player").value, res = $("f-result").value, seat = $("f-seat").value, end = $("f-end").value;
     if (end && r.end !== end) return false;
+    if (res === "egloss" && !r.egp) return false;
+    if (!who && res === "egloss") return !seat || Number(seat) === r.egp;
     if (!who) return (!res || (res === "draw") === (r.w === 0)) && (!seat);
     const at = r.p1 === who ? 1 : r.p2 === who ? 2 : 0;
     if (!at || (seat && Number(seat) !== at)) return false;
     if (res === "draw") return r.w === 0;
     if (res === "win") return r.w === at;
     if (res === "loss") return r.w !== 0 && r.w !== at;
+    if (res === "egloss") return r.egp === at;
     return true;
   }
   function listRounds() {
@@ -382,8 +386,8 @@ const char kPageScript[] = R"JS(
       for (const v of [...values].sort()) { const o = document.createElement("option"); o.value = o.textContent = v; $(sel).appendChild(o); }
     }
     for (const id of ["f-player", "f-result", "f-seat", "f-end"]) $(id).addEventListener("change", listRounds);
-    document.querySelectorAll("button.show-losses").forEach((b) => b.addEventListener("click", () => {
-      $("f-player").value = b.dataset.player; $("f-result").value = "loss"; $("f-seat").value = ""; $("f-end").value = "";
+    document.querySelectorAll("button.show-losses, button.show-eg-losses").forEach((b) => b.addEventListener("click", () => {
+      $("f-player").value = b.dataset.player; $("f-result").value = b.classList.contains("show-losses") ? "loss" : "egloss"; $("f-seat").value = ""; $("f-end").value = "";
       listRounds(); $("rounds").scrollIntoView();
     }));
     listRounds();

@@ -310,7 +310,10 @@ void Standings(std::string& h, const ReportData& d) {
          "</td><td>" + std::to_string(r.faults) + "</td>";
     if (!d.rounds.empty())
       h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
-           EscapeHtml(r.player) + "\">losses</button></td>";
+           EscapeHtml(r.player) +
+           "\">losses</button> <button type=\"button\" class=\"link show-eg-losses\" "
+           "data-player=\"" +
+           EscapeHtml(r.player) + "\">by a covered mistake</button></td>";
     h += "</tr>";
   }
   h += "</tbody></table>";

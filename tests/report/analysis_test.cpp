@@ -56,4 +56,10 @@ TEST(EndgameAnalysis, FindsTheDecisiveMistake) {
             "3 p1 h2 k10 8/8 best 2 away 0\n");
   ASSERT_TRUE(analysis.decisive);
   EXPECT_EQ(*analysis.decisive, 1u);
+  // Player 1 won: the viewer's data marks the round lost by player 2's
+  // mistake in a covered position, the rounds table's filter.
+  nlohmann::json round = {{"w", 1}};
+  AddRoundAnalysis(round, OpenReportTables(2), replay);
+  EXPECT_EQ(round.value("egd", 0), 2);
+  EXPECT_EQ(round.value("egp", 0), 2);
 }
