@@ -102,8 +102,7 @@ void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const R
     const std::string source =
         m.depth == 0 ? "Endgame tables"
         : m.exact    ? "Exact by a search of depth " + std::to_string(m.depth) + " to the tables"
-                     : "An estimate at depth " + std::to_string(m.depth) +
-                        " (a search to the tables, a leaf above them counting no bone more)";
+                     : "Estimate at depth " + std::to_string(m.depth);
     std::string text = source + " (" + std::to_string(m.level) + " bones): value " +
                        Signed(m.before) + " before, this move " + Signed(m.played) + ", best " +
                        Holes(m.best);
