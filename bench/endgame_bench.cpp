@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -69,6 +70,24 @@ int main(int argc, char** argv) {
     sum += PsEgValue(&raw, counts.data(), counts.data() + 6);
   }
   const double lookup_ns = (Now() - lookup_start) / kLookups * 1e9;
+  // Searches above the reach: positions of 8 bones more, at the report's
+  // depth and pitsow-solve's.
+  constexpr int kSearched = 200;
+  const int above = std::min(bones + 8, PS_EG_MAX_LEVEL);
+  const uint64_t above_count = PsEgCount(&raw, above);
+  double search_ms[2] = {0, 0};
+  for (int d = 0; d < 2; ++d) {
+    const int depth = d == 0 ? kReportSearchDepth : kDefaultSearchDepth;
+    std::mt19937_64 same(8);
+    const double search_start = Now();
+    for (int i = 0; i < kSearched; ++i) {
+      std::array<int32_t, 12> counts{};
+      PsEgUnrank(&raw, same() % above_count, above, counts.data());
+      const auto searched = SearchPosition(*tables, counts.data(), counts.data() + 6, depth);
+      sum += searched ? searched->value : 0;
+    }
+    search_ms[d] = (Now() - search_start) / kSearched * 1e3;
+  }
 
   char path[PS_EG_PATH_SIZE];
   PsEgLevelPath(path, sizeof path, dir.c_str(), 6, bones);
@@ -90,6 +109,10 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(positions), static_cast<unsigned long long>(bytes));
   std::printf("| lookup of a level-%2d position            | %9.1f ns | %9.1f ns |\n", bones,
               lookup_ns, read_ns);
+  std::printf("| search of a level-%2d position, depth %2d  | %9.2f ms |              |\n", above,
+              kReportSearchDepth, search_ms[0]);
+  std::printf("| search of a level-%2d position, depth %2d  | %9.2f ms |              |\n", above,
+              kDefaultSearchDepth, search_ms[1]);
   std::printf(
       "(floors: one pass over the level-%d file's %lld bytes; one random byte read of it)"
       " %ld\n",
