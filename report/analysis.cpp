@@ -136,7 +136,10 @@ std::string AnalysisSection(const ReportData& data, const ReportTables& found) {
        " bones on the board, in " + EscapeHtml(*dir) +
        ". A value is the bones the mover still gets minus the opponent's, the round played out "
        "without a turn limit; bones given away are the best value minus the value of the move "
-       "played.</p>";
+       "played. A step above their reach gets, in the viewer, the estimate of a search of depth " +
+       std::to_string(kReportSearchDepth) +
+       " with the tables at its leaves (a leaf above them counts no bone more); estimates are "
+       "not counted here.</p>";
   std::map<std::string, Tally> tallies;
   std::string lost;
   for (const RoundView& r : data.rounds) {
