@@ -53,6 +53,7 @@ bench:
 	build-bench/bin/sandbox_bench build-bench/bin
 	build-bench/bin/report_bench build-bench/bin/report_floor
 	build-bench/bin/arena_bench build-bench/bin
+	build-bench/bin/endgame_bench build-bench/bin/endgame_floor
 	PYTHONPATH=build-bench/lib/python3/dist-packages build-bench/bin/python_bench \
 	  build-bench/bin /usr/bin/python3 bench
 

@@ -14,9 +14,9 @@ install(CODE "
       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${name}\")
   endforeach()")
 install(FILES interface/PsComm.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES interface/pitsow/rules.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pitsow)
-install(TARGETS Minimax LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS pitsow-perft RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES interface/pitsow/rules.h interface/pitsow/endgame.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pitsow)
+install(TARGETS Minimax MinimaxTables LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pitsow-perft pitsow-solve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow-check pitsow-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES examples/starter/starter.c players/minimax/minimax.c
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples)
@@ -30,7 +30,7 @@ install(FILES python/pitsow/__init__.py python/pitsow/env.py
 install(FILES examples/python/random_player.py examples/python/greedy.py
   examples/python/alphabeta.py DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples/python)
 install(FILES doc/pitsow.1 doc/pitsow-arena.1 doc/pitsow-check.1 doc/pitsow-perft.1
-  doc/pitsow-report.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  doc/pitsow-report.1 doc/pitsow-solve.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 add_library(Pitsow::interface ALIAS pitsow_interface)
 set_target_properties(pitsow_interface PROPERTIES EXPORT_NAME interface)

@@ -79,7 +79,8 @@ const char kRoundsMarkup[] = R"HTML(
 <form id="round-filter" aria-label="Filter the rounds">
   <label>Player <select id="f-player"><option value="">any</option></select></label>
   <label>Result for that player <select id="f-result"><option value="">any</option>
-    <option value="loss">lost</option><option value="draw">drawn</option><option value="win">won</option></select></label>
+    <option value="loss">lost</option><option value="draw">drawn</option><option value="win">won</option>
+    <option value="egloss">lost by a mistake in a covered position</option></select></label>
   <label>Seat of that player <select id="f-seat"><option value="">any</option>
     <option value="1">player 1 (opens)</option><option value="2">player 2</option></select></label>
   <label>End <select id="f-end"><option value="">any</option></select></label>
@@ -177,7 +178,7 @@ const char kPageScript[] = R"JS(
                          (n - s.captured + 1) + " of player " + (3 - s.player) + " (both marked ✕)";
     if (s.extra) t += "; the last bone falls into the store: extra move";
     if (s.over) t += ". The round is decided";
-    return t + ".";
+    return t + "." + (r.eg && r.eg[i] ? " " + r.eg[i] + "." : "");
   }
 
   function cell(cls, value, hole, mark, label) {
@@ -258,6 +259,12 @@ const char kPageScript[] = R"JS(
       e.textContent = " The record disagrees with the rules: " + r.err + "; the replay stops there.";
       $("round-summary").appendChild(e);
     }
+    if (r.egd !== undefined) {
+      const b = document.createElement("button"); b.type = "button"; b.id = "decisive";
+      b.textContent = "Go to the decisive mistake (step " + r.egd + ")";
+      b.addEventListener("click", () => { stop(); go(r.egd); });
+      $("round-summary").append(" ", b);
+    }
     const list = $("step-list");
     list.replaceChildren();
     let moveNo = 0;
@@ -333,12 +340,15 @@ const char kPageScript[] = R"JS(
   function matches(r) {
     const who = $("f-player").value, res = $("f-result").value, seat = $("f-seat").value, end = $("f-end").value;
     if (end && r.end !== end) return false;
+    if (res === "egloss" && !r.egp) return false;
+    if (!who && res === "egloss") return !seat || Number(seat) === r.egp;
     if (!who) return (!res || (res === "draw") === (r.w === 0)) && (!seat);
     const at = r.p1 === who ? 1 : r.p2 === who ? 2 : 0;
     if (!at || (seat && Number(seat) !== at)) return false;
     if (res === "draw") return r.w === 0;
     if (res === "win") return r.w === at;
     if (res === "loss") return r.w !== 0 && r.w !== at;
+    if (res === "egloss") return r.egp === at;
     return true;
   }
   function listRounds() {
@@ -386,8 +396,8 @@ const char kPageScript[] = R"JS(
       for (const v of [...values].sort()) { const o = document.createElement("option"); o.value = o.textContent = v; $(sel).appendChild(o); }
     }
     for (const id of ["f-player", "f-result", "f-seat", "f-end"]) $(id).addEventListener("change", listRounds);
-    document.querySelectorAll("button.show-losses").forEach((b) => b.addEventListener("click", () => {
-      $("f-player").value = b.dataset.player; $("f-result").value = "loss"; $("f-seat").value = ""; $("f-end").value = "";
+    document.querySelectorAll("button.show-losses, button.show-eg-losses").forEach((b) => b.addEventListener("click", () => {
+      $("f-player").value = b.dataset.player; $("f-result").value = b.classList.contains("show-losses") ? "loss" : "egloss"; $("f-seat").value = ""; $("f-end").value = "";
       listRounds(); $("rounds").scrollIntoView();
     }));
     listRounds();

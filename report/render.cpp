@@ -9,6 +9,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "analysis.h"
 #include "exit_status.h"
 #include "fixed.h"
 #include "page_assets.h"
@@ -349,7 +350,10 @@ void Standings(std::string& h, const ReportData& d) {
          std::to_string(r.faults) + "</td>";
     if (!d.rounds.empty())
       h += "<td><button type=\"button\" class=\"link show-losses\" data-player=\"" +
-           EscapeHtml(r.player) + "\">losses</button></td>";
+           EscapeHtml(r.player) +
+           "\">losses</button> <button type=\"button\" class=\"link show-eg-losses\" "
+           "data-player=\"" +
+           EscapeHtml(r.player) + "\">by a covered mistake</button></td>";
     h += "</tr>";
   }
   h += "</tbody></table></div>";
@@ -469,7 +473,7 @@ void Viewer(std::string& h, const ReportData& d) {
   h += std::string(kViewerMarkup) + "</section>";
 }
 
-std::string DataJson(const ReportData& d) {
+std::string DataJson(const ReportData& d, const ReportTables& tables) {
   nlohmann::json rounds = nlohmann::json::array();
   std::map<int64_t, std::string> pairing_names;
   for (const RoundView& r : d.rounds) {
@@ -481,6 +485,7 @@ std::string DataJson(const ReportData& d) {
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
     if (replay.error) j["err"] = *replay.error;
+    AddRoundAnalysis(j, tables, replay);
     if (r.pairing >= 0) pairing_names.emplace(r.pairing, r.pairing_name);
     rounds.push_back(std::move(j));
   }
@@ -569,7 +574,8 @@ std::string RenderReport(ReportData d) {
        "</h1><nav aria-label=\"Sections\"><a href=\"#standings\">Standings</a>";
   if (d.course && !d.course->points.empty()) h += " · <a href=\"#course\">Course</a>";
   h += " · <a href=\"#faults\">Faults</a>";
-  if (!d.rounds.empty()) h += " · <a href=\"#rounds\">Rounds</a>";
+  if (!d.rounds.empty())
+    h += " · <a href=\"#rounds\">Rounds</a> · <a href=\"#endgame\">Endgame</a>";
   h += " · <a href=\"#viewer\">Round "
        "viewer</a></nav></header><main>";
   if (!d.verdict.empty()) {
@@ -586,11 +592,14 @@ std::string RenderReport(ReportData d) {
   CourseSection(h, d);
   Faults(h, d, viewable);
   Rounds(h, d);
+  const ReportTables tables = OpenReportTables(d.holes);
+  if (!d.rounds.empty()) h += AnalysisSection(d, tables);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
        "viewer were worked out by the referee's rules when this page was made.</p></footer>"
        "<script type=\"application/json\" id=\"report-data\">" +
-       DataJson(d) + "</script><script>" + std::string(kPageScript) + "</script></body></html>\n";
+       DataJson(d, tables) + "</script><script>" + std::string(kPageScript) +
+       "</script></body></html>\n";
   return h;
 }
 

@@ -93,6 +93,10 @@ python3 -c "import pitsow; assert pitsow.State(6, 4).perft(8) == 563055"
 cp ~/pitsow/share/pitsow/examples/python/greedy.py .
 wins "$PWD/greedy.py" "$tossel" 100 60
 
-for page in pitsow pitsow-arena pitsow-check pitsow-perft pitsow-report; do
+# The endgame tables of a small board, built and read by the installed tool.
+XDG_CACHE_HOME="$PWD/cache" pitsow-solve build --holes 2 --bones 12 >/dev/null
+XDG_CACHE_HOME="$PWD/cache" pitsow-solve start --holes 2 --bones 3 | grep -q 'player 2 wins by 2'
+
+for page in pitsow pitsow-arena pitsow-check pitsow-perft pitsow-report pitsow-solve; do
   test -f "$HOME/pitsow/share/man/man1/$page.1"
 done

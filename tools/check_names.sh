@@ -11,7 +11,7 @@ if [[ ! -f "$build/compile_commands.json" ]]; then
   echo "check_names: $build/compile_commands.json missing: configure first (cmake --preset default)" >&2
   exit 2
 fi
-folders='arena|checker|common|host|perft|python|referee|report|rules|sandbox|stats'
+folders='arena|checker|common|endgame|host|perft|python|referee|report|rules|sandbox|solve|stats'
 out=$(run-clang-tidy -p "$build" -j "$(nproc)" -quiet "$(pwd)/($folders)/" 2>/dev/null |
   sed 's/\x1b\[[0-9;]*m//g' | grep -E 'warning: .*\[readability-identifier-naming\]' | sort -u || true)
 if [[ -n "$out" ]]; then

@@ -12,11 +12,22 @@
  * would visit more than NODE_BUDGET positions, and plays the answer of the
  * deepest search finished. Both ways the answer depends on the position
  * alone, so the same position always gets the same answer.
+ *
+ * Built with PS_MINIMAX_TABLES (the library MinimaxTables), it reads the
+ * endgame tables that pitsow-solve builds (pitsow/endgame.h) at PsInit:
+ * a position they cover is played perfectly from them (a move that keeps
+ * its value), and the search scores a covered position as the round's
+ * played-out result instead of searching on. Without tables it plays as
+ * Minimax.
  */
 #include <limits.h>
 #include <string.h>
 
+#ifdef PS_MINIMAX_TABLES
+#include "pitsow/endgame.h"
+#else
 #include "pitsow/rules.h"
+#endif
 
 /* At most about 10 ms of search per move (4 ms typical) on one 2.6 GHz core. */
 #define NODE_BUDGET 100000L
@@ -31,6 +42,9 @@ static int32_t Bones = 6; /* bones per hole at the start */
 static int FixedDepth;    /* from the parameter; 0: deepen within the budget */
 static long Nodes;        /* positions visited by the current search */
 static long NodeLimit;    /* the search gives up beyond this many */
+#ifdef PS_MINIMAX_TABLES
+static PsEgTables Tables; /* Levels 0 when none could be read */
+#endif
 
 static void CopyText(char *to, size_t room, const char *text) {
   strncpy(to, text, room - 1);
@@ -44,21 +58,68 @@ PsBool PsInit(PsInfo *Info) {
   Holes = Info->NumHoles < 1 ? 1 : Info->NumHoles > PS_MAX_HOLES ? PS_MAX_HOLES : Info->NumHoles;
   Bones = Info->NumBones;
   FixedDepth = Info->Param > 0 ? (Info->Param > MAX_DEPTH ? MAX_DEPTH : Info->Param) : 0;
+#ifdef PS_MINIMAX_TABLES
+  {
+    char dir[PS_EG_PATH_SIZE];
+    PsEgClose(&Tables);
+    PsEgInit(&Tables, Holes);
+    if (PsEgCacheDir(dir, sizeof dir)) PsEgOpen(&Tables, dir, Holes, PS_EG_MAX_LEVEL);
+  }
+  if (Info->Size >= PS_INFO_SIZE) {
+    CopyText(Info->name, sizeof Info->name, "MinimaxTables");
+    CopyText(Info->creator, sizeof Info->creator, "Pitsow examples");
+    CopyText(Info->description, sizeof Info->description,
+             "Alpha-beta search with the endgame tables at its leaves; perfect inside them");
+  }
+#else
   if (Info->Size >= PS_INFO_SIZE) {
     CopyText(Info->name, sizeof Info->name, "Minimax");
     CopyText(Info->creator, sizeof Info->creator, "Pitsow examples");
     CopyText(Info->description, sizeof Info->description,
              "Alpha-beta search over the rules header; depth from the parameter");
   }
+#endif
   return 1;
+}
+
+/* The worth of a finished round with this margin. */
+static int64_t Finished(int64_t margin) {
+  return margin > 0 ? WIN_SCORE + margin : margin < 0 ? -WIN_SCORE + margin : 0;
 }
 
 /* The board's worth for this player. */
 static int64_t Score(const PsBoard *board) {
   const int64_t margin = (int64_t)board->Stores[Me - 1] - board->Stores[2 - Me];
   if (!board->RoundOver) return margin;
-  return margin > 0 ? WIN_SCORE + margin : margin < 0 ? -WIN_SCORE + margin : 0;
+  return Finished(margin);
 }
+
+#ifdef PS_MINIMAX_TABLES
+/* Whether the tables cover the board; then *score is its played-out worth
+   (the majority end never changes the winner). */
+static int Covered(const PsBoard *board, int64_t *score) {
+  const int mover = board->Mover - 1;
+  int value;
+  if (Tables.Levels == 0 || board->RoundOver) return 0;
+  value = PsEgValue(&Tables, board->Holes[mover], board->Holes[1 - mover]);
+  if (value == PS_EG_UNKNOWN) return 0;
+  *score = Finished((int64_t)board->Stores[Me - 1] - board->Stores[2 - Me] +
+                    (board->Mover == Me ? value : -value));
+  return 1;
+}
+
+/* A move that keeps the value of a covered board, or 0. */
+static int32_t TableMove(const PsBoard *board) {
+  const int mover = board->Mover - 1;
+  const int32_t *mine = board->Holes[mover], *theirs = board->Holes[1 - mover];
+  const int value = Tables.Levels > 0 ? PsEgValue(&Tables, mine, theirs) : PS_EG_UNKNOWN;
+  int32_t hole;
+  if (value == PS_EG_UNKNOWN) return 0;
+  for (hole = board->NumHoles; hole >= 1; --hole)
+    if (PsEgIsBestMove(&Tables, mine, theirs, hole, value)) return hole;
+  return 0;
+}
+#endif
 
 /*
  * Orders the moves so that extra moves come first (the last bone of hole h
@@ -85,6 +146,12 @@ static int64_t Search(const PsBoard *board, int depth, int64_t alpha, int64_t be
   const int maximising = board->Mover == Me;
   int i;
   if (++Nodes > NodeLimit) return 0;
+#ifdef PS_MINIMAX_TABLES
+  {
+    int64_t exact;
+    if (Covered(board, &exact)) return exact;
+  }
+#endif
   if (count == 0) return Score(board);
   for (i = 0; i < count; ++i) {
     PsBoard next = *board;
@@ -139,6 +206,12 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
   board.RoundOver = 0; /* the referee asks only while the round goes on */
   count = OrderedMoves(&board, moves);
   if (count == 0) return 1; /* no bones at all: any hole is an accepted pass */
+#ifdef PS_MINIMAX_TABLES
+  {
+    const int32_t perfect = TableMove(&board);
+    if (perfect) return perfect;
+  }
+#endif
   if (count == 1) return moves[0];
   Nodes = 0;
   if (FixedDepth > 0) {
@@ -165,4 +238,8 @@ void PsOppTurn(int32_t Hole) { (void)Hole; }
 
 void PsEndRound(int32_t My, int32_t Opp, int32_t Turns) { (void)My, (void)Opp, (void)Turns; }
 
-void PsDone(void) {}
+void PsDone(void) {
+#ifdef PS_MINIMAX_TABLES
+  PsEgClose(&Tables);
+#endif
+}
