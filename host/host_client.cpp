@@ -143,8 +143,9 @@ PlayerFault Classify(const PsChannel* ch, int status, int call, bool room) {
     default:
       break;
   }
-  // A refused call is named by the referee from the call's number.
-  if (f.signal == SIGSYS && ch->fault_kind == PS_FAULT_SIGNAL && ch->fault_syscall >= 0) {
+  // A refused call is named by the referee from the call's number; a
+  // number the filter does not refuse is the player's forgery.
+  if (f.signal == SIGSYS && ch->fault_kind == PS_FAULT_SIGNAL && IsRefusedCall(ch->fault_syscall)) {
     f.detail = std::string("refused system call ") + RefusedCallName(ch->fault_syscall) + where;
     return f;
   }

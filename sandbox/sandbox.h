@@ -41,6 +41,8 @@ Result<std::string> ConfineHost(const HostConfinement& c);
 // The name of a system call the filter refuses, for the fault report;
 // "a refused system call" for any other. Safe in a signal handler.
 const char* RefusedCallName(long number);
+// Whether number is a call the filter refuses (in some or every use).
+bool IsRefusedCall(long number);
 
 // The client's side: the referee's memory and descriptors are not to be
 // read through /proc or ptrace by anything of the same user.

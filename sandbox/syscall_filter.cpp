@@ -201,6 +201,13 @@ bool SyscallFilterWorks() {
          WEXITSTATUS(status) == 0;
 }
 
+bool IsRefusedCall(long number) {
+  FillTable();
+  for (const Named& n : Table)
+    if (n.name != nullptr && n.number == number) return true;
+  return false;
+}
+
 const char* RefusedCallName(long number) {
   FillTable();
   for (const Named& n : Table)
