@@ -1,30 +1,27 @@
 // pitsow._rules: the rules header's board as a Python class, State, with
-// what one move did as an Outcome. Everything is played by the header's own
+// what one move did as an Outcome, and player libraries as opponents
+// (library_player.cpp). Everything is played by the header's own
 // functions, and perft is pitsow-perft's; nothing of the rules is written
 // again here.
+//
+// A State is a value: immutable, hashable and picklable, equal to another
+// when the whole position is (both rows, both stores, the mover, whether
+// the round is over, the board's size). play answers the next State, so a
+// search keeps every position it saw and a transposition table works.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <string>
 #include <vector>
 
+#include "library_player.h"
 #include "perft.h"
 #include "pitsow/rules.h"
+#include "state.h"
 
 namespace py = pybind11;
 
 namespace {
-
-struct Outcome {
-  int32_t hole = 0;
-  int32_t capture = 0;  // the mover's hole where the last bone captured, or 0
-  bool extra_move = false;
-  bool end = false;
-};
-
-struct State {
-  PsBoard board{};
-};
 
 State NewState(int32_t holes, int32_t bones) {
   State s;
@@ -51,8 +48,53 @@ State FromTurn(int32_t holes, int32_t bones, int32_t me, const std::vector<int32
   return s;
 }
 
-std::vector<int32_t> Row(const State& s, int p) {
-  return std::vector<int32_t>(s.board.Holes[p], s.board.Holes[p] + s.board.NumHoles);
+// Any position: the rows of players 1 and 2 (hole i at [i - 1]), their
+// stores and the mover. The bones a hole started with, which the end test
+// needs, are all bones over both rows when not given.
+State FromPosition(const std::vector<std::vector<int32_t>>& rows,
+                   const std::vector<int32_t>& stores, int32_t toMove, py::object holesArg,
+                   py::object bonesArg) {
+  if (rows.size() != 2 || stores.size() != 2)
+    throw py::value_error("a position has two rows and two stores");
+  const int32_t holes =
+      holesArg.is_none() ? static_cast<int32_t>(rows[0].size()) : holesArg.cast<int32_t>();
+  if (holes < 1 || holes > PS_MAX_HOLES) throw py::value_error("holes must be 1 to 6");
+  if (toMove != 1 && toMove != 2) throw py::value_error("to_move must be 1 or 2");
+  int64_t total = 0;
+  auto add = [&total](int32_t v) {
+    if (v < 0) throw py::value_error("bones cannot be negative");
+    total += v;
+  };
+  add(stores[0]);
+  add(stores[1]);
+  for (const auto& row : rows) {
+    if (static_cast<int32_t>(row.size()) != holes)
+      throw py::value_error("each row needs exactly " + std::to_string(holes) + " holes");
+    for (int32_t v : row) add(v);
+  }
+  int64_t bones = 0;
+  if (bonesArg.is_none()) {
+    if (total % (2 * holes) != 0)
+      throw py::value_error("all bones are no multiple of 2 x holes: give bones=");
+    bones = total / (2 * holes);
+  } else {
+    bones = bonesArg.cast<int64_t>();
+  }
+  State s = NewState(holes, static_cast<int32_t>(bones > PS_MAX_BONES ? -1 : bones));
+  for (int p = 0; p < 2; ++p) {
+    for (int32_t i = 0; i < holes; ++i) s.board.Holes[p][i] = rows[p][i];
+    s.board.Stores[p] = stores[p];
+  }
+  s.board.Mover = toMove;
+  s.board.RoundOver = PsIsRoundOver(&s.board);
+  return s;
+}
+
+py::tuple Row(const State& s, int p) {
+  py::tuple row(s.board.NumHoles);
+  for (int32_t i = 0; i < s.board.NumHoles; ++i)
+    PyTuple_SET_ITEM(row.ptr(), i, PyLong_FromLong(s.board.Holes[p][i]));
+  return row;
 }
 
 std::vector<int32_t> LegalMoves(const State& s) {
@@ -61,27 +103,31 @@ std::vector<int32_t> LegalMoves(const State& s) {
   return std::vector<int32_t>(moves, moves + count);
 }
 
-Outcome Play(State& s, int32_t hole) {
+State Play(const State& s, int32_t hole) {
   if (s.board.RoundOver) throw py::value_error("the round is over");
+  State next;
+  next.board = s.board;
   PsSowing sowing;
-  if (!PsPlayMove(&s.board, hole, &sowing))
+  if (!PsPlayMove(&next.board, hole, &sowing))
     throw py::value_error("hole " + std::to_string(hole) + " is not 1 to " +
                           std::to_string(s.board.NumHoles));
-  return Outcome{hole, sowing.Captured, sowing.ExtraMove != 0, s.board.RoundOver != 0};
+  next.last = Outcome{hole, sowing.Captured, sowing.ExtraMove != 0, next.board.RoundOver != 0};
+  return next;
 }
 
 std::string Describe(const State& s) {
   auto row = [&](int p) {
-    std::string text = "[";
+    std::string text = "(";
     for (int32_t i = 0; i < s.board.NumHoles; ++i)
       text += (i > 0 ? ", " : "") + std::to_string(s.board.Holes[p][i]);
-    return text + "]";
+    return text + (s.board.NumHoles == 1 ? ",)" : ")");
   };
   return "State(holes=(" + row(0) + ", " + row(1) + "), stores=(" +
          std::to_string(s.board.Stores[0]) + ", " + std::to_string(s.board.Stores[1]) +
          "), to_move=" + std::to_string(s.board.Mover) + (s.board.RoundOver ? ", over)" : ")");
 }
 
+// The whole position; the move that made it is not part of it.
 bool Equal(const State& a, const State& b) {
   const PsBoard &x = a.board, &y = b.board;
   if (x.NumHoles != y.NumHoles || x.NumBones != y.NumBones || x.Mover != y.Mover ||
@@ -91,6 +137,43 @@ bool Equal(const State& a, const State& b) {
     for (int32_t i = 0; i < x.NumHoles; ++i)
       if (x.Holes[p][i] != y.Holes[p][i]) return false;
   return true;
+}
+
+// FNV-1a over what Equal compares.
+size_t Hash(const State& s) {
+  uint64_t h = 14695981039346656037ULL;
+  auto mix = [&h](int32_t v) {
+    h ^= static_cast<uint32_t>(v);
+    h *= 1099511628211ULL;
+  };
+  const PsBoard& b = s.board;
+  for (int32_t v : {b.NumHoles, b.NumBones, b.Mover, b.RoundOver, b.Stores[0], b.Stores[1]}) mix(v);
+  for (int p = 0; p < 2; ++p)
+    for (int32_t i = 0; i < b.NumHoles; ++i) mix(b.Holes[p][i]);
+  return static_cast<size_t>(h);
+}
+
+py::tuple Pickled(const State& s) {
+  const Outcome& o = s.last;
+  return py::make_tuple(s.board.NumHoles, s.board.NumBones, Row(s, 0), Row(s, 1), s.board.Stores[0],
+                        s.board.Stores[1], s.board.Mover, s.board.RoundOver != 0, o.hole, o.capture,
+                        o.extra_move, o.end);
+}
+
+State Unpickled(const py::tuple& t) {
+  if (t.size() != 12) throw py::value_error("not a pickled State");
+  State s = NewState(t[0].cast<int32_t>(), t[1].cast<int32_t>());
+  for (int p = 0; p < 2; ++p) {
+    const auto row = t[2 + p].cast<std::vector<int32_t>>();
+    ReadRow(row, s.board.NumHoles, s.board.Holes[p]);
+  }
+  s.board.Stores[0] = t[4].cast<int32_t>();
+  s.board.Stores[1] = t[5].cast<int32_t>();
+  s.board.Mover = t[6].cast<int32_t>();
+  s.board.RoundOver = t[7].cast<bool>() ? 1 : 0;
+  s.last =
+      Outcome{t[8].cast<int32_t>(), t[9].cast<int32_t>(), t[10].cast<bool>(), t[11].cast<bool>()};
+  return s;
 }
 
 }  // namespace
@@ -110,31 +193,47 @@ PYBIND11_MODULE(_rules, m) {
                ", end=" + (o.end ? "True" : "False") + ")";
       });
 
-  py::class_<State>(m, "State", "The board of one round and the player to move.")
+  py::class_<State>(m, "State",
+                    "A position: the board of one round and the player to move. Immutable, "
+                    "hashable, picklable; equal when the whole position is.")
       .def(py::init(&NewState), py::arg("holes") = 6, py::arg("bones") = 6,
            "The filled board: bones in each of the holes of both rows, player 1 to move.")
       .def_static("from_turn", &FromTurn, py::arg("holes"), py::arg("bones"), py::arg("me"),
                   py::arg("my_holes"), py::arg("opp_holes"), py::arg("my_store"),
                   py::arg("opp_store"),
                   "The board from get_turn's arguments; me (info.Player) is to move.")
+      .def_static("from_position", &FromPosition, py::arg("rows"), py::arg("stores"),
+                  py::arg("to_move"), py::arg("holes") = py::none(), py::arg("bones") = py::none(),
+                  "Any position: rows (player 1's, player 2's; hole i at [i - 1]), stores "
+                  "(player 1's, player 2's), to_move (1 or 2); holes defaults to the rows' "
+                  "length, bones (a hole's at the start, which the end test needs) to all "
+                  "bones / (2 x holes). A round found over is taken as given, not swept.")
       .def_property_readonly("num_holes", [](const State& s) { return s.board.NumHoles; })
       .def_property_readonly("num_bones", [](const State& s) { return s.board.NumBones; })
       .def_property_readonly(
           "holes", [](const State& s) { return py::make_tuple(Row(s, 0), Row(s, 1)); },
-          "the rows of players 1 and 2, hole i at [i - 1]")
+          "the rows of players 1 and 2 as tuples, hole i at [i - 1]")
       .def_property_readonly(
           "stores",
           [](const State& s) { return py::make_tuple(s.board.Stores[0], s.board.Stores[1]); },
           "the stores of players 1 and 2")
       .def_property_readonly(
           "to_move", [](const State& s) { return s.board.Mover; }, "the player to move, 1 or 2")
+      .def_property_readonly(
+          "last_move",
+          [](const State& s) -> py::object {
+            if (s.last.hole == 0) return py::none();
+            return py::cast(s.last);
+          },
+          "the Outcome of the move that made this position; None for a position built")
       .def("legal_moves", &LegalMoves,
            "The sowing moves of the player to move: its non-empty "
-           "holes, rising; none once the round is over.")
+           "holes 1 to num_holes, rising; none once the round is over.")
       .def("play", &Play, py::arg("hole"),
-           "Plays a hole of the player to move (an empty hole is a pass, as the referee "
-           "accepts it) and answers the Outcome; ValueError when the round is over or the "
-           "hole is not 1 to num_holes.")
+           "The position after the player to move plays hole (1 to num_holes; an empty "
+           "hole is a pass, as the referee accepts it), with the move's Outcome as "
+           "last_move; this state is left as it is. ValueError when the round is over or "
+           "the hole is not 1 to num_holes.")
       .def("is_over", [](const State& s) { return s.board.RoundOver != 0; })
       .def(
           "winner",
@@ -156,6 +255,12 @@ PYBIND11_MODULE(_rules, m) {
           py::arg("depth"),
           "Leaves of the tree of sowing moves depth moves deep (a move that ends the round "
           "is one leaf), as pitsow-perft counts them.")
-      .def("__eq__", &Equal)
+      // State.solve(), the value of this position from the endgame tables,
+      // belongs here once that library is bound beside perft.
+      .def("__eq__", &Equal, py::is_operator())
+      .def("__hash__", &Hash)
+      .def(py::pickle(&Pickled, &Unpickled))
       .def("__repr__", &Describe);
+
+  BindLibraryPlayer(m);
 }
