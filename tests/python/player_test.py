@@ -108,15 +108,16 @@ class PythonPlayerTest(unittest.TestCase):
             f.write("#!/bin/sh\nexit 1\n")
         os.chmod(exe, 0o755)
         env = dict(os.environ, PATH=os.path.join(other, "bin") + ":" + os.environ["PATH"])
-        for mode in ([], ["--isolate"]):
+        for mode in ([], ["--isolate"], ["--sandbox"]):
             status, _, err = self.run_pitsow(f"--player1={PLAYER}", f"--player2={TOSSEL}", "/R=1",
                                              *mode, env=env)
-            self.assertEqual((status, err), (0, "init 1\n"), mode)
+            # Sandboxed, the player's print() goes to its own output.txt.
+            self.assertEqual((status, err), (0, "" if mode == ["--sandbox"] else "init 1\n"), mode)
 
     def test_an_import_error_says_so(self):
         with open(os.path.join(self.dir, "needs.py"), "w") as f:
             f.write("import no_such_helper\n")
-        for mode in ([], ["--isolate"]):
+        for mode in ([], ["--isolate"], ["--sandbox"]):
             status, out, err = self.run_pitsow("--player1=needs.py", *mode)
             self.assertEqual(status, 2)
             self.assertIn("ModuleNotFoundError: No module named 'no_such_helper'", err)
