@@ -51,10 +51,10 @@ std::string Locate(const std::string& file) {
   return file;
 }
 
-void Open(Library& lib, const std::string& file, int32_t param, int32_t logLevel) {
+void Open(Library& lib, const std::string& file, int32_t param, int32_t log_level) {
   lib.file = file;
   lib.param = param;
-  lib.log_level = logLevel;
+  lib.log_level = log_level;
   void* handle = dlopen(Locate(file).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr)
     throw py::value_error("cannot load player library " + file + ": " + DlError());
@@ -118,9 +118,9 @@ void BindLibraryPlayer(py::module_& m) {
   py::class_<Library>(m, "Library",
                       "A player library bound as the referee binds it, called through its "
                       "five entry points in this process.")
-      .def(py::init([](const std::string& file, int32_t param, int32_t logLevel) {
+      .def(py::init([](const std::string& file, int32_t param, int32_t log_level) {
              auto lib = std::make_unique<Library>();
-             Open(*lib, file, param, logLevel);
+             Open(*lib, file, param, log_level);
              return lib;
            }),
            py::arg("file"), py::arg("param") = 0, py::arg("log_level") = 0)

@@ -52,14 +52,14 @@ State FromTurn(int32_t holes, int32_t bones, int32_t me, const std::vector<int32
 // stores and the mover. The bones a hole started with, which the end test
 // needs, are all bones over both rows when not given.
 State FromPosition(const std::vector<std::vector<int32_t>>& rows,
-                   const std::vector<int32_t>& stores, int32_t toMove, py::object holesArg,
-                   py::object bonesArg) {
+                   const std::vector<int32_t>& stores, int32_t to_move, py::object holes_arg,
+                   py::object bones_arg) {
   if (rows.size() != 2 || stores.size() != 2)
     throw py::value_error("a position has two rows and two stores");
   const int32_t holes =
-      holesArg.is_none() ? static_cast<int32_t>(rows[0].size()) : holesArg.cast<int32_t>();
+      holes_arg.is_none() ? static_cast<int32_t>(rows[0].size()) : holes_arg.cast<int32_t>();
   if (holes < 1 || holes > PS_MAX_HOLES) throw py::value_error("holes must be 1 to 6");
-  if (toMove != 1 && toMove != 2) throw py::value_error("to_move must be 1 or 2");
+  if (to_move != 1 && to_move != 2) throw py::value_error("to_move must be 1 or 2");
   int64_t total = 0;
   auto add = [&total](int32_t v) {
     if (v < 0) throw py::value_error("bones cannot be negative");
@@ -73,19 +73,19 @@ State FromPosition(const std::vector<std::vector<int32_t>>& rows,
     for (int32_t v : row) add(v);
   }
   int64_t bones = 0;
-  if (bonesArg.is_none()) {
+  if (bones_arg.is_none()) {
     if (total % (2 * holes) != 0)
       throw py::value_error("all bones are no multiple of 2 x holes: give bones=");
     bones = total / (2 * holes);
   } else {
-    bones = bonesArg.cast<int64_t>();
+    bones = bones_arg.cast<int64_t>();
   }
   State s = NewState(holes, static_cast<int32_t>(bones > PS_MAX_BONES ? -1 : bones));
   for (int p = 0; p < 2; ++p) {
     for (int32_t i = 0; i < holes; ++i) s.board.Holes[p][i] = rows[p][i];
     s.board.Stores[p] = stores[p];
   }
-  s.board.Mover = toMove;
+  s.board.Mover = to_move;
   s.board.RoundOver = PsIsRoundOver(&s.board);
   return s;
 }

@@ -69,6 +69,7 @@ class Env:
         self.observation_space = Box(0, 2 * holes * bones, (2 * holes + 2,))
         self.state = None
         self.turns = 0
+        self._holes = range(1, holes + 1)
         self._started = self._in_round = False
 
     @property
@@ -101,10 +102,11 @@ class Env:
         (observation, reward, terminated, truncated, info)."""
         if self.state is None or self._done():
             raise RuntimeError("the round is over: call reset()")
-        if not self.action_space.contains(action):
-            raise ValueError(f"action {action!r} is not a hole 1 to {self.holes}")
-        action = int(action)
-        if not self.action_mask()[action - 1]:
+        if type(action) is not int or not 1 <= action <= self.holes:
+            if not self.action_space.contains(action):
+                raise ValueError(f"action {action!r} is not a hole 1 to {self.holes}")
+            action = int(action)
+        if action not in self.state.legal_moves():  # the agent is to move
             raise ValueError(f"action {action} is an empty hole")
         self.state = self.state.play(action)
         self.turns += 1
@@ -190,4 +192,5 @@ class Env:
         return 1.0 if winner == self.seat else -1.0
 
     def _info(self):
-        return {"action_mask": self.action_mask(), "turns": self.turns}
+        legal = self.state.legal_moves() if self.state.to_move == self.seat else ()
+        return {"action_mask": [h in legal for h in self._holes], "turns": self.turns}
