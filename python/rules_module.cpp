@@ -176,6 +176,170 @@ State Unpickled(const py::tuple& t) {
   return s;
 }
 
+// The calls a search makes millions of times (play, legal_moves, to_move,
+// holes, stores, is_over, winner) bypass pybind11's dispatcher, which costs
+// several times the move itself: plain CPython methods and getters over the
+// same State, put on the class after pybind11 has built it. The next State of
+// play is made by pybind11's own cast, once its type is looked up.
+namespace fast {
+
+const State& Self(PyObject* self) {
+  auto* inst = reinterpret_cast<py::detail::instance*>(self);
+  return *static_cast<const State*>(inst->get_value_and_holder().value_ptr());
+}
+
+PyObject* Tuple2(PyObject* a, PyObject* b) {
+  if (a == nullptr || b == nullptr) {
+    Py_XDECREF(a);
+    Py_XDECREF(b);
+    return nullptr;
+  }
+  PyObject* t = PyTuple_New(2);
+  if (t == nullptr) {
+    Py_DECREF(a);
+    Py_DECREF(b);
+    return nullptr;
+  }
+  PyTuple_SET_ITEM(t, 0, a);
+  PyTuple_SET_ITEM(t, 1, b);
+  return t;
+}
+
+PyObject* RowTuple(const State& s, int p) {
+  PyObject* row = PyTuple_New(s.board.NumHoles);
+  if (row == nullptr) return nullptr;
+  for (int32_t i = 0; i < s.board.NumHoles; ++i) {
+    PyObject* v = PyLong_FromLong(s.board.Holes[p][i]);
+    if (v == nullptr) {
+      Py_DECREF(row);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(row, i, v);
+  }
+  return row;
+}
+
+// hole as pybind11's int32_t argument takes it: an int (or bool), never a float.
+bool HoleArg(PyObject* arg, int32_t& hole) {
+  if (PyFloat_Check(arg) || !PyIndex_Check(arg)) {
+    PyErr_Format(PyExc_TypeError, "play(): hole must be an int, not %s", Py_TYPE(arg)->tp_name);
+    return false;
+  }
+  const long v = PyLong_AsLong(arg);
+  if (v == -1 && PyErr_Occurred()) return false;
+  if (v < INT32_MIN || v > INT32_MAX) {
+    PyErr_SetString(PyExc_ValueError, "play(): hole out of range");
+    return false;
+  }
+  hole = static_cast<int32_t>(v);
+  return true;
+}
+
+PyObject* PlayFast(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  PyObject* arg = nullptr;
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
+  if (nargs == 1 && nkw == 0) {
+    arg = args[0];
+  } else if (nargs == 0 && nkw == 1 &&
+             PyUnicode_CompareWithASCIIString(PyTuple_GET_ITEM(kwnames, 0), "hole") == 0) {
+    arg = args[0];
+  } else {
+    PyErr_SetString(PyExc_TypeError, "play() takes one argument, hole");
+    return nullptr;
+  }
+  int32_t hole = 0;
+  if (!HoleArg(arg, hole)) return nullptr;
+  const State& s = Self(self);
+  if (s.board.RoundOver) {
+    PyErr_SetString(PyExc_ValueError, "the round is over");
+    return nullptr;
+  }
+  State next;
+  next.board = s.board;
+  PsSowing sowing;
+  if (!PsPlayMove(&next.board, hole, &sowing)) {
+    PyErr_Format(PyExc_ValueError, "hole %d is not 1 to %d", hole, s.board.NumHoles);
+    return nullptr;
+  }
+  next.last = Outcome{hole, sowing.Captured, sowing.ExtraMove != 0, next.board.RoundOver != 0};
+  try {
+    return py::cast(std::move(next)).release().ptr();
+  } catch (py::error_already_set& e) {
+    e.restore();
+    return nullptr;
+  }
+}
+
+PyObject* LegalMovesFast(PyObject* self, PyObject*) {
+  int32_t moves[PS_MAX_HOLES];
+  const int count = PsSowingMoves(&Self(self).board, moves);
+  PyObject* list = PyList_New(count);
+  if (list == nullptr) return nullptr;
+  for (int i = 0; i < count; ++i) {
+    PyObject* v = PyLong_FromLong(moves[i]);
+    if (v == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, i, v);
+  }
+  return list;
+}
+
+PyObject* IsOverFast(PyObject* self, PyObject*) {
+  return PyBool_FromLong(Self(self).board.RoundOver);
+}
+
+PyObject* WinnerFast(PyObject* self, PyObject*) {
+  const State& s = Self(self);
+  if (!s.board.RoundOver) Py_RETURN_NONE;
+  return PyLong_FromLong(PsWinner(&s.board));
+}
+
+PyObject* ToMove(PyObject* self, void*) { return PyLong_FromLong(Self(self).board.Mover); }
+
+PyObject* Holes(PyObject* self, void*) {
+  const State& s = Self(self);
+  return Tuple2(RowTuple(s, 0), RowTuple(s, 1));
+}
+
+PyObject* Stores(PyObject* self, void*) {
+  const State& s = Self(self);
+  return Tuple2(PyLong_FromLong(s.board.Stores[0]), PyLong_FromLong(s.board.Stores[1]));
+}
+
+PyMethodDef methods[] = {
+    {"play", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&PlayFast)),
+     METH_FASTCALL | METH_KEYWORDS,
+     "play(hole) -> State\n\nThe position after the player to move plays hole (1 to "
+     "num_holes; an empty hole is a pass, as the referee accepts it), with the move's Outcome "
+     "as last_move; this state is left as it is. ValueError when the round is over or the hole "
+     "is not 1 to num_holes."},
+    {"legal_moves", &LegalMovesFast, METH_NOARGS,
+     "The sowing moves of the player to move: its non-empty holes 1 to num_holes, rising; none "
+     "once the round is over."},
+    {"is_over", &IsOverFast, METH_NOARGS, "Whether the round is over."},
+    {"winner", &WinnerFast, METH_NOARGS,
+     "1 or 2 for the player with the larger store, 0 for a draw; None while the round is not "
+     "over."},
+};
+
+PyGetSetDef getters[] = {
+    {"to_move", &ToMove, nullptr, "the player to move, 1 or 2", nullptr},
+    {"holes", &Holes, nullptr, "the rows of players 1 and 2 as tuples, hole i at [i - 1]", nullptr},
+    {"stores", &Stores, nullptr, "the stores of players 1 and 2", nullptr},
+};
+
+void Install(py::class_<State>& cls) {
+  auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  for (PyMethodDef& def : methods)
+    cls.attr(def.ml_name) = py::reinterpret_steal<py::object>(PyDescr_NewMethod(type, &def));
+  for (PyGetSetDef& def : getters)
+    cls.attr(def.name) = py::reinterpret_steal<py::object>(PyDescr_NewGetSet(type, &def));
+}
+
+}  // namespace fast
+
 }  // namespace
 
 PYBIND11_MODULE(_rules, m) {
@@ -193,9 +357,10 @@ PYBIND11_MODULE(_rules, m) {
                ", end=" + (o.end ? "True" : "False") + ")";
       });
 
-  py::class_<State>(m, "State",
-                    "A position: the board of one round and the player to move. Immutable, "
-                    "hashable, picklable; equal when the whole position is.")
+  py::class_<State> state(m, "State",
+                          "A position: the board of one round and the player to move. Immutable, "
+                          "hashable, picklable; equal when the whole position is.");
+  state
       .def(py::init(&NewState), py::arg("holes") = 6, py::arg("bones") = 6,
            "The filled board: bones in each of the holes of both rows, player 1 to move.")
       .def_static("from_turn", &FromTurn, py::arg("holes"), py::arg("bones"), py::arg("me"),
@@ -261,6 +426,7 @@ PYBIND11_MODULE(_rules, m) {
       .def("__hash__", &Hash)
       .def(py::pickle(&Pickled, &Unpickled))
       .def("__repr__", &Describe);
+  fast::Install(state);
 
   BindLibraryPlayer(m);
 }
