@@ -69,7 +69,6 @@ class Env:
         self.observation_space = Box(0, 2 * holes * bones, (2 * holes + 2,))
         self.state = None
         self.turns = 0
-        self._holes = range(1, holes + 1)
         self._started = self._in_round = False
 
     @property
@@ -100,21 +99,30 @@ class Env:
     def step(self, action):
         """Plays the agent's hole and the opponent's answers; answers
         (observation, reward, terminated, truncated, info)."""
-        if self.state is None or self._done():
+        state = self.state
+        if state is None or state.is_over() or self.turns >= self.max_turns:
             raise RuntimeError("the round is over: call reset()")
         if type(action) is not int or not 1 <= action <= self.holes:
             if not self.action_space.contains(action):
                 raise ValueError(f"action {action!r} is not a hole 1 to {self.holes}")
             action = int(action)
-        if action not in self.state.legal_moves():  # the agent is to move
+        if not state.holes[self.seat - 1][action - 1]:  # the agent is to move
             raise ValueError(f"action {action} is an empty hole")
-        self.state = self.state.play(action)
-        self.turns += 1
+        # The loop of _opponent_moves and what follows it, written out: a
+        # step is the environment's hot path.
+        state = state.play(action)
+        turns = self.turns + 1
         if self._started:
             self.opponent.opp_turn(action)
-        self._opponent_moves()
-        terminated = self.state.is_over()
-        truncated = not terminated and self.turns >= self.max_turns
+        seat, max_turns, get_turn = self.seat, self.max_turns, self.opponent.get_turn
+        while not state.is_over() and turns < max_turns and state.to_move != seat:
+            self.state = state
+            self.turns = turns
+            state = state.play(get_turn(state))
+            turns += 1
+        self.state, self.turns = state, turns
+        terminated = state.is_over()
+        truncated = not terminated and turns >= max_turns
         reward = self._reward()
         if terminated or truncated:
             self._end_round()
@@ -177,9 +185,10 @@ class Env:
         return stores[self.seat - 1] - stores[2 - self.seat]
 
     def _observation(self):
-        mine, theirs = self.seat - 1, 2 - self.seat
         holes, stores = self.state.holes, self.state.stores
-        return holes[mine] + holes[theirs] + (stores[mine], stores[theirs])
+        if self.seat == 1:
+            return holes[0] + holes[1] + stores
+        return holes[1] + holes[0] + (stores[1], stores[0])
 
     def _reward(self):
         if self.reward_kind == "stores":
@@ -192,5 +201,9 @@ class Env:
         return 1.0 if winner == self.seat else -1.0
 
     def _info(self):
-        legal = self.state.legal_moves() if self.state.to_move == self.seat else ()
-        return {"action_mask": [h in legal for h in self._holes], "turns": self.turns}
+        state = self.state
+        if state.to_move == self.seat and not state.is_over():
+            mask = [v != 0 for v in state.holes[self.seat - 1]]
+        else:
+            mask = [False] * self.holes
+        return {"action_mask": mask, "turns": self.turns}
