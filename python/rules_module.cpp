@@ -308,6 +308,44 @@ PyObject* Stores(PyObject* self, void*) {
   return Tuple2(PyLong_FromLong(s.board.Stores[0]), PyLong_FromLong(s.board.Stores[1]));
 }
 
+// What Env answers after every step, in one call: the observation from seat's
+// side (its holes, the other's, its store, the other's) and the action mask
+// (seat's non-empty holes while it is to move, else all false).
+PyObject* ViewFast(PyObject* self, PyObject* arg) {
+  const long seat = PyLong_AsLong(arg);
+  if (seat == -1 && PyErr_Occurred()) return nullptr;
+  if (seat != 1 && seat != 2) {
+    PyErr_SetString(PyExc_ValueError, "seat must be 1 or 2");
+    return nullptr;
+  }
+  const PsBoard& b = Self(self).board;
+  const int me = static_cast<int>(seat) - 1, other = 1 - me, n = b.NumHoles;
+  PyObject* obs = PyTuple_New(2 * n + 2);
+  PyObject* mask = PyList_New(n);
+  if (obs == nullptr || mask == nullptr) {
+    Py_XDECREF(obs);
+    Py_XDECREF(mask);
+    return nullptr;
+  }
+  const bool moving = b.Mover == seat && !b.RoundOver;
+  for (int i = 0; i < n; ++i) {
+    PyTuple_SET_ITEM(obs, i, PyLong_FromLong(b.Holes[me][i]));
+    PyTuple_SET_ITEM(obs, n + i, PyLong_FromLong(b.Holes[other][i]));
+    PyObject* legal = moving && b.Holes[me][i] != 0 ? Py_True : Py_False;
+    Py_INCREF(legal);
+    PyList_SET_ITEM(mask, i, legal);
+  }
+  PyTuple_SET_ITEM(obs, 2 * n, PyLong_FromLong(b.Stores[me]));
+  PyTuple_SET_ITEM(obs, 2 * n + 1, PyLong_FromLong(b.Stores[other]));
+  for (int i = 0; i < 2 * n + 2; ++i)
+    if (PyTuple_GET_ITEM(obs, i) == nullptr) {
+      Py_DECREF(obs);
+      Py_DECREF(mask);
+      return nullptr;
+    }
+  return Tuple2(obs, mask);
+}
+
 PyMethodDef methods[] = {
     {"play", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&PlayFast)),
      METH_FASTCALL | METH_KEYWORDS,
@@ -318,6 +356,8 @@ PyMethodDef methods[] = {
     {"legal_moves", &LegalMovesFast, METH_NOARGS,
      "The sowing moves of the player to move: its non-empty holes 1 to num_holes, rising; none "
      "once the round is over."},
+    {"_view", &ViewFast, METH_O,
+     "_view(seat) -> (observation, action_mask): the environments' view from seat's side."},
     {"is_over", &IsOverFast, METH_NOARGS, "Whether the round is over."},
     {"winner", &WinnerFast, METH_NOARGS,
      "1 or 2 for the player with the larger store, 0 for a draw; None while the round is not "

@@ -4,7 +4,7 @@ without Gymnasium itself)."""
 import random
 
 from ._rules import State
-from .players import as_player
+from .players import PolicyPlayer, as_player
 from .spaces import Box, Discrete
 
 
@@ -108,25 +108,42 @@ class Env:
             action = int(action)
         if not state.holes[self.seat - 1][action - 1]:  # the agent is to move
             raise ValueError(f"action {action} is an empty hole")
-        # The loop of _opponent_moves and what follows it, written out: a
-        # step is the environment's hot path.
+        # The loop of _opponent_moves and what follows it, written out, a
+        # policy called without its PolicyPlayer: a step is the hot path.
         state = state.play(action)
         turns = self.turns + 1
-        if self._started:
-            self.opponent.opp_turn(action)
-        seat, max_turns, get_turn = self.seat, self.max_turns, self.opponent.get_turn
+        opponent, seat, max_turns = self.opponent, self.seat, self.max_turns
+        if type(opponent) is PolicyPlayer:
+            policy = opponent.policy
+            if opponent.rng_of is not None:
+                rng = opponent.rng_of()
+
+                def get_turn(now):
+                    return policy(now, rng)
+            else:
+                get_turn = policy
+        else:
+            if self._started:
+                opponent.opp_turn(action)
+            get_turn = opponent.get_turn
         while not state.is_over() and turns < max_turns and state.to_move != seat:
-            self.state = state
-            self.turns = turns
+            self.state, self.turns = state, turns
             state = state.play(get_turn(state))
             turns += 1
         self.state, self.turns = state, turns
         terminated = state.is_over()
         truncated = not terminated and turns >= max_turns
-        reward = self._reward()
+        if self.reward_kind == "stores":
+            reward = self._reward()
+        elif terminated:
+            winner = state.winner()
+            reward = 0.0 if winner == 0 else 1.0 if winner == seat else -1.0
+        else:
+            reward = 0.0
         if terminated or truncated:
             self._end_round()
-        return self._observation(), reward, terminated, truncated, self._info()
+        observation, mask = state._view(seat)
+        return observation, reward, terminated, truncated, {"action_mask": mask, "turns": turns}
 
     def render(self):
         """The board as text (render_mode "ansi"); None without a mode."""
@@ -185,10 +202,7 @@ class Env:
         return stores[self.seat - 1] - stores[2 - self.seat]
 
     def _observation(self):
-        holes, stores = self.state.holes, self.state.stores
-        if self.seat == 1:
-            return holes[0] + holes[1] + stores
-        return holes[1] + holes[0] + (stores[1], stores[0])
+        return self.state._view(self.seat)[0]
 
     def _reward(self):
         if self.reward_kind == "stores":
@@ -201,9 +215,4 @@ class Env:
         return 1.0 if winner == self.seat else -1.0
 
     def _info(self):
-        state = self.state
-        if state.to_move == self.seat and not state.is_over():
-            mask = [v != 0 for v in state.holes[self.seat - 1]]
-        else:
-            mask = [False] * self.holes
-        return {"action_mask": mask, "turns": self.turns}
+        return {"action_mask": self.state._view(self.seat)[1], "turns": self.turns}
