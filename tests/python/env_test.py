@@ -119,6 +119,22 @@ class EnvTest(unittest.TestCase):
         check_aec(self, pitsow.AECEnv())
         check_aec(self, pitsow.AECEnv(holes=4, bones=3, reward="stores"))
 
+    def test_observation_and_mask_from_the_agents_side(self):
+        for seat in (1, 2):
+            env = pitsow.Env(holes=4, bones=3, seat=seat)
+            obs, info = env.reset(seed=seat)
+            done = False
+            while True:
+                s, me = env.state, seat - 1
+                self.assertEqual(obs, s.holes[me] + s.holes[1 - me] + (s.stores[me],
+                                                                         s.stores[1 - me]))
+                legal = s.legal_moves() if s.to_move == seat else []
+                self.assertEqual(info["action_mask"], [h in legal for h in range(1, 5)])
+                if done:
+                    break
+                obs, _, terminated, truncated, info = env.step(legal[-1])
+                done = terminated or truncated
+
     def test_rewards_and_truncation(self):
         env = pitsow.Env(reward="stores")
         obs, info = env.reset(seed=1)

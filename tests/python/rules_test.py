@@ -78,8 +78,12 @@ class RulesTest(unittest.TestCase):
         self.assertEqual(before.stores, (21, 21))  # play left it as it was
         self.assertEqual(s, pitsow.State.from_position(
             ((1, 0, 0, 0, 0, 2), (0, 0, 1, 1, 0, 0)), (21, 24), 1, bones=4))
-        for bad in (0, 7):
+        for bad in (0, 7, 2**40):
             self.assertRaises(ValueError, s.play, bad)
+        for bad in (1.5, "1", None):
+            self.assertRaises(TypeError, s.play, bad)
+        self.assertRaises(TypeError, s.play, 1, 2)
+        self.assertEqual(s.play(hole=1), s.play(1))
         self.assertRaises(ValueError, pitsow.State, 7, 4)
         self.assertRaises(ValueError, pitsow.State.from_position, ([1] * 6, [1] * 5), (0, 0), 1)
         self.assertRaises(ValueError, pitsow.State.from_position, ([1] * 6, [2] * 6), (0, 0), 1)
