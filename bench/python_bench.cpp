@@ -1,8 +1,9 @@
 // What Python costs: one PsGetTurn of the cheapest Python player through the
 // shim, in-process and isolated, beside the cheapest C player's and beside
 // the Python function called from Python itself (the shim's own cost is the
-// difference); then one State.play of the pitsow package beside one
-// PsPlayMove of the rules header, replaying the same random games.
+// difference); then one State.play of the pitsow package and one move
+// through Env.step beside one PsPlayMove of the rules header, replaying the
+// same random games.
 //
 //   python_bench <bin folder> <python3> <bench source folder>
 #include <dlfcn.h>
@@ -146,6 +147,7 @@ int main(int argc, char** argv) {
   }
   std::fclose(out);
   const double cMove = NsPerMove(games), pyMove = Run(side + "play " + file);
+  const double envMove = Run(side + "step " + file);
   unlink(file);
 
   std::printf("| %-46s | %9s | %6s |\n", "PsGetTurn of the cheapest player", "ns/call", "ratio");
@@ -166,9 +168,11 @@ int main(int argc, char** argv) {
   std::printf("| %-46s | %9.1f |        |\n", "PsPlayMove, the rules header (C)", cMove);
   std::printf("| %-46s | %9.1f | %6.2f |\n", "State.play, the pitsow package (Python loop)", pyMove,
               pyMove / cMove);
+  std::printf("| %-46s | %9.1f | %6.2f |\n", "Env.step, per move it plays (both sides)", envMove,
+              envMove / cMove);
   std::printf(
       "\nMedians of %d runs; ratio: to the row above it (in-process: to the Python "
-      "function itself).\n",
+      "function itself; a move: to PsPlayMove).\n",
       kRuns);
   return 0;
 }

@@ -2,7 +2,11 @@
 of five runs):
   python_side.py call PLAYER.py   one call of its get_turn with two rows of 6
   python_side.py play GAMES       one State.play replaying the games in the
-                                  file (a line per game: its holes in order)"""
+                                  file (a line per game: its holes in order)
+  python_side.py step GAMES       one move through Env.step, the same games
+                                  replayed by agent and opponent (a step
+                                  plays the agent's move and the opponent's
+                                  answers: the time of a step over its moves)"""
 import importlib.util
 import sys
 import time
@@ -40,11 +44,29 @@ def play_cost(path):
     def run():
         for game in games:
             s = State(6, 6)
-            play = s.play
             for hole in game:
-                play(hole)
+                s = s.play(hole)
+    return median_ns(run, moves)
+
+
+def step_cost(path):
+    from pitsow import Env
+    with open(path) as f:
+        games = [[int(h) for h in line.split()] for line in f]
+    moves = sum(map(len, games))
+    script = []  # the current game's remaining holes, both sides
+    env = Env(holes=6, bones=6, opponent=lambda state: script.pop())
+
+    def run():
+        for game in games:
+            script[:] = reversed(game)
+            env.reset()
+            step = env.step
+            while script:
+                step(script.pop())
     return median_ns(run, moves)
 
 
 if __name__ == "__main__":
-    print(f"{(call_cost if sys.argv[1] == 'call' else play_cost)(sys.argv[2]):.1f}")
+    cost = {"call": call_cost, "play": play_cost, "step": step_cost}[sys.argv[1]]
+    print(f"{cost(sys.argv[2]):.1f}")

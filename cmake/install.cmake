@@ -25,10 +25,11 @@ install(FILES examples/starter/starter.c players/minimax/minimax.c
 # Python examples.
 install(TARGETS pitsow-python LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS pitsow_rules LIBRARY DESTINATION ${PITSOW_PYTHON_DIR}/pitsow)
-install(FILES python/pitsow/__init__.py python/pitsow/env.py
-  DESTINATION ${PITSOW_PYTHON_DIR}/pitsow)
+install(FILES python/pitsow/__init__.py python/pitsow/env.py python/pitsow/spaces.py
+  python/pitsow/players.py python/pitsow/agents.py DESTINATION ${PITSOW_PYTHON_DIR}/pitsow)
 install(FILES examples/python/random_player.py examples/python/greedy.py
-  examples/python/alphabeta.py DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples/python)
+  examples/python/alphabeta.py examples/python/mcts.py examples/python/mcts_vs_minimax.py
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/pitsow/examples/python)
 install(FILES doc/pitsow.1 doc/pitsow-arena.1 doc/pitsow-check.1 doc/pitsow-perft.1
   doc/pitsow-report.1 doc/pitsow-solve.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

@@ -137,6 +137,27 @@ void MakePythonGlobal() {
     dlopen(where.dli_fname, RTLD_NOW | RTLD_GLOBAL | RTLD_NOLOAD);
 }
 
+// Starts the interpreter the shim was built against, whatever python3
+// comes first on PATH: left to itself, CPython takes its prefix from the
+// first python3 on PATH (a pyenv's, a virtual environment's), whose
+// standard library may not match this libpython or, sandboxed, not be
+// readable. The process's signal handlers are left alone. Empty on
+// success, else the reason.
+std::string StartPython() {
+  PyConfig config;
+  PyConfig_InitPythonConfig(&config);
+  config.install_signal_handlers = 0;
+  config.parse_argv = 0;
+  PyStatus status = PyConfig_SetBytesString(&config, &config.home, PITSOW_PYTHON_HOME);
+  if (!PyStatus_Exception(status))
+    status = PyConfig_SetBytesString(&config, &config.program_name, PITSOW_PYTHON_PROGRAM);
+  if (!PyStatus_Exception(status)) status = Py_InitializeFromConfig(&config);
+  PyConfig_Clear(&config);
+  if (!PyStatus_Exception(status)) return "";
+  return std::string("cannot start Python (home ") + PITSOW_PYTHON_HOME +
+         "): " + (status.err_msg != nullptr ? status.err_msg : "unknown error");
+}
+
 // Where the pitsow package is installed, relative to this library.
 std::string PackagesFolder() {
   Dl_info where{};
@@ -278,7 +299,10 @@ PS_EXPORT int PsPythonLoad(const char* path, char* error, size_t errorSize) {
     return 1;
   }
   MakePythonGlobal();
-  Py_InitializeEx(0);  // leaves the process's signal handlers alone
+  if (const std::string failed = StartPython(); !failed.empty()) {
+    Copy(error, errorSize, failed);
+    return 1;
+  }
   Player.file = path;
   const std::string reason = Import(path);
   if (!reason.empty()) {
@@ -300,16 +324,17 @@ PS_EXPORT PsBool PsInit(PsInfo* Info) {
   }
   PyObject* info = MakeInfo(Info, numbers);
   PyObject* answer = Call(kInit, &info, 1);
-  if (!PyBool_Check(answer)) WrongType(kInit, answer, "a bool");
+  // Any answer counts by its truth, as Python's own if would take it.
+  const int ready = PyObject_IsTrue(answer);
+  if (ready < 0) Fault(kInit);
   if (texts) {
     WriteText(info, "name", Info->name, sizeof Info->name);
     WriteText(info, "creator", Info->creator, sizeof Info->creator);
     WriteText(info, "description", Info->description, sizeof Info->description);
   }
-  const bool ready = answer == Py_True;
   Py_DECREF(answer);
   Py_DECREF(info);
-  return ready ? 1 : 0;
+  return ready != 0 ? 1 : 0;
 }
 
 PS_EXPORT int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore,

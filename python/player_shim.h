@@ -4,7 +4,7 @@
  * the five entry points of PsComm.h. A Python player is a file NAME.py
  * defining
  *
- *   init(info) -> bool
+ *   init(info) -> ready (any value, taken by its truth: bool(ready))
  *   get_turn(my_holes, opp_holes, my_store, opp_store) -> int
  *   opp_turn(hole)
  *   end_round(my, opp, turns)
@@ -25,6 +25,10 @@
  * points as for any player. Ordinary player libraries export no such
  * function and never receive this call.
  *
+ * WHICH PYTHON. The interpreter is the one the shim was built against
+ * (its home and program fixed at build time), whatever python3 comes
+ * first on PATH; PYTHONPATH still adds folders to sys.path.
+ *
  * ONE INTERPRETER PER PROCESS. The first PsPythonLoad starts CPython in the
  * calling process and keeps the GIL on the calling thread, from which every
  * later call must come; the interpreter is finalised after done() returns.
@@ -32,8 +36,8 @@
  * refuses two Python players without --isolate.
  *
  * FAULTS. An exception raised by one of the five functions, or an answer
- * of the wrong type (init not a bool; get_turn not an int, or an int
- * outside 32 bits; a text not a str), is that player's fault: the shim
+ * of the wrong type (get_turn not an int, or an int outside 32 bits; a
+ * text not a str; an init answer whose truth raises), is that player's fault: the shim
  * writes "pitsow: Python player FILE: ..." and the traceback on stderr and
  * aborts the process (SIGABRT), which the referee or the host reports as a
  * crash of that player in that call. A player's print() goes to stderr:

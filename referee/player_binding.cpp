@@ -201,7 +201,9 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
       // failure; a host that could not be started at all is the machine's.
       if (host.error().status != kExitIoError) ref.failed_load = n;
       std::string report = "pitsow: " + host.error().text;
-      if (files[n].find('/') != std::string::npos) {
+      // A Python player's load failure is the shim's own sentence (an
+      // import error, a missing function); the file is no ELF file anyway.
+      if (files[n].find('/') != std::string::npos && !IsPythonPlayer(files[n])) {
         const std::string what = DiagnoseLibrary(files[n]);
         if (!what.empty()) report += " (" + what + ")";
       }
@@ -294,9 +296,12 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
     source.shown = source.file.empty() ? PlayerFileName(n) : source.file;
     SetPlayerFile(n, source.shown);
     if (ref.options.isolate) {
-      files[n] = file;
       char resolved[PATH_MAX];
       source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
+      // A host starts in a folder of its own: a Python player's module is
+      // handed over by its absolute path, so that a bare name is the file
+      // in the working folder there too.
+      files[n] = python ? source.path : file;
       continue;
     }
     Result<PlayerProcs> procs =

@@ -25,9 +25,7 @@ def value(state, depth, alpha, beta, me):
         return state.stores[me - 1] - state.stores[2 - me]
     maximise = state.to_move == me
     for hole in state.legal_moves():
-        child = state.clone()
-        child.play(hole)
-        v = value(child, depth - 1, alpha, beta, me)
+        v = value(state.play(hole), depth - 1, alpha, beta, me)
         if maximise:
             alpha = max(alpha, v)
         else:
@@ -43,9 +41,7 @@ def get_turn(my_holes, opp_holes, my_store, opp_store):
                             my_holes, opp_holes, my_store, opp_store)
     best, best_value = None, None
     for hole in state.legal_moves():
-        child = state.clone()
-        child.play(hole)
-        v = value(child, settings["depth"] - 1, -10**9, 10**9, me)
+        v = value(state.play(hole), settings["depth"] - 1, -10**9, 10**9, me)
         if best_value is None or v > best_value:
             best, best_value = hole, v
     return best

@@ -18,10 +18,9 @@ def init(info):
 
 
 def gain(state, hole):
-    before = state.stores[state.to_move - 1]
-    after = state.clone()
-    outcome = after.play(hole)
-    return after.stores[state.to_move - 1] - before + outcome.extra_move, hole
+    me = state.to_move - 1
+    after = state.play(hole)
+    return after.stores[me] - state.stores[me] + after.last_move.extra_move, hole
 
 
 def get_turn(my_holes, opp_holes, my_store, opp_store):

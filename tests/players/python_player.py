@@ -1,7 +1,7 @@
 """A Python player for the shim's tests. With Param 0 it behaves: it
 answers its first non-empty hole and names itself after its settings;
 Param 1 raises in its third get_turn, 2 answers a str, 3 answers 1 from
-init instead of a bool."""
+init instead of True, 4 answers [] (false) from init."""
 calls = 0
 mode = 0
 
@@ -13,7 +13,7 @@ def init(info):
     info.name = f"P{info.Player} {info.NumHoles}x{info.NumBones} L{info.LogLevel} A{info.Param} and a name too long for its room"
     info.creator = "tests"
     info.description = "\u00e9" * 200
-    return 1 if mode == 3 else True
+    return {3: 1, 4: []}.get(mode, True)
 
 
 def get_turn(my_holes, opp_holes, my_store, opp_store):

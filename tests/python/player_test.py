@@ -36,17 +36,17 @@ class PythonPlayerTest(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir)
 
-    def run_pitsow(self, *args):
+    def run_pitsow(self, *args, env=None):
         r = subprocess.run([PITSOW, *args, "/L=10", "/L=20", "/F=log.txt", "--quiet"],
-                           cwd=self.dir, capture_output=True)
+                           cwd=self.dir, capture_output=True, env=env)
         return r.returncode, r.stdout.decode(), r.stderr.decode()
 
     def log(self):
         with open(os.path.join(self.dir, "log.txt"), newline="") as f:
             return f.read()
 
-    def traceback(self, n):
-        return (f"init {n}\npitsow: Python player {PLAYER} failed in get_turn:\n"
+    def traceback(self, n, shown=PLAYER):
+        return (f"init {n}\npitsow: Python player {shown} failed in get_turn:\n"
                 "Traceback (most recent call last):\n"
                 f'  File "{self.path}", line {self.raise_line}, in get_turn\n'
                 '    raise RuntimeError("no move today")\nRuntimeError: no move today\n')
@@ -72,17 +72,56 @@ class PythonPlayerTest(unittest.TestCase):
         status, _, err = self.run_pitsow(
             f"--player1={LAST_HOLE}", f"--player2={PLAYER}", "/P=2=1", "/R=3", "--isolate")
         crash = f"pitsow: player 2 ({PLAYER}) crashed in PsGetTurn, round 0, turn 6: Aborted"
-        self.assertEqual((status, err), (4, self.traceback(2) + crash + "\n"))
+        # The host is handed the module by its absolute path.
+        self.assertEqual((status, err), (4, self.traceback(2, self.path) + crash + "\n"))
         self.assertIn(crash + "\r\n", self.log())
 
     def test_wrong_answer_types_are_faults(self):
         for param, call, entry, message in [
-                (2, "get_turn", "PsGetTurn, round 0, turn 0", "get_turn returned str, not an int"),
-                (3, "init", "PsInit", "init returned int, not a bool")]:
+                (2, "get_turn", "PsGetTurn, round 0, turn 0", "get_turn returned str, not an int")]:
             status, _, err = self.run_pitsow(f"--player1={PLAYER}", f"/P=1={param}")
             self.assertEqual((status, err), (
                 -6, f"init 1\npitsow: Python player {PLAYER} failed in {call}:\nTypeError: "
                 f"{message}\npitsow: player 1 ({PLAYER}) crashed in {entry}: Aborted\n"))
+
+    def test_init_answers_by_their_truth(self):
+        status, out, _ = self.run_pitsow(f"--player1={PLAYER}", "/P=1=3", "/R=1")
+        self.assertEqual(status, 0)
+        self.assertIn("Player 1 Init         TRUE", out)
+        status, out, _ = self.run_pitsow(f"--player1={PLAYER}", "/P=1=4", "/R=1")
+        self.assertEqual((status, out), (1, "PsInfo size 352\r\nInit Player 1 ERROR!\r\n"
+                                            "First Player Can't Play\r\n"))
+
+    def test_the_interpreter_built_against_whatever_python3_comes_first(self):
+        # Another python3 first on PATH, with a standard library of its own
+        # that cannot start: the player still plays on the shim's Python,
+        # bare-named, in every mode.
+        other = os.path.join(self.dir, "other")
+        lib = os.path.join(other, "lib", "python%d.%d" % sys.version_info[:2])
+        os.makedirs(os.path.join(other, "bin"))
+        os.makedirs(os.path.join(lib, "encodings"))
+        for name in ("os.py", "encodings/__init__.py"):
+            with open(os.path.join(lib, name), "w") as f:
+                f.write("raise ImportError('the other Python')\n")
+        exe = os.path.join(other, "bin", "python3")
+        with open(exe, "w") as f:
+            f.write("#!/bin/sh\nexit 1\n")
+        os.chmod(exe, 0o755)
+        env = dict(os.environ, PATH=os.path.join(other, "bin") + ":" + os.environ["PATH"])
+        for mode in ([], ["--isolate"], ["--sandbox"]):
+            status, _, err = self.run_pitsow(f"--player1={PLAYER}", f"--player2={TOSSEL}", "/R=1",
+                                             *mode, env=env)
+            # Sandboxed, the player's print() goes to its own output.txt.
+            self.assertEqual((status, err), (0, "" if mode == ["--sandbox"] else "init 1\n"), mode)
+
+    def test_an_import_error_says_so(self):
+        with open(os.path.join(self.dir, "needs.py"), "w") as f:
+            f.write("import no_such_helper\n")
+        for mode in ([], ["--isolate"], ["--sandbox"]):
+            status, out, err = self.run_pitsow("--player1=needs.py", *mode)
+            self.assertEqual(status, 2)
+            self.assertIn("ModuleNotFoundError: No module named 'no_such_helper'", err)
+            self.assertNotIn("ELF", err)
 
     def test_refusals(self):
         for args, expected in [

@@ -1,7 +1,9 @@
 """The pitsow package against the rules header: perft through State's own
-legal_moves, clone and play, a thousand random games move by move against
-the header played by the replay helper, and the environment's bookkeeping.
+legal_moves and play, a thousand random games move by move against the
+header played by the replay helper, State as a value (pickled, hashed,
+compared by the whole position), and the environment's bookkeeping.
 Argument: the replay helper."""
+import pickle
 import random
 import subprocess
 import sys
@@ -20,8 +22,8 @@ def perft(state, depth):
         return len(moves)
     leaves = 0
     for hole in moves:
-        child = state.clone()
-        leaves += 1 if child.play(hole).end else perft(child, depth - 1)
+        child = state.play(hole)
+        leaves += 1 if child.last_move.end else perft(child, depth - 1)
     return leaves
 
 
@@ -49,7 +51,8 @@ class RulesTest(unittest.TestCase):
                 empty = [h for h in range(1, holes + 1) if h not in state.legal_moves()]
                 hole = rng.choice(empty if empty and rng.random() < 0.1 else state.legal_moves())
                 moves.append(hole)
-                ours.append(line(state, state.play(hole)))
+                state = state.play(hole)
+                ours.append(line(state, state.last_move))
             ours.append(f"end {state.winner() or 0}")
             games.append(" ".join(map(str, [holes, bones, *moves])))
         theirs = subprocess.run([REPLAY], input="\n".join(games) + "\n", capture_output=True,
@@ -64,15 +67,53 @@ class RulesTest(unittest.TestCase):
         #   player 2:   0  3  0  0  0  1     (its holes 1 to 6)
         s = pitsow.State.from_turn(6, 4, 2, [0, 3, 0, 0, 0, 1], [1, 2, 0, 0, 0, 2], 20, 21)
         self.assertEqual((s.holes, s.stores, s.to_move),
-                         (([1, 2, 0, 0, 0, 2], [0, 3, 0, 0, 0, 1]), (21, 20), 2))
-        o = s.play(6)  # the last bone in its store: an extra move
+                         (((1, 2, 0, 0, 0, 2), (0, 3, 0, 0, 0, 1)), (21, 20), 2))
+        s = s.play(6)  # the last bone in its store: an extra move
+        o = s.last_move
         self.assertEqual((o.extra_move, o.capture, o.end, s.to_move), (True, 0, False, 2))
         # Hole 2 sows 3 to 5, which captures with player 1's hole 2.
-        self.assertEqual((s.play(2).capture, s.holes, s.stores, s.to_move),
-                         (5, ([1, 0, 0, 0, 0, 2], [0, 0, 1, 1, 0, 0]), (21, 24), 1))
-        for bad in (0, 7):
+        before, s = s, s.play(2)
+        self.assertEqual((s.last_move.capture, s.holes, s.stores, s.to_move),
+                         (5, ((1, 0, 0, 0, 0, 2), (0, 0, 1, 1, 0, 0)), (21, 24), 1))
+        self.assertEqual(before.stores, (21, 21))  # play left it as it was
+        self.assertEqual(s, pitsow.State.from_position(
+            ((1, 0, 0, 0, 0, 2), (0, 0, 1, 1, 0, 0)), (21, 24), 1, bones=4))
+        for bad in (0, 7, 2**40):
             self.assertRaises(ValueError, s.play, bad)
+        for bad in (1.5, "1", None):
+            self.assertRaises(TypeError, s.play, bad)
+        self.assertRaises(TypeError, s.play, 1, 2)
+        self.assertEqual(s.play(hole=1), s.play(1))
         self.assertRaises(ValueError, pitsow.State, 7, 4)
+        self.assertRaises(ValueError, pitsow.State.from_position, ([1] * 6, [1] * 5), (0, 0), 1)
+        self.assertRaises(ValueError, pitsow.State.from_position, ([1] * 6, [2] * 6), (0, 0), 1)
+        with self.assertRaises(TypeError):
+            s.holes[0][0] = 99  # the rows are tuples: a State does not change
+
+    def test_states_are_values(self):
+        # 10,000 positions from random games: each survives pickling equal
+        # and with its hash, and equals its own rebuild from its fields and
+        # nothing that differs in one field (either row, a store, the mover).
+        rng = random.Random(11)
+        states = []
+        while len(states) < 10000:
+            s = pitsow.State(rng.randint(1, 6), rng.randint(1, 6))
+            while not s.is_over() and len(states) < 10000:
+                s = s.play(rng.choice(s.legal_moves()))
+                states.append(s)
+        for s in states:
+            back = pickle.loads(pickle.dumps(s))
+            self.assertEqual((back, hash(back), back.last_move.hole), (s, hash(s), s.last_move.hole))
+            rows, stores = s.holes, s.stores
+            self.assertEqual(pitsow.State.from_position(rows, stores, s.to_move, bones=s.num_bones), s)
+            changed = [(rows[0][:-1] + (rows[0][-1] + 1,), rows[1]), (rows[0], (rows[1][0] + 1,) + rows[1][1:])]
+            others = [pitsow.State.from_position(r, stores, s.to_move, bones=s.num_bones) for r in changed]
+            others += [pitsow.State.from_position(rows, (stores[0], stores[1] + 1), s.to_move, bones=s.num_bones),
+                       pitsow.State.from_position(rows, stores, 3 - s.to_move, bones=s.num_bones)]
+            for other in others:
+                self.assertNotEqual(other, s)
+        positions = {(s.num_holes, s.num_bones, s.holes, s.stores, s.to_move) for s in states}
+        self.assertEqual(len(set(states)), len(positions))  # a transposition table works
 
     def test_env_plays_a_round_to_its_reward(self):
         env = pitsow.Env(holes=4, bones=3)
@@ -84,8 +125,8 @@ class RulesTest(unittest.TestCase):
             env.reset(seed=3)
             done, steps = False, []
             while not done:
-                action = info["action_mask"].index(True) if not steps else \
-                    steps[-1][4]["action_mask"].index(True)
+                mask = info["action_mask"] if not steps else steps[-1][4]["action_mask"]
+                action = mask.index(True) + 1  # holes are 1 to 4
                 steps.append(env.step(action))
                 done = steps[-1][2] or steps[-1][3]
             first.append(steps)
@@ -94,7 +135,7 @@ class RulesTest(unittest.TestCase):
         mine, theirs = obs[-2], obs[-1]
         self.assertTrue(terminated)
         self.assertEqual(reward, (mine > theirs) - (mine < theirs))
-        self.assertRaises(RuntimeError, env.step, 0)
+        self.assertRaises(RuntimeError, env.step, 1)
 
 
 if __name__ == "__main__":
