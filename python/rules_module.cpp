@@ -16,12 +16,72 @@
 
 #include "library_player.h"
 #include "perft.h"
+#include "pitsow/endgame.h"
 #include "pitsow/rules.h"
 #include "state.h"
 
 namespace py = pybind11;
 
 namespace {
+
+// The endgame tables of one width, mapped from the cache folder
+// ($XDG_CACHE_HOME/pitsow) at the first solve of that width, and mapped
+// again when a position lies above what was there then (built since).
+const PsEgTables& TablesFor(int32_t holes, int32_t level) {
+  static PsEgTables tables[PS_MAX_HOLES + 1];
+  static bool open[PS_MAX_HOLES + 1];
+  if (!open[holes] || level >= tables[holes].Levels) {
+    if (open[holes]) PsEgClose(&tables[holes]);
+    char dir[4096];
+    if (PsEgCacheDir(dir, sizeof dir))
+      PsEgOpen(&tables[holes], dir, holes, PS_EG_MAX_LEVEL);
+    else
+      PsEgInit(&tables[holes], holes);
+    open[holes] = true;
+  }
+  return tables[holes];
+}
+
+// The position's exact value from the tables, for the player to move: the
+// bones it still gets minus those the opponent still gets under perfect
+// play, every legal move's value (an empty hole is a pass) and the moves
+// that keep the value; the margin adds the stores as they stand.
+py::dict Solve(const State& s) {
+  const PsBoard& b = s.board;
+  const int32_t holes = b.NumHoles;
+  const int32_t* mine = b.Holes[b.Mover - 1];
+  const int32_t* theirs = b.Holes[2 - b.Mover];
+  int32_t level = 0;
+  for (int32_t i = 0; i < holes; ++i) level += mine[i] + theirs[i];
+  py::dict answer;
+  const int32_t stores = b.Stores[b.Mover - 1] - b.Stores[2 - b.Mover];
+  if (b.RoundOver) {
+    answer["value"] = 0;
+    answer["margin"] = stores;
+    answer["moves"] = py::dict();
+    answer["best"] = py::list();
+    return answer;
+  }
+  const PsEgTables& tables = TablesFor(holes, level);
+  const int value = PsEgValue(&tables, mine, theirs);
+  if (value == PS_EG_UNKNOWN)
+    throw py::value_error("the tables of " + std::to_string(holes) + " holes reach " +
+                          (tables.Levels > 0 ? std::to_string(tables.Levels - 1) : "no") +
+                          " bones on the board, this position has " + std::to_string(level) +
+                          ": build them with `pitsow-solve build --holes " + std::to_string(holes) +
+                          " --bones " + std::to_string(level) + "`");
+  py::dict moves;
+  py::list best;
+  for (int32_t hole = 1; hole <= holes; ++hole) {
+    moves[py::int_(hole)] = PsEgMoveValue(&tables, mine, theirs, hole);
+    if (PsEgIsBestMove(&tables, mine, theirs, hole, value)) best.append(hole);
+  }
+  answer["value"] = value;
+  answer["margin"] = stores + value;
+  answer["moves"] = moves;
+  answer["best"] = best;
+  return answer;
+}
 
 State NewState(int32_t holes, int32_t bones) {
   State s;
@@ -460,8 +520,13 @@ PYBIND11_MODULE(_rules, m) {
           py::arg("depth"),
           "Leaves of the tree of sowing moves depth moves deep (a move that ends the round "
           "is one leaf), as pitsow-perft counts them.")
-      // State.solve(), the value of this position from the endgame tables,
-      // belongs here once that library is bound beside perft.
+      .def("solve", &Solve,
+           "The exact value of this position from the endgame tables (pitsow-solve build): a "
+           "dict of value (the bones the player to move still gets minus those its opponent "
+           "still gets, both playing perfectly), margin (value plus the store difference as "
+           "it stands: above 0 a win for the player to move), moves (each hole's value; an "
+           "empty hole is a pass) and best (the holes that keep the value). ValueError when "
+           "the tables do not cover the position, naming the command that builds them.")
       .def("__eq__", &Equal, py::is_operator())
       .def("__hash__", &Hash)
       .def(py::pickle(&Pickled, &Unpickled))

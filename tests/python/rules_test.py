@@ -1,17 +1,21 @@
 """The pitsow package against the rules header: perft through State's own
 legal_moves and play, a thousand random games move by move against the
 header played by the replay helper, State as a value (pickled, hashed,
-compared by the whole position), and the environment's bookkeeping.
-Argument: the replay helper."""
+compared by the whole position), the environment's bookkeeping, and
+State.solve on small tables built for the test.
+Arguments: the replay helper, pitsow-solve."""
+import os
 import pickle
 import random
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import pitsow
 
 REPLAY = sys.argv[1]
+SOLVE = sys.argv[2]
 
 
 def perft(state, depth):
@@ -136,6 +140,45 @@ class RulesTest(unittest.TestCase):
         self.assertTrue(terminated)
         self.assertEqual(reward, (mine > theirs) - (mine < theirs))
         self.assertRaises(RuntimeError, env.step, 1)
+
+
+class SolveTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.cache = tempfile.TemporaryDirectory()
+        os.environ["XDG_CACHE_HOME"] = cls.cache.name
+        for holes, bones in ((1, 6), (2, 8)):
+            subprocess.run([SOLVE, "build", "--holes", str(holes), "--bones", str(bones)],
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.cache.cleanup()
+
+    def test_starts_of_small_boards(self):
+        # (holes, bones) -> the first player's margin with perfect play.
+        for (holes, bones), margin in {(1, 3): 6, (2, 1): 2, (2, 2): 0}.items():
+            self.assertEqual(pitsow.State(holes, bones).solve()["margin"], margin)
+
+    def test_a_best_move_keeps_the_margin_for_whoever_moves_next(self):
+        state = pitsow.State(2, 2)
+        for _ in range(100):  # a pass answered by a pass would go on for ever
+            if state.is_over():
+                break
+            solved = state.solve()
+            self.assertEqual(solved["value"], max(solved["moves"].values()))
+            sowing = [h for h in solved["best"] if h in state.legal_moves()]
+            child = state.play((sowing or solved["best"])[0])
+            same = child.to_move == state.to_move or child.is_over()
+            margin = child.solve()["margin"]
+            if child.is_over():
+                margin = (child.stores[state.to_move - 1] - child.stores[2 - state.to_move])
+            self.assertEqual(margin if same else -margin, solved["margin"])
+            state = child
+
+    def test_a_position_above_the_tables_names_the_command(self):
+        with self.assertRaisesRegex(ValueError, "pitsow-solve build --holes 2 --bones 12"):
+            pitsow.State.from_position([[5, 4], [1, 2]], [0, 0], 1).solve()
 
 
 if __name__ == "__main__":
