@@ -212,7 +212,7 @@ TEST(Charge, APlayerThatFillsTheDiskIsChargedAndTheTournamentGoesOn) {
   if (mount("tmpfs", (dir / "disk").c_str(), "tmpfs", 0, "size=100m") != 0)
     GTEST_SKIP() << "cannot mount a tmpfs: " << strerror(errno);
   const std::vector<std::string> common = {
-      "--pairs",   "2",   "--quiet",       "--max-faults",   "2",
+      "--pairs",   "2",  "--quiet",       "--max-faults",   "2",
       "--sandbox", "on", "S=" STARTER_SO, "L=" LAST_HOLE_SO};
   std::vector<std::string> honest = {"--out", (dir / "honest").string()};
   honest.insert(honest.end(), common.begin(), common.end());

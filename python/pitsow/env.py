@@ -50,7 +50,6 @@ class Env:
 
     metadata = {"render_modes": ["ansi"], "render_fps": 4}
     reward_range = (-float("inf"), float("inf"))
-    spec = None
 
     def __init__(self, holes=6, bones=6, seat=1, opponent=random_opponent, max_turns=300,
                  reward="result", render_mode="ansi"):
