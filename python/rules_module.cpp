@@ -10,6 +10,7 @@
 // search keeps every position it saw and a transposition table works.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -26,12 +27,24 @@ namespace {
 
 // The endgame tables of one width, mapped from the cache folder
 // ($XDG_CACHE_HOME/pitsow) at the first solve of that width, and mapped
-// again when a position lies above what was there then (built since).
+// again when a position lies above what was there then and the next
+// level's file has appeared since (a search asking about many uncovered
+// positions costs one stat each, not a mapping of every level).
+bool NextLevelBuilt(const PsEgTables& tables, int32_t holes) {
+  char dir[4096];
+  char path[PS_EG_PATH_SIZE];
+  return PsEgCacheDir(dir, sizeof dir) &&
+         PsEgLevelPath(path, sizeof path, dir, holes, tables.Levels) && access(path, R_OK) == 0;
+}
+
 const PsEgTables& TablesFor(int32_t holes, int32_t level) {
   static PsEgTables tables[PS_MAX_HOLES + 1];
   static bool open[PS_MAX_HOLES + 1];
-  if (!open[holes] || level >= tables[holes].Levels) {
-    if (open[holes]) PsEgClose(&tables[holes]);
+  if (open[holes] && level >= tables[holes].Levels && NextLevelBuilt(tables[holes], holes)) {
+    PsEgClose(&tables[holes]);
+    open[holes] = false;
+  }
+  if (!open[holes]) {
     char dir[4096];
     if (PsEgCacheDir(dir, sizeof dir))
       PsEgOpen(&tables[holes], dir, holes, PS_EG_MAX_LEVEL);

@@ -180,6 +180,13 @@ class SolveTest(unittest.TestCase):
         with self.assertRaisesRegex(ValueError, "pitsow-solve build --holes 2 --bones 12"):
             pitsow.State.from_position([[5, 4], [1, 2]], [0, 0], 1).solve()
 
+    def test_tables_built_after_a_miss_are_found(self):
+        position = pitsow.State.from_position([[3, 3], [2, 1]], [3, 0], 1)  # 9 on the board
+        self.assertRaises(ValueError, position.solve)
+        subprocess.run([SOLVE, "build", "--holes", "2", "--bones", "9"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertEqual(position.solve()["value"], max(position.solve()["moves"].values()))
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1])
