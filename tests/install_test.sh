@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Follows the README's player section to the letter in a fresh home: installs
-# into ~/pitsow, sets the environment the README names and nothing else,
+# Follows the player steps of the README's tour and of the user guide
+# (doc/guide/player-authors.md, doc/guide/python.md) to the letter in a fresh
+# home: installs into ~/pitsow, sets the environment they name and nothing else,
 # builds the installed starter and minimax players against the installed
 # headers alone (with cc through pkg-config, and through find_package), and
 # plays them and the installed Python greedy player: every match complete, no answer rejected, the starter beating
@@ -16,7 +17,7 @@ mkdir -p "$HOME/player"
 unset PKG_CONFIG_PATH CMAKE_PREFIX_PATH LD_LIBRARY_PATH CPATH C_INCLUDE_PATH
 
 cmake --install "$build" --prefix ~/pitsow >/dev/null
-# The README's environment, as written there.
+# The environment of the README and the guide, as written there.
 export PATH="$HOME/pitsow/bin:$PATH"
 export PKG_CONFIG_PATH="$HOME/pitsow/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
 export CMAKE_PREFIX_PATH="$HOME/pitsow${CMAKE_PREFIX_PATH:+:$CMAKE_PREFIX_PATH}"
@@ -44,7 +45,7 @@ CMAKE
 cmake -S package -B package/build >/dev/null
 cmake --build package/build >/dev/null
 
-# Binds the two players by name, as the README shows.
+# Binds the two players by name, as the README and the guide show.
 match() {  # player 1, player 2, rounds
   pitsow --player1="$1" --player2="$2" /R="$3" /L=01 /L=10 /L=20 /F=match.txt >/dev/null
   if grep -q 'ERROR' match.txt; then
