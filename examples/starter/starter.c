@@ -6,7 +6,7 @@
  * or else the one that gains its store the most.
  *
  * Build it against the installed header and play it (for a prefix install,
- * set PATH and PKG_CONFIG_PATH as the README's "Writing a player" shows):
+ * set PATH and PKG_CONFIG_PATH as doc/guide/player-authors.md shows):
  *   cc -shared -fPIC -O2 $(pkg-config --cflags pitsow) -o Starter.so starter.c
  *   pitsow --player1=./Starter.so --player2=<prefix>/bin/Tossel.so
  * (without pkg-config: -I<prefix>/include instead of $(pkg-config ...)).
