@@ -331,8 +331,9 @@ std::optional<Error> ApplyOpenings(TournamentLine& t) {
   TournamentSettings& s = t.o.settings;
   if (!s.openings_file.empty()) {
     s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
-    if (auto e = LoadOpenings(s.openings_file, s.holes, s.bones, s.opening_lines))
-      return UsageError("--openings: " + e->text);
+    Result<std::vector<std::vector<int>>> lines = LoadOpenings(s.openings_file, s.holes, s.bones);
+    if (!lines) return UsageError("--openings: " + lines.error().text);
+    s.opening_lines = std::move(*lines);
     return std::nullopt;
   }
   s.random_openings = t.random_openings == "auto" ? -1 : std::stoi(t.random_openings);

@@ -15,21 +15,21 @@
 namespace fs = std::filesystem;
 
 RefereeRun::RefereeRun(Job j, std::string d, pid_t pid, double deadline)
-    : job(std::move(j)), dir(std::move(d)), pid_(pid), deadline_(deadline) {}
+    : job_(std::move(j)), dir_(std::move(d)), pid_(pid), deadline_(deadline) {}
 
 RefereeRun::RefereeRun(RefereeRun&& other) noexcept { *this = std::move(other); }
 
 RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
   if (this == &other) return *this;
   Kill();
-  job = std::move(other.job);
-  dir = std::move(other.dir);
-  offset = other.offset;
-  lines = other.lines;
-  received = other.received;
-  fault = std::move(other.fault);
-  faulted = other.faulted;
-  starved = other.starved;
+  job_ = std::move(other.job_);
+  dir_ = std::move(other.dir_);
+  offset_ = other.offset_;
+  lines_ = other.lines_;
+  received_ = other.received_;
+  fault_ = std::move(other.fault_);
+  faulted_ = other.faulted_;
+  starved_ = other.starved_;
   pid_ = std::exchange(other.pid_, -1);
   status_ = other.status_;
   deadline_ = other.deadline_;
@@ -37,6 +37,20 @@ RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
 }
 
 RefereeRun::~RefereeRun() { Kill(); }
+
+int RefereeRun::LineRead(size_t bytes) {
+  offset_ += static_cast<long>(bytes);
+  return ++lines_;
+}
+
+std::optional<int> RefereeRun::ReceiveRound() {
+  if (received_ >= job_.pairs.size() || starved_) return std::nullopt;
+  return job_.pairs[received_++];
+}
+
+std::vector<int> RefereeRun::Unplayed() const {
+  return std::vector<int>(job_.pairs.begin() + static_cast<long>(received_), job_.pairs.end());
+}
 
 bool RefereeRun::Poll() {
   if (Exited()) return false;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "render.h"
+#include "html_text.h"
 
 namespace {
 

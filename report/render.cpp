@@ -12,6 +12,7 @@
 #include "analysis.h"
 #include "exit_status.h"
 #include "fixed.h"
+#include "html_text.h"
 #include "page_assets.h"
 
 namespace {
@@ -507,33 +508,6 @@ std::string DataJson(const ReportData& d, const ReportTables& tables) {
 }
 
 }  // namespace
-
-std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string EncodeSteps(const Replay& replay) {
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";

@@ -128,7 +128,7 @@ std::set<std::vector<int>> BruteForceOpenings(int holes, int bones, int depth) {
   std::set<std::vector<int>> out;
   std::vector<int> seq(static_cast<size_t>(depth), 1);
   for (;;) {
-    if (CheckOpening(holes, bones, seq).empty()) out.insert(seq);
+    if (!CheckOpening(holes, bones, seq)) out.insert(seq);
     size_t i = 0;
     while (i < seq.size() && seq[i] == holes) seq[i++] = 1;
     if (i == seq.size()) return out;
@@ -211,7 +211,7 @@ TEST(ArenaSchedule, RandomOpenings) {
     const auto o = RandomOpening(6, 6, 3, 1, pair);
     ASSERT_TRUE(o);
     EXPECT_EQ(o, RandomOpening(6, 6, 3, 1, pair));
-    EXPECT_EQ(CheckOpening(6, 6, *o), "");
+    EXPECT_FALSE(CheckOpening(6, 6, *o));
     seen.insert(*o);
   }
   EXPECT_GT(seen.size(), 20u);
@@ -221,8 +221,8 @@ TEST(ArenaSchedule, RandomOpenings) {
   EXPECT_EQ(RandomOpening(6, 6, 2, 1, 0), (std::vector<int>{3, 1}));
   // No bones: every opening ends the round at once.
   EXPECT_FALSE(RandomOpening(1, 0, 1, 1, 0));
-  EXPECT_NE(CheckOpening(6, 6, {7}), "");
-  EXPECT_NE(CheckOpening(1, 1, {1}), "");  // the only move ends the round
+  EXPECT_TRUE(CheckOpening(6, 6, {7}));
+  EXPECT_TRUE(CheckOpening(1, 1, {1}));  // the only move ends the round
 
   TestDir dir;
   // The referee's grammar, the one the arena reads files with.
@@ -244,8 +244,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   s.players = {{"A\xff", "/a\x01.so"}, {"B", "/b.so"}};
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
-  ResultsFile f;
-  ASSERT_FALSE(OpenResults(path, -1, f));
+  Result<ResultsFile> opened = OpenResults(path, -1);
+  ASSERT_TRUE(opened.ok()) << opened.error().text;
+  ResultsFile f = *opened;
   ASSERT_FALSE(AppendLine(f, {{"type", "tournament"},
                               {"program", "pitsow-arena"},
                               {"version", "1"},
@@ -267,7 +268,7 @@ TEST(ArenaRecords, ResultsReadBack) {
                               {"round", 1},
                               {"report", "crashed"},
                               {"match", "m"}}));
-  CloseResults(f);
+  ASSERT_FALSE(CloseResults(f));
   const std::string whole = ReadFile(path);
   WriteFile(path, whole + "{\"type\":\"round\",\"pair");
 
@@ -277,8 +278,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   const long valid = ledger.valid_bytes;
   EXPECT_EQ(valid, static_cast<long>(whole.size()));
   EXPECT_EQ(ledger.settings, SettingsToJson(s));
-  TournamentSettings back;
-  ASSERT_FALSE(SettingsFromJson(ledger.settings, back));
+  const Result<TournamentSettings> read_back = SettingsFromJson(ledger.settings);
+  ASSERT_TRUE(read_back.ok()) << read_back.error().text;
+  const TournamentSettings& back = *read_back;
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
   EXPECT_EQ(back.players[0].label, "A\xff");
   EXPECT_EQ(back.players[0].file, "/a\x01.so");
@@ -312,8 +314,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_EQ(data.course->points.size(), 2u);
 
   // Reopening cuts the torn tail before appending.
-  ASSERT_FALSE(OpenResults(path, valid, f));
-  CloseResults(f);
+  Result<ResultsFile> reopened = OpenResults(path, valid);
+  ASSERT_TRUE(reopened.ok());
+  ASSERT_FALSE(CloseResults(*reopened));
   EXPECT_EQ(ReadFile(path), whole);
 }
 
@@ -445,8 +448,8 @@ TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
   {
     Result<RefereeRun> run = StartRefereeRun(setup, Job{0, 1, {3, 4}});
     ASSERT_TRUE(run.ok()) << run.error().text;
-    EXPECT_EQ(run->dir, "matches/p0-s1-k3-r1");
-    const std::string out = (dir / run->dir / "stdout.txt").string();
+    EXPECT_EQ(run->Folder(), "matches/p0-s1-k3-r1");
+    const std::string out = (dir / run->Folder() / "stdout.txt").string();
     for (int tries = 0; tries < 500 && ReadFile(out).find('\n') == std::string::npos; ++tries)
       usleep(10000);
     std::istringstream(ReadFile(out)) >> pids[0] >> pids[1];
