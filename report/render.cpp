@@ -474,7 +474,7 @@ void Viewer(std::string& h, const ReportData& d) {
   h += std::string(kViewerMarkup) + "</section>";
 }
 
-std::string DataJson(const ReportData& d, const ReportTables& tables) {
+std::string DataJson(const ReportData& d, const Result<ReportTables>& tables) {
   nlohmann::json rounds = nlohmann::json::array();
   std::map<int64_t, std::string> pairing_names;
   for (const RoundView& r : d.rounds) {
@@ -485,7 +485,7 @@ std::string DataJson(const ReportData& d, const ReportTables& tables) {
                         {"w", r.winner},   {"o", r.opening.size()}, {"x", EncodeSteps(replay)}};
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
-    if (replay.error) j["err"] = *replay.error;
+    if (replay.error) j["err"] = replay.error->text;
     AddRoundAnalysis(j, tables, replay);
     if (r.pairing >= 0) pairing_names.emplace(r.pairing, r.pairing_name);
     rounds.push_back(std::move(j));
@@ -566,7 +566,7 @@ std::string RenderReport(ReportData d) {
   CourseSection(h, d);
   Faults(h, d, viewable);
   Rounds(h, d);
-  const ReportTables tables = OpenReportTables(d.holes);
+  const Result<ReportTables> tables = OpenReportTables(d.holes);
   if (!d.rounds.empty()) h += AnalysisSection(d, tables);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "
