@@ -71,6 +71,8 @@ bool ChargeFullFolder(RefereeRun& filler, const RefereeRun& failed, Bookkeeper& 
   const int n = FolderFiller(dir, bytes);
   if (n == 0) return false;
   std::error_code ec;
+  // A folder that cannot be emptied leaves the disk full: the check of the
+  // free room then stops the tournament as the machine's failure.
   fs::remove_all(dir + "/player" + std::to_string(n), ec);
   const std::string what = &filler == &failed ? "its referee" : "referee run " + failed.Folder();
   const std::string ended =

@@ -19,6 +19,7 @@ namespace {
 std::optional<Error> WriteMerged(const std::vector<std::string>& dirs, const Json& settings,
                                  const std::string& end, const std::string& out_dir) {
   std::error_code ec;
+  // A folder that cannot be made is told by the results file's open.
   fs::create_directories(out_dir, ec);
   const std::string path = out_dir + "/results.jsonl";
   if (fs::exists(path)) return Error{path + " exists", kExitIoError};

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -52,23 +53,34 @@ std::vector<int> RefereeRun::Unplayed() const {
   return std::vector<int>(job_.pairs.begin() + static_cast<long>(received_), job_.pairs.end());
 }
 
+namespace {
+
+// SIGKILL to a process or (negative) a process group of ours. A failure
+// is ESRCH, nothing left to kill, or EPERM, only processes that took
+// another user, which die with the host that started them: either way
+// there is nothing more to do here.
+void KillAll(pid_t who) { [[maybe_unused]] const int refused = kill(who, SIGKILL); }
+
+}  // namespace
+
 bool RefereeRun::Poll() {
   if (Exited()) return false;
   int st = 0;
-  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;
+  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;  // 0 still running; EINTR: next time
   status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-  kill(-pid_, SIGKILL);  // any host left behind
+  KillAll(-pid_);  // any host left behind
   pid_ = -1;
   return true;
 }
 
 void RefereeRun::Kill() {
   if (Exited()) return;
-  kill(-pid_, SIGKILL);
-  kill(pid_, SIGKILL);
+  KillAll(-pid_);
+  KillAll(pid_);
   int st = 0;
-  waitpid(pid_, &st, 0);
-  kill(-pid_, SIGKILL);
+  while (waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
+  }
+  KillAll(-pid_);
   pid_ = -1;
   status_ = -1;
 }
