@@ -1,6 +1,6 @@
 // The tournament runner's core without a referee: the statistics against
-// worked examples, openings and shards, the results file read back, and
-// the counts and verdict made from it.
+// worked examples, openings and shards, the results file read back, the
+// counts and verdict made from it, and the books a run's record feeds.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -10,6 +10,9 @@
 #include <set>
 #include <tuple>
 
+#include "bookkeeper.h"
+#include "charge.h"
+#include "ingest.h"
 #include "openings.h"
 #include "openings_space.h"
 #include "pair_score.h"
@@ -461,6 +464,85 @@ TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
     for (int tries = 0; tries < 500 && Alive(pid); ++tries) usleep(10000);
     EXPECT_FALSE(Alive(pid)) << pid;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A referee run's record as it grows, read into the books: each whole line
+// once, however the writes cut it; a round in the slot of its pair; a fault
+// held until its round's line and charged with it; after a call the
+// machine starved, no round of the run counts; a bad line is the
+// tournament's error, named by its line.
+TEST(ArenaBooks, ARunsRecordIsReadOnceIntoItsSlots) {
+  TestDir dir;
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  s.pairs = 4;
+  Bookkeeper book(s);
+  ASSERT_FALSE(book.Open((dir / "results.jsonl").string(), false));
+  RefereeRun run(Job{0, 1, {1, 2, 3}}, "m", -1, 0);
+  std::filesystem::create_directories(dir / "m");
+  const auto round = [](int r) {
+    return R"({"type":"round","round":)" + std::to_string(r) +
+           R"(,"opening":[],"moves":[],"end":"majority","stores":[24,24],"winner":1})"
+           "\n";
+  };
+  const std::string fault =
+      R"({"type":"fault","round":1,"player":2,"kind":"crash","report":"crashed"})"
+      "\n";
+  const std::string starved =
+      R"({"type":"fault","round":2,"player":1,"kind":"starved","report":"s","charged":false})"
+      "\n";
+  const std::string first = round(0) + fault + round(1).substr(0, 20);
+  WriteFile(dir / "m/match.jsonl", first);
+  Ingest(run, book, dir.path.string());
+  EXPECT_EQ(run.Received(), 1u);
+  EXPECT_EQ(book.Recorded().rounds.count({0, 1, 1}), 1u);
+  EXPECT_TRUE(book.Recorded().faults.empty());  // waiting for its round
+  EXPECT_FALSE(run.Faulted());
+
+  const std::string all = first + round(1).substr(20) + starved + round(2) + "not JSON\n";
+  WriteFile(dir / "m/match.jsonl", all);
+  Ingest(run, book, dir.path.string());
+  EXPECT_EQ(run.Received(), 2u);
+  EXPECT_EQ(book.Recorded().rounds.size(), 2u);
+  EXPECT_EQ(book.Recorded().rounds.count({0, 2, 1}), 1u);
+  ASSERT_EQ(book.Recorded().faults.size(), 1u);
+  EXPECT_EQ(book.Recorded().faults[0].slot, (Slot{0, 2, 1}));
+  EXPECT_EQ(book.Recorded().faults[0].player, "A");  // player 2 of seat 1
+  EXPECT_TRUE(run.Faulted());
+  EXPECT_TRUE(run.Starved());
+  EXPECT_EQ(run.Unplayed(), std::vector<int>{3});
+  ASSERT_TRUE(book.FirstError());
+  EXPECT_EQ(book.FirstError()->text, (dir / "m/match.jsonl").string() + ", line 6: not JSON");
+  EXPECT_EQ(book.Stop(), TournamentStop::kInterrupted);
+  book.Close();
+  EXPECT_EQ(StopText(book.Stop()), "interrupted");
+}
+
+// Referee runs that fail with nobody to charge stop the tournament at the
+// kUnchargedInARow-th in a row; a settled run starts the count again.
+TEST(ArenaBooks, FailuresChargedToNobodyStopTheTournamentWhenInARow) {
+  TestDir dir;
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  Bookkeeper book(s);
+  RefereeRun run(Job{0, 0, {0}}, "m", -1, 0);
+  std::vector<RefereeRun> running;
+  const auto fail = [&] { return ChargeFailedRun(run, running, book, dir.path.string(), 1); };
+  for (int i = 1; i < kUnchargedInARow; ++i) EXPECT_FALSE(fail());
+  book.RunSettled();
+  for (int i = 1; i < kUnchargedInARow; ++i) EXPECT_FALSE(fail());
+  EXPECT_FALSE(book.FirstError());
+  EXPECT_FALSE(book.Stopped());
+  EXPECT_FALSE(fail());
+  ASSERT_TRUE(book.FirstError());
+  EXPECT_EQ(book.FirstError()->text.find(std::to_string(kUnchargedInARow) +
+                                         " referee runs in a row ended with no player to charge"),
+            0u);
+  EXPECT_EQ(book.Stop(), TournamentStop::kInterrupted);
 }
 
 }  // namespace
