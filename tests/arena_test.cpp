@@ -522,6 +522,26 @@ TEST(ArenaBooks, ARunsRecordIsReadOnceIntoItsSlots) {
   EXPECT_EQ(StopText(book.Stop()), "interrupted");
 }
 
+// The end reasons as the results file writes them, each read back as the
+// same stop; only a complete run and the test's decisions leave nothing to
+// resume.
+TEST(ArenaBooks, EndReasonsReadBackAsWritten) {
+  const std::pair<TournamentStop, std::string> reasons[] = {
+      {TournamentStop::kComplete, "complete"},
+      {TournamentStop::kInterrupted, "interrupted"},
+      {TournamentStop::kRetired, "retired"},
+      {TournamentStop::kSprtH1, "sprt-h1"},
+      {TournamentStop::kSprtH0, "sprt-h0"}};
+  for (const auto& [stop, text] : reasons) {
+    EXPECT_EQ(StopText(stop), text);
+    EXPECT_EQ(StopFromText(text), stop) << text;
+    EXPECT_EQ(Decided(stop), text == "complete" || text.rfind("sprt-", 0) == 0) << text;
+  }
+  EXPECT_EQ(StopText(TournamentStop::kNone), "");
+  EXPECT_EQ(StopFromText(""), TournamentStop::kNone);
+  EXPECT_FALSE(Decided(TournamentStop::kNone));
+}
+
 // Referee runs that fail with nobody to charge stop the tournament at the
 // kUnchargedInARow-th in a row; a settled run starts the count again.
 TEST(ArenaBooks, FailuresChargedToNobodyStopTheTournamentWhenInARow) {
