@@ -66,13 +66,15 @@ void EmptyFullFolders(const std::string& run_dir) {
 
 bool ChargeFullFolder(RefereeRun& filler, const RefereeRun& failed, Bookkeeper& book,
                       const std::string& out_dir, int status) {
-  const std::string dir = out_dir + "/" + filler.dir;
+  const std::string dir = out_dir + "/" + filler.Folder();
   int64_t bytes = 0;
   const int n = FolderFiller(dir, bytes);
   if (n == 0) return false;
   std::error_code ec;
+  // A folder that cannot be emptied leaves the disk full: the check of the
+  // free room then stops the tournament as the machine's failure.
   fs::remove_all(dir + "/player" + std::to_string(n), ec);
-  const std::string what = &filler == &failed ? "its referee" : "referee run " + failed.dir;
+  const std::string what = &filler == &failed ? "its referee" : "referee run " + failed.Folder();
   const std::string ended =
       status >= 0 ? " ended with status " + std::to_string(status) : " was stopped";
   book.ChargeFault(filler, {{"round", nullptr},
@@ -81,7 +83,7 @@ bool ChargeFullFolder(RefereeRun& filler, const RefereeRun& failed, Bookkeeper& 
                             {"report", "pitsow-arena: player " + std::to_string(n) +
                                            " filled its " + "folder with " + Mib(bytes) + "; " +
                                            what + " ended with status " + std::to_string(status)}});
-  book.uncharged_in_a_row = 0;
+  book.RunSettled();
   return true;
 }
 
@@ -98,9 +100,9 @@ bool ChargeFailedRun(RefereeRun& run, std::vector<RefereeRun>& running, Bookkeep
                kExitIoError});
     return false;
   }
-  if (++book.uncharged_in_a_row >= kUnchargedInARow)
-    book.Fail({std::to_string(book.uncharged_in_a_row) + " referee runs in a row ended with no " +
-                   "player to charge, the last " + out_dir + "/" + run.dir + " with status " +
+  if (const int uncharged = book.RunUncharged(); uncharged >= kUnchargedInARow)
+    book.Fail({std::to_string(uncharged) + " referee runs in a row ended with no " +
+                   "player to charge, the last " + out_dir + "/" + run.Folder() + " with status " +
                    std::to_string(status) + " (see its stderr.txt): the machine's failure",
                kExitIoError});
   return false;

@@ -16,7 +16,7 @@ double Seconds(const timeval& t) {
 
 double CpuOf(int who) {
   rusage u{};
-  getrusage(who, &u);
+  if (getrusage(who, &u) != 0) return 0;
   return Seconds(u.ru_utime) + Seconds(u.ru_stime);
 }
 

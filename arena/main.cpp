@@ -1,7 +1,6 @@
 // pitsow-arena: tournaments of player libraries through the referee, the
 // statistics of given counts (`stats`) and the merge of shard folders
 // (`merge`). The command lines live here; the work is in arena_core.
-#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -49,23 +48,28 @@ int Usage(const std::string& what) {
   return kExitUsage;
 }
 
+// N counts, comma-separated, each a whole number of at least 0; `form`
+// names them in the error.
 template <size_t N>
-bool SplitCounts(const std::string& text, std::array<int64_t, N>& out) {
+Result<std::array<int64_t, N>> SplitCounts(const std::string& text, const std::string& form) {
+  const Error bad{"expected " + form};
+  std::array<int64_t, N> out{};
   std::stringstream in(text);
   std::string item;
   size_t i = 0;
   while (std::getline(in, item, ',')) {
-    if (i >= N) return false;
+    if (i >= N) return bad;
     try {
       size_t used = 0;
       const long long v = std::stoll(item, &used);
-      if (used != item.size() || v < 0) return false;
+      if (used != item.size() || v < 0) return bad;
       out[i++] = v;
     } catch (...) {
-      return false;
+      return bad;
     }
   }
-  return i == N;
+  if (i != N) return bad;
+  return out;
 }
 
 int Stats(int argc, char** argv) {
@@ -92,18 +96,18 @@ int Stats(int argc, char** argv) {
   }
   bounds.normalized = model == "normalized";
   if (!wdl.empty()) {
-    std::array<int64_t, 3> c{};
-    if (!SplitCounts(wdl, c)) return Usage("--wdl: expected W,D,L");
-    const Wdl counts{c[0], c[1], c[2]};
+    const Result<std::array<int64_t, 3>> c = SplitCounts<3>(wdl, "W,D,L");
+    if (!c) return Usage("--wdl: " + c.error().text);
+    const Wdl counts{(*c)[0], (*c)[1], (*c)[2]};
     std::fputs(WdlText(counts).c_str(), stdout);
     if (!sprt.empty()) std::fputs(SprtText(bounds, Sprt(bounds, counts)).c_str(), stdout);
   } else {
-    Penta c{};
-    if (!SplitCounts(penta, c)) return Usage("--penta: expected LL,LD,DD+WL,WD,WW");
-    std::fputs(PentaText(c).c_str(), stdout);
-    if (!sprt.empty()) std::fputs(SprtText(bounds, Sprt(bounds, c)).c_str(), stdout);
+    const Result<Penta> c = SplitCounts<5>(penta, "LL,LD,DD+WL,WD,WW");
+    if (!c) return Usage("--penta: " + c.error().text);
+    std::fputs(PentaText(*c).c_str(), stdout);
+    if (!sprt.empty()) std::fputs(SprtText(bounds, Sprt(bounds, *c)).c_str(), stdout);
   }
-  return 0;
+  return kExitMatchComplete;
 }
 
 int Merge(int argc, char** argv) {
@@ -117,7 +121,7 @@ int Merge(int argc, char** argv) {
   const Result<TournamentEnd> r = MergeShards(dirs, out);
   if (r) std::fputs(r->verdict.c_str(), stdout);
   const std::optional<Error> error = r ? r->error : r.error();
-  if (!error) return 0;
+  if (!error) return kExitMatchComplete;
   std::fprintf(stderr, "pitsow-arena: %s\n", Printable(error->text).c_str());
   return error->status;
 }
@@ -156,7 +160,7 @@ int EndReport(const std::string& dir, const std::string& anchor,
               const std::vector<std::string>& keep, int status) {
   if (const auto error = WriteTournamentReport(dir, anchor, keep)) {
     std::fprintf(stderr, "pitsow-arena: report: %s\n", error->text.c_str());
-    return status == 0 ? kExitIoError : status;
+    return status == kExitMatchComplete ? kExitIoError : status;
   }
   std::printf("Report: %s/report.html\n", dir.c_str());
   return status;
@@ -331,8 +335,9 @@ std::optional<Error> ApplyOpenings(TournamentLine& t) {
   TournamentSettings& s = t.o.settings;
   if (!s.openings_file.empty()) {
     s.openings_file = fs::absolute(s.openings_file).lexically_normal().string();
-    if (auto e = LoadOpenings(s.openings_file, s.holes, s.bones, s.opening_lines))
-      return UsageError("--openings: " + e->text);
+    Result<std::vector<std::vector<int>>> lines = LoadOpenings(s.openings_file, s.holes, s.bones);
+    if (!lines) return UsageError("--openings: " + lines.error().text);
+    s.opening_lines = std::move(*lines);
     return std::nullopt;
   }
   s.random_openings = t.random_openings == "auto" ? -1 : std::stoi(t.random_openings);
@@ -436,9 +441,11 @@ int Tournament(int argc, char** argv) {
   }
   const Result<TournamentEnd> run = RunTournament(t.o);
   const TournamentEnd end = run ? *run : TournamentEnd{"", run.error()};
-  int status = end.error ? end.error->status : end.interrupted ? 128 + SIGINT : 0;
+  int status = end.error         ? end.error->status
+               : end.interrupted ? kExitInterrupted
+                                 : kExitMatchComplete;
   if (!end.verdict.empty()) std::fputs(("\n" + end.verdict).c_str(), stdout);
-  const bool resumable = status == 128 + SIGINT || status == kExitIoError;
+  const bool resumable = status == kExitInterrupted || status == kExitIoError;
   if (!t.no_report && !end.verdict.empty())
     status = EndReport(t.o.out_dir, t.anchor, t.keep_rounds, status);
   if (resumable)
@@ -489,7 +496,7 @@ int Report(int argc, char** argv) {
     return kExitIoError;
   }
   std::printf("%s\n", page.c_str());
-  return 0;
+  return kExitMatchComplete;
 }
 
 // One round of a run as a page of its own, from its place in the schedule
@@ -512,7 +519,7 @@ int ReplayCommand(int argc, char** argv) {
     return page.error().status ? page.error().status : kExitIoError;
   }
   std::printf("%s#round-0\n", page->c_str());
-  return 0;
+  return kExitMatchComplete;
 }
 
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 
 #include "exit_status.h"
 #include "records.h"
+#include "tournament_stop.h"
 #include "verdict.h"
 
 namespace fs = std::filesystem;
@@ -18,16 +19,17 @@ namespace {
 std::optional<Error> WriteMerged(const std::vector<std::string>& dirs, const Json& settings,
                                  const std::string& end, const std::string& out_dir) {
   std::error_code ec;
+  // A folder that cannot be made is told by the results file's open.
   fs::create_directories(out_dir, ec);
   const std::string path = out_dir + "/results.jsonl";
   if (fs::exists(path)) return Error{path + " exists", kExitIoError};
-  ResultsFile f;
-  std::optional<Error> e = OpenResults(path, -1, f);
-  if (!e)
-    e = AppendLine(f, {{"type", "tournament"},
-                       {"program", "pitsow-arena"},
-                       {"version", PITSOW_VERSION},
-                       {"settings", settings}});
+  Result<ResultsFile> opened = OpenResults(path, -1);
+  if (!opened) return opened.error();
+  ResultsFile f = *opened;
+  std::optional<Error> e = AppendLine(f, {{"type", "tournament"},
+                                          {"program", "pitsow-arena"},
+                                          {"version", PITSOW_VERSION},
+                                          {"settings", settings}});
   for (const std::string& dir : dirs) {
     std::ifstream in(dir + "/results.jsonl", std::ios::binary);
     for (std::string line; !e && std::getline(in, line);) {
@@ -41,8 +43,8 @@ std::optional<Error> WriteMerged(const std::vector<std::string>& dirs, const Jso
     }
   }
   if (!e) e = AppendLine(f, {{"type", "end"}, {"reason", end}});
-  CloseResults(f);
-  return e;
+  std::optional<Error> closed = CloseResults(f);
+  return e ? e : closed;
 }
 
 // The shards read so far: one ledger, their common settings and which
@@ -64,7 +66,9 @@ std::optional<Error> AddShard(Merged& m, const std::string& dir) {
   settings["shard"] = nullptr;
   if (m.base.is_null()) {
     m.base = settings;
-    if (auto e = SettingsFromJson(m.base, m.s)) return Error{dir + ": " + e->text, kExitIoError};
+    Result<TournamentSettings> s = SettingsFromJson(m.base);
+    if (!s) return Error{dir + ": " + s.error().text, kExitIoError};
+    m.s = std::move(*s);
   } else if (settings != m.base) {
     return Error{dir + " holds a tournament with other settings", kExitUsage};
   }
@@ -78,7 +82,8 @@ std::optional<Error> AddShard(Merged& m, const std::string& dir) {
     if (!merged.rounds.emplace(slot, r).second) ++merged.duplicates;
   merged.faults.insert(merged.faults.end(), one.faults.begin(), one.faults.end());
   for (const auto& [label, n] : one.retired) merged.retired[label] += n;
-  if (merged.end.empty() || one.end != "complete") merged.end = one.end;
+  if (merged.end.empty() || StopFromText(one.end) != TournamentStop::kComplete)
+    merged.end = one.end;
   return std::nullopt;
 }
 
@@ -104,7 +109,7 @@ Result<TournamentEnd> MergeShards(const std::vector<std::string>& dirs,
   }
   if (!out_dir.empty()) {
     end.error = WriteMerged(dirs, m.base, m.ledger.end, out_dir);
-    if (!end.error) std::ofstream(out_dir + "/report.txt") << end.verdict;
+    if (!end.error) end.error = WriteVerdictFile(out_dir, end.verdict);
   }
   return end;
 }

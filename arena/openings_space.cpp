@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "openings.h"
-#include "schedule.h"
+#include "split_mix.h"
 
 namespace {
 

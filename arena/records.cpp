@@ -83,11 +83,11 @@ Json SettingsToJson(const TournamentSettings& s) {
   return j;
 }
 
-std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s) {
+Result<TournamentSettings> SettingsFromJson(const Json& j) {
   if (const auto why = CheckTournamentSettings(j))
     return Error{"bad tournament settings: " + why->text, kExitIoError};
+  TournamentSettings s;
   try {
-    s.players.clear();
     for (const Json& p : j.at("players"))
       s.players.push_back(
           {Bytes(p.at("label")), Bytes(p.at("file")), p.value("param", int32_t{0})});
@@ -128,7 +128,7 @@ std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s) {
   }
   if (s.players.size() < 2 || s.pairs < 0 || s.shards < 1)
     return Error{"bad tournament settings", kExitIoError};
-  return std::nullopt;
+  return s;
 }
 
 Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& r,
@@ -238,7 +238,9 @@ Result<Ledger> ParseResults(const std::string& text, const std::string& path) {
     const std::string type = j["type"].get<std::string>();
     if (type == "tournament") {
       if (number != 1) return bad("a second tournament line");
-      if (auto e = SettingsFromJson(j["settings"], s)) return bad(e->text);
+      Result<TournamentSettings> read = SettingsFromJson(j["settings"]);
+      if (!read) return bad(read.error().text);
+      s = std::move(*read);
       pairings = Pairings(s).size();
     } else if (number == 1) {
       return bad("the file does not start with its tournament line");
@@ -252,13 +254,17 @@ Result<Ledger> ParseResults(const std::string& text, const std::string& path) {
   return ledger;
 }
 
-std::optional<Error> OpenResults(const std::string& path, long valid_bytes, ResultsFile& f) {
+Result<ResultsFile> OpenResults(const std::string& path, long valid_bytes) {
+  ResultsFile f;
   f.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (f.fd < 0) return Error{path + ": " + std::strerror(errno), kExitIoError};
-  if (valid_bytes >= 0 && ftruncate(f.fd, valid_bytes) != 0)
-    return Error{path + ": " + std::strerror(errno), kExitIoError};
+  if (valid_bytes >= 0 && ftruncate(f.fd, valid_bytes) != 0) {
+    const Error e{path + ": " + std::strerror(errno), kExitIoError};
+    close(f.fd);  // the truncation's error is the one to tell
+    return e;
+  }
   f.last_sync = MonotonicSeconds();
-  return std::nullopt;
+  return f;
 }
 
 std::optional<Error> AppendLine(ResultsFile& f, const Json& line) {
@@ -268,15 +274,21 @@ std::optional<Error> AppendLine(ResultsFile& f, const Json& line) {
     return Error{std::string("results.jsonl: ") + (n < 0 ? std::strerror(errno) : "short write"),
                  kExitIoError};
   if (MonotonicSeconds() - f.last_sync >= 1.0) {
-    fdatasync(f.fd);
+    if (fdatasync(f.fd) != 0)
+      return Error{std::string("results.jsonl: ") + std::strerror(errno), kExitIoError};
     f.last_sync = MonotonicSeconds();
   }
   return std::nullopt;
 }
 
-void CloseResults(ResultsFile& f) {
-  if (f.fd < 0) return;
-  fdatasync(f.fd);
-  close(f.fd);
+std::optional<Error> CloseResults(ResultsFile& f) {
+  if (f.fd < 0) return std::nullopt;
+  const bool synced = fdatasync(f.fd) == 0;
+  const int sync_errno = errno;
+  const bool closed = close(f.fd) == 0;
   f.fd = -1;
+  if (!synced || !closed)
+    return Error{std::string("results.jsonl: ") + std::strerror(synced ? errno : sync_errno),
+                 kExitIoError};
+  return std::nullopt;
 }

@@ -49,7 +49,7 @@ std::string Bytes(const Json& text);
 
 Json SettingsToJson(const TournamentSettings& s);
 // The settings of a tournament line, or why it is not one.
-std::optional<Error> SettingsFromJson(const Json& j, TournamentSettings& s);
+Result<TournamentSettings> SettingsFromJson(const Json& j);
 
 Json RoundToJson(const TournamentSettings& s, const Slot& slot, const Json& referee_round,
                  const std::string& match);
@@ -76,8 +76,10 @@ struct ResultsFile {
   double last_sync = 0;
 };
 
-// Opens (creating when asked) and cuts a torn tail at `valid_bytes`.
-std::optional<Error> OpenResults(const std::string& path, long valid_bytes, ResultsFile& f);
+// Opens (creating it when absent) and, with `valid_bytes` at 0 or more,
+// cuts a torn tail there.
+Result<ResultsFile> OpenResults(const std::string& path, long valid_bytes);
 // One write of one line; flushed to the disk at most once a second.
 std::optional<Error> AppendLine(ResultsFile& f, const Json& line);
-void CloseResults(ResultsFile& f);
+// Flushes to the disk and closes; nothing when not open.
+std::optional<Error> CloseResults(ResultsFile& f);

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -15,21 +16,21 @@
 namespace fs = std::filesystem;
 
 RefereeRun::RefereeRun(Job j, std::string d, pid_t pid, double deadline)
-    : job(std::move(j)), dir(std::move(d)), pid_(pid), deadline_(deadline) {}
+    : job_(std::move(j)), dir_(std::move(d)), pid_(pid), deadline_(deadline) {}
 
 RefereeRun::RefereeRun(RefereeRun&& other) noexcept { *this = std::move(other); }
 
 RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
   if (this == &other) return *this;
   Kill();
-  job = std::move(other.job);
-  dir = std::move(other.dir);
-  offset = other.offset;
-  lines = other.lines;
-  received = other.received;
-  fault = std::move(other.fault);
-  faulted = other.faulted;
-  starved = other.starved;
+  job_ = std::move(other.job_);
+  dir_ = std::move(other.dir_);
+  offset_ = other.offset_;
+  lines_ = other.lines_;
+  received_ = other.received_;
+  fault_ = std::move(other.fault_);
+  faulted_ = other.faulted_;
+  starved_ = other.starved_;
   pid_ = std::exchange(other.pid_, -1);
   status_ = other.status_;
   deadline_ = other.deadline_;
@@ -38,23 +39,48 @@ RefereeRun& RefereeRun::operator=(RefereeRun&& other) noexcept {
 
 RefereeRun::~RefereeRun() { Kill(); }
 
+int RefereeRun::LineRead(size_t bytes) {
+  offset_ += static_cast<long>(bytes);
+  return ++lines_;
+}
+
+std::optional<int> RefereeRun::ReceiveRound() {
+  if (received_ >= job_.pairs.size() || starved_) return std::nullopt;
+  return job_.pairs[received_++];
+}
+
+std::vector<int> RefereeRun::Unplayed() const {
+  return std::vector<int>(job_.pairs.begin() + static_cast<long>(received_), job_.pairs.end());
+}
+
+namespace {
+
+// SIGKILL to a process or (negative) a process group of ours. A failure
+// is ESRCH, nothing left to kill, or EPERM, only processes that took
+// another user, which die with the host that started them: either way
+// there is nothing more to do here.
+void KillAll(pid_t who) { [[maybe_unused]] const int refused = kill(who, SIGKILL); }
+
+}  // namespace
+
 bool RefereeRun::Poll() {
   if (Exited()) return false;
   int st = 0;
-  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;
+  if (waitpid(pid_, &st, WNOHANG) != pid_) return false;  // 0 still running; EINTR: next time
   status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-  kill(-pid_, SIGKILL);  // any host left behind
+  KillAll(-pid_);  // any host left behind
   pid_ = -1;
   return true;
 }
 
 void RefereeRun::Kill() {
   if (Exited()) return;
-  kill(-pid_, SIGKILL);
-  kill(pid_, SIGKILL);
+  KillAll(-pid_);
+  KillAll(pid_);
   int st = 0;
-  waitpid(pid_, &st, 0);
-  kill(-pid_, SIGKILL);
+  while (waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
+  }
+  KillAll(-pid_);
   pid_ = -1;
   status_ = -1;
 }

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,17 +54,41 @@ class RefereeRun {
   // Past the watchdog's deadline, on the monotonic clock.
   bool Overdue(double now) const { return now > deadline_; }
 
-  Job job;
-  std::string dir;  // relative to the output folder
-  // What has been read of its match.jsonl.
-  long offset = 0;               // bytes consumed
-  int lines = 0;                 // lines read
-  size_t received = 0;           // rounds received
-  nlohmann::ordered_json fault;  // a fault line waiting for its round's line
-  bool faulted = false;
-  bool starved = false;  // a call the machine starved: the run is played again from there
+  const Job& Assignment() const { return job_; }
+  const std::string& Folder() const { return dir_; }  // relative to the output folder
+
+  // What has been read of its match.jsonl, changed only by the calls below.
+  long ReadOffset() const { return offset_; }
+  // A whole line of `bytes` (its newline too) read: its line number.
+  int LineRead(size_t bytes);
+  // Rounds received so far.
+  size_t Received() const { return received_; }
+  // The pair of the round whose line came now, counted as received; none
+  // when the run has no round left or the machine starved it (a starved
+  // run is played again from there, so its rounds do not count).
+  std::optional<int> ReceiveRound();
+  // The pairs the run has not played, in order.
+  std::vector<int> Unplayed() const;
+  // A fault line kept until its round's line comes.
+  void HoldFault(nlohmann::ordered_json line) { fault_ = std::move(line); }
+  // The fault line held, or null; nothing is held afterwards.
+  nlohmann::ordered_json TakeFault() { return std::exchange(fault_, nullptr); }
+  // A player of the run was charged a fault.
+  void MarkFaulted() { faulted_ = true; }
+  bool Faulted() const { return faulted_; }
+  // A call the machine starved: the run is played again from there.
+  void MarkStarved() { starved_ = true; }
+  bool Starved() const { return starved_; }
 
  private:
+  Job job_;
+  std::string dir_;
+  long offset_ = 0;               // bytes consumed
+  int lines_ = 0;                 // lines read
+  size_t received_ = 0;           // rounds received
+  nlohmann::ordered_json fault_;  // a fault line waiting for its round's line
+  bool faulted_ = false;
+  bool starved_ = false;
   pid_t pid_ = -1;
   int status_ = 0;
   double deadline_ = 0;

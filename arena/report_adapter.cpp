@@ -15,6 +15,7 @@
 #include "ratings.h"
 #include "records.h"
 #include "render.h"
+#include "tournament_stop.h"
 #include "verdict.h"
 
 namespace {
@@ -413,9 +414,9 @@ Result<ReportData> TournamentReportData(const std::string& dir, const std::strin
   Result<Ledger> read = LoadResults(path);
   if (!read) return read.error();
   const Ledger& ledger = *read;
-  TournamentSettings s;
-  if (auto e = SettingsFromJson(ledger.settings, s))
-    return Error{path + ": " + e->text, kExitIoError};
+  const Result<TournamentSettings> read_settings = SettingsFromJson(ledger.settings);
+  if (!read_settings) return Error{path + ": " + read_settings.error().text, kExitIoError};
+  const TournamentSettings& s = *read_settings;
   const Summary sum = Summarise(s, ledger, s.shards <= 1);
 
   ReportData data;
@@ -424,7 +425,7 @@ Result<ReportData> TournamentReportData(const std::string& dir, const std::strin
   data.title = TitleOf(s);
   AddSettings(data, s, ledger, sum, ReadRunLines(path, ledger.valid_bytes));
   data.verdict = VerdictSentence(s, ledger, sum);
-  if (ledger.end == "interrupted")
+  if (StopFromText(ledger.end) == TournamentStop::kInterrupted)
     data.verdict_notes.push_back("The run was cut short: interrupted after " +
                                  std::to_string(sum.rounds) + " rounds" +
                                  (sum.planned < 0 ? "" : " of " + std::to_string(sum.planned)) +

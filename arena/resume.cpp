@@ -44,28 +44,28 @@ Result<TournamentSettings> ResumeSettings(const std::string& dir, const Tourname
   const std::string path = dir + "/results.jsonl";
   const Result<Ledger> ledger = LoadResults(path);
   if (!ledger) return ledger.error();
-  TournamentSettings out;
-  if (auto e = SettingsFromJson(ledger->settings, out))
-    return Error{path + ": " + e->text, kExitIoError};
+  Result<TournamentSettings> read = SettingsFromJson(ledger->settings);
+  if (!read) return Error{path + ": " + read.error().text, kExitIoError};
+  TournamentSettings out = std::move(*read);
   const std::string differ = Differences(ledger->settings, SettingsToJson(given), given_keys);
   if (!differ.empty())
     return Error{path + " was written with other settings: " + differ, kExitUsage};
   if (!out.openings_file.empty()) {
-    if (auto e = LoadOpenings(out.openings_file, out.holes, out.bones, out.opening_lines))
-      return Error{e->text, kExitIoError};
+    Result<std::vector<std::vector<int>>> lines =
+        LoadOpenings(out.openings_file, out.holes, out.bones);
+    if (!lines) return Error{lines.error().text, kExitIoError};
+    out.opening_lines = std::move(*lines);
     if (Json(out.opening_lines.size()) != ledger->settings["openings"].value("lines", Json()))
       return Error{out.openings_file + " has changed since the run began", kExitUsage};
   }
   return out;
 }
 
-std::optional<Error> LoadOpenings(const std::string& path, int holes, int bones,
-                                  std::vector<std::vector<int>>& lines) {
+Result<std::vector<std::vector<int>>> LoadOpenings(const std::string& path, int holes, int bones) {
   std::vector<Opening> read;
   if (auto e = ReadOpenings(path, holes, bones, read))
     return Error{e->text.substr(e->text.find(' ') + 1), kExitUsage};  // without the referee's name
-  lines.assign(read.begin(), read.end());
-  return std::nullopt;
+  return std::vector<std::vector<int>>(read.begin(), read.end());
 }
 
 std::string ShellWord(const std::string& word) {

@@ -18,8 +18,7 @@ Result<TournamentSettings> ResumeSettings(const std::string& dir, const Tourname
 
 // The openings of a file, read with the referee's grammar and checks; an
 // error naming the file and the line.
-std::optional<Error> LoadOpenings(const std::string& path, int holes, int bones,
-                                  std::vector<std::vector<int>>& lines);
+Result<std::vector<std::vector<int>>> LoadOpenings(const std::string& path, int holes, int bones);
 
 // A word as a POSIX shell reads it back unchanged.
 std::string ShellWord(const std::string& word);

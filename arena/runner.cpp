@@ -39,7 +39,7 @@ struct Arena {
       : opt(o),
         book(b),
         display(d),
-        setup{o.settings, b.pairings, o.out_dir, o.referee, o.run_limit_seconds} {}
+        setup{o.settings, b.PairingList(), o.out_dir, o.referee, o.run_limit_seconds} {}
 
   // The referee runs still to make come a window of pairs at a time (so a
   // test without a cap needs no list of them all): each pairing's next
@@ -47,8 +47,8 @@ struct Arena {
   // that leaves a core idle), both seats of a cut one after the other, the
   // pairings in turn.
   void PlanBatches() {
-    next_pair.assign(book.pairings.size(), 0);
-    const long total = PlannedRounds(book.s, false);
+    next_pair.assign(book.PairingList().size(), 0);
+    const long total = PlannedRounds(book.Settings(), false);
     const long per_run = total < 0 ? opt.batch : (total + opt.concurrency - 1) / opt.concurrency;
     batch = static_cast<size_t>(std::max(1L, std::min<long>(opt.batch, per_run)));
   }
@@ -56,20 +56,20 @@ struct Arena {
   // Queues the next windows until there is a run for every slot; false
   // when nothing is left to queue or run.
   bool Refill() {
-    const int cap = book.s.pairs > 0 ? book.s.pairs : kUncappedPairs;
+    const int cap = book.Settings().pairs > 0 ? book.Settings().pairs : kUncappedPairs;
     const auto more = [&] {
       return std::any_of(next_pair.begin(), next_pair.end(), [&](int k) { return k < cap; });
     };
     while (queue.size() < static_cast<size_t>(opt.concurrency) && more()) {
-      for (size_t p = 0; p < book.pairings.size(); ++p) {
+      for (size_t p = 0; p < book.PairingList().size(); ++p) {
         std::vector<int> mine;
         int& k = next_pair[p];
         for (; k < cap && mine.size() < batch; ++k)
-          if (InShard(book.s, static_cast<int>(p), k)) mine.push_back(k);
+          if (InShard(book.Settings(), static_cast<int>(p), k)) mine.push_back(k);
         for (int seat = 0; seat < 2; ++seat) {
           Job job{static_cast<int>(p), seat, {}};
           for (int pair : mine)
-            if (!book.ledger.rounds.count({job.pairing, pair, seat})) job.pairs.push_back(pair);
+            if (!book.Recorded().rounds.count({job.pairing, pair, seat})) job.pairs.push_back(pair);
           if (!job.pairs.empty()) queue.push_back(job);
         }
       }
@@ -85,8 +85,8 @@ struct Arena {
 
   // The rounds a run left unplayed, played by another run first.
   void Requeue(const RefereeRun& r) {
-    std::vector<int> rest(r.job.pairs.begin() + static_cast<long>(r.received), r.job.pairs.end());
-    if (!rest.empty()) queue.push_front({r.job.pairing, r.job.seat, rest});
+    std::vector<int> rest = r.Unplayed();
+    if (!rest.empty()) queue.push_front({r.Assignment().pairing, r.Assignment().seat, rest});
   }
 
   // What a finished referee run leaves to do.
@@ -98,32 +98,32 @@ struct Arena {
     // A player folder over its share of the disk is its player's fault,
     // however the run ended.
     ChargeFullFolder(r, r, book, opt.out_dir, status);
-    if (status == kExitMatchComplete && r.received == r.job.pairs.size()) {
-      if (!r.faulted) book.uncharged_in_a_row = 0;
+    if (status == kExitMatchComplete && r.Received() == r.Assignment().pairs.size()) {
+      if (!r.Faulted()) book.RunSettled();
       return;
     }
     // A run that ended early is a player's doing when its referee charged
     // one, or the evidence does (charge.h); else it is played again, and
     // only the machine's own failure stops the tournament.
-    if (r.faulted) book.uncharged_in_a_row = 0;
-    if (r.starved)
+    if (r.Faulted()) book.RunSettled();
+    if (r.Starved())
       std::fprintf(stderr,
                    "pitsow-arena: referee run %s/%s: a player was starved by the machine "
                    "(load %s): played again\n",
-                   opt.out_dir.c_str(), r.dir.c_str(), Fixed(SampleMachine().load, 2).c_str());
-    if (r.faulted || ChargeFailedRun(r, running, book, opt.out_dir, status) || book.stop.empty()) {
-      if (!book.Retired(r.job.pairing)) Requeue(r);
+                   opt.out_dir.c_str(), r.Folder().c_str(), Fixed(SampleMachine().load, 2).c_str());
+    if (r.Faulted() || ChargeFailedRun(r, running, book, opt.out_dir, status) || !book.Stopped()) {
+      if (!book.Retired(r.Assignment().pairing)) Requeue(r);
       return;
     }
   }
 
   void KillRetired() {
     for (RefereeRun& r : running) {
-      if (r.Exited() || !book.Retired(r.job.pairing)) continue;
+      if (r.Exited() || !book.Retired(r.Assignment().pairing)) continue;
       Ingest(r, book, opt.out_dir);
       r.Kill();
       Ingest(r, book, opt.out_dir);
-      EmptyFullFolders(opt.out_dir + "/" + r.dir);
+      EmptyFullFolders(opt.out_dir + "/" + r.Folder());
     }
   }
 
@@ -133,19 +133,19 @@ struct Arena {
   void Watchdog(RefereeRun& r) {
     r.Kill();
     Ingest(r, book, opt.out_dir);
-    EmptyFullFolders(opt.out_dir + "/" + r.dir);
-    const double limit = RunLimitOf(setup, r.job);
+    EmptyFullFolders(opt.out_dir + "/" + r.Folder());
+    const double limit = RunLimitOf(setup, r.Assignment());
     book.Write({{"type", "watchdog"},
-                {"pairing", r.job.pairing},
-                {"seat", r.job.seat},
+                {"pairing", r.Assignment().pairing},
+                {"seat", r.Assignment().seat},
                 {"limit", limit},
-                {"match", r.dir}});
+                {"match", r.Folder()}});
     std::fprintf(stderr, "pitsow-arena: referee run %s/%s still running after %s s: killed\n",
-                 opt.out_dir.c_str(), r.dir.c_str(), Fixed(limit, 1).c_str());
-    if (book.ledger.watchdog >= book.s.max_faults)
-      return book.Fail({"the watchdog killed " + std::to_string(book.ledger.watchdog) +
+                 opt.out_dir.c_str(), r.Folder().c_str(), Fixed(limit, 1).c_str());
+    if (book.Recorded().watchdog >= book.Settings().max_faults)
+      return book.Fail({"the watchdog killed " + std::to_string(book.Recorded().watchdog) +
                             " referee runs: the referee is at fault (see " + opt.out_dir + "/" +
-                            r.dir + ")",
+                            r.Folder() + ")",
                         kExitIoError});
     Requeue(r);
   }
@@ -163,7 +163,7 @@ struct Arena {
   }
 
   void StartQueued() {
-    while (book.stop.empty() && static_cast<int>(running.size()) < opt.concurrency &&
+    while (!book.Stopped() && static_cast<int>(running.size()) < opt.concurrency &&
            !queue.empty()) {
       const Job job = queue.front();
       queue.pop_front();
@@ -172,9 +172,9 @@ struct Arena {
   }
 
   void Loop() {
-    while (book.stop.empty() && Refill()) {
+    while (!book.Stopped() && Refill()) {
       if (Interrupted()) {
-        book.stop = "interrupted";
+        book.Interrupt();
         break;
       }
       StartQueued();
@@ -182,60 +182,39 @@ struct Arena {
       Reap();
       KillRetired();
       book.ScoreRetired();
-      display.Draw(book.s, book.ledger, book.sprt_pairs, false);
+      display.Draw(book.Settings(), book.Recorded(), book.SprtPairs(), false);
     }
     for (RefereeRun& r : running) {
       Ingest(r, book, opt.out_dir);
       r.Kill();
     }
     running.clear();
-    if (book.stop.empty()) book.stop = "complete";
+    book.Finish();
   }
 };
 
 // The results file of the run: a new one with its tournament line, or,
 // with --resume, the one there read back into the books.
 std::optional<Error> OpenBooks(const RunOptions& options, Bookkeeper& book) {
-  const std::string path = options.out_dir + "/results.jsonl";
   std::error_code ec;
+  // A folder that cannot be made is told by the results file's open.
   fs::create_directories(options.out_dir, ec);
-  const bool exists = fs::exists(path);
-  long valid = -1;
-  if (exists && !options.resume)
-    return Error{path + " exists: add --resume to continue that run, or choose another --out",
-                 kExitUsage};
-  if (exists) {
-    Result<Ledger> read = LoadResults(path);
-    if (!read) return read.error();
-    book.ledger = std::move(*read);
-    valid = book.ledger.valid_bytes;
-    if (book.ledger.settings != SettingsToJson(book.s))
-      return Error{path + " was written with other settings; resume with the same ones",
-                   kExitUsage};
-  }
-  if (auto e = OpenResults(path, valid, book.file)) return e;
-  if (!exists)
-    book.Write({{"type", "tournament"},
-                {"program", "pitsow-arena"},
-                {"version", PITSOW_VERSION},
-                {"settings", SettingsToJson(book.s)}});
-  book.Reload();
-  return std::nullopt;
+  return book.Open(options.out_dir + "/results.jsonl", options.resume);
 }
 
 // Plays what is left; the machine's load over the run.
 MachineLoad Play(const RunOptions& options, Bookkeeper& book) {
   LiveDisplay display{options.quiet, static_cast<bool>(isatty(1)), MonotonicSeconds(),
-                      static_cast<long>(book.ledger.rounds.size())};
+                      static_cast<long>(book.Recorded().rounds.size())};
   MachineLoad machine{UsableCores(), options.concurrency, SampleMachine(), {}};
   Arena arena(options, book, display);
   arena.PlanBatches();
   book.ScoreRetired();
   arena.Loop();
-  display.Draw(book.s, book.ledger, book.sprt_pairs, true);
+  display.Draw(book.Settings(), book.Recorded(), book.SprtPairs(), true);
   machine.end = SampleMachine();
   book.Write(MachineJson(machine));
-  book.Write({{"type", "end"}, {"reason", book.stop}});
+  book.Write({{"type", "end"}, {"reason", StopText(book.Stop())}});
   return machine;
 }
 
@@ -244,22 +223,23 @@ MachineLoad Play(const RunOptions& options, Bookkeeper& book) {
 Result<TournamentEnd> RunTournament(const RunOptions& options) {
   Bookkeeper book(options.settings);
   if (auto e = OpenBooks(options, book)) return *e;
-  const bool decided = book.ledger.end == "complete" || book.ledger.end.rfind("sprt", 0) == 0;
+  const bool decided = Decided(StopFromText(book.Recorded().end));
   std::optional<MachineLoad> machine;
   {
     CaughtSignals signals;
     if (auto e = signals.Catch()) return *e;
     if (!decided) machine = Play(options, book);
   }
-  CloseResults(book.file);
+  book.Close();
 
   TournamentEnd end;
-  const Summary sum = Summarise(book.s, book.ledger, false);
-  end.verdict = VerdictText(book.s, book.ledger, sum);
-  if (machine) end.verdict += "\n" + MachineText(*machine, book.s);
-  end.verdict += "\n" + VerdictLines(book.s, book.ledger, sum);  // the last word
-  std::ofstream(options.out_dir + "/report.txt") << end.verdict;
-  end.error = book.error;
-  end.interrupted = !book.error && book.stop == "interrupted";
+  const TournamentSettings& s = book.Settings();
+  const Summary sum = Summarise(s, book.Recorded(), false);
+  end.verdict = VerdictText(s, book.Recorded(), sum);
+  if (machine) end.verdict += "\n" + MachineText(*machine, s);
+  end.verdict += "\n" + VerdictLines(s, book.Recorded(), sum);  // the last word
+  end.error = book.FirstError();
+  if (auto e = WriteVerdictFile(options.out_dir, end.verdict); e && !end.error) end.error = e;
+  end.interrupted = !book.FirstError() && book.Stop() == TournamentStop::kInterrupted;
   return end;
 }

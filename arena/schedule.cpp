@@ -5,6 +5,7 @@
 
 #include "openings.h"
 #include "openings_space.h"
+#include "split_mix.h"
 
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s) {
   std::vector<std::pair<int, int>> out;
@@ -13,13 +14,6 @@ std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s) {
   for (int a = 0; a < firsts; ++a)
     for (int b = a + 1; b < n; ++b) out.emplace_back(a, b);
   return out;
-}
-
-uint64_t SplitMix64(uint64_t& state) {
-  uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-  return z ^ (z >> 31);
 }
 
 std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, uint64_t seed,
@@ -50,12 +44,11 @@ std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, u
   return std::nullopt;
 }
 
-std::string CheckOpening(int holes, int bones, const std::vector<int>& opening) {
+std::optional<Error> CheckOpening(int holes, int bones, const std::vector<int>& opening) {
   PsBoard b{};
-  if (!PsSetUpBoard(&b, holes, bones)) return "no board of these holes and bones";
-  if (PsIsRoundOver(&b)) return "the opening ends the round";
-  const std::optional<Error> problem = PlayOpening(b, Opening(opening.begin(), opening.end()));
-  return problem ? problem->text : "";
+  if (!PsSetUpBoard(&b, holes, bones)) return Error{"no board of these holes and bones"};
+  if (PsIsRoundOver(&b)) return Error{"the opening ends the round"};
+  return PlayOpening(b, Opening(opening.begin(), opening.end()));
 }
 
 std::vector<int> OpeningOf(const TournamentSettings& s, int pair) {

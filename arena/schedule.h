@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "error.h"
 #include "stats.h"
 
 struct PlayerEntry {
@@ -48,18 +49,15 @@ struct TournamentSettings {
 // or gauntlet (0,1),(0,2),...
 std::vector<std::pair<int, int>> Pairings(const TournamentSettings& s);
 
-// One step of splitmix64.
-uint64_t SplitMix64(uint64_t& state);
-
 // K random moves from the filled board, each a non-empty hole of the mover
 // numbered on its own side; an opening that ends the round is drawn again.
 // Empty when K is 0; nullopt when no such opening turns up.
 std::optional<std::vector<int>> RandomOpening(int holes, int bones, int moves, uint64_t seed,
                                               int pair);
 
-// Plays an opening from the filled board; an error text when it names an
-// empty or missing hole or ends the round.
-std::string CheckOpening(int holes, int bones, const std::vector<int>& opening);
+// Plays an opening from the filled board; an error when it names an empty
+// or missing hole or ends the round.
+std::optional<Error> CheckOpening(int holes, int bones, const std::vector<int>& opening);
 
 // The opening of pair `pair`, the same in every pairing: from the file, or
 // the seed's order of every opening of opening_depth moves, so that no

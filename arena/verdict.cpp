@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <limits>
 #include <numeric>
 
+#include "exit_status.h"
 #include "ledger_tally.h"
 #include "openings_space.h"
 #include "pair_score.h"
@@ -568,4 +570,13 @@ std::string SandboxedLine(const TournamentSettings& s) {
   RoomLimits room;
   if (s.memory_mb > 0) room.memory_mb = s.memory_mb;
   return "players sandboxed (" + RoomLimitsText(room) + ")";
+}
+
+std::optional<Error> WriteVerdictFile(const std::string& out_dir, const std::string& verdict) {
+  const std::string path = out_dir + "/report.txt";
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << verdict;
+  out.flush();
+  if (!out) return Error{"cannot write " + path, kExitIoError};
+  return std::nullopt;
 }

@@ -4,9 +4,11 @@
 // and every fault.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "records.h"
 
 // Counts over complete pairs only (both rounds in), so that W/D/L, the
@@ -85,3 +87,6 @@ std::vector<std::string> StandingsLines(const TournamentSettings& s, const Summa
 // is enforced, the memory as the tournament sets it (else the room's
 // default).
 std::string SandboxedLine(const TournamentSettings& s);
+
+// Writes the verdict to OUT/report.txt.
+std::optional<Error> WriteVerdictFile(const std::string& out_dir, const std::string& verdict);

@@ -18,3 +18,6 @@ inline constexpr int kExitPlayerFault = 4;
 inline constexpr int kExitUsage = 64;
 // A player that dies by a signal inside the referee's process is re-raised:
 // the shell sees 128 + the signal, as for any program killed by it.
+// A tournament stopped by SIGINT or SIGTERM, to be resumed: the status a
+// shell shows for a program that ^C ended (128 + SIGINT).
+inline constexpr int kExitInterrupted = 130;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "render.h"
+#include "html_text.h"
 
 namespace {
 
@@ -77,25 +77,18 @@ RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay, in
   return analysis;
 }
 
-ReportTables OpenReportTables(int holes) {
-  ReportTables found;
+Result<ReportTables> OpenReportTables(int holes) {
   const Result<std::string> dir = EndgameCacheDir();
-  if (!dir) {
-    found.problem = dir.error().text;
-    return found;
-  }
-  found.dir = *dir;
+  if (!dir) return dir.error();
   Result<EndgameTables> tables = EndgameTables::Open(*dir, holes);
-  if (tables)
-    found.tables = std::move(*tables);
-  else
-    found.problem = tables.error().text;
-  return found;
+  if (!tables) return tables.error();
+  return ReportTables{std::move(*tables), *dir};
 }
 
-void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay) {
-  if (!tables.tables || replay.error) return;
-  const RoundAnalysis analysis = AnalyseRound(*tables.tables, replay, kReportSearchDepth);
+void AddRoundAnalysis(nlohmann::json& round, const Result<ReportTables>& found,
+                      const Replay& replay) {
+  if (!found || replay.error) return;
+  const RoundAnalysis analysis = AnalyseRound(found->tables, replay, kReportSearchDepth);
   if (analysis.moves.empty()) return;
   nlohmann::json steps = nlohmann::json::object();
   for (const MoveJudgement& m : analysis.moves) {
@@ -119,18 +112,18 @@ void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const R
   if (winner == 3 - decisive.player) round["egp"] = decisive.player;
 }
 
-std::string AnalysisSection(const ReportData& data, const ReportTables& found) {
+std::string AnalysisSection(const ReportData& data, const Result<ReportTables>& found) {
   std::string h =
       "<section id=\"endgame\" aria-labelledby=\"endgame-h\"><h2 id=\"endgame-h\">"
       "Endgame analysis</h2>";
-  if (!found.tables) {
-    return h + "<p class=\"note\">No endgame tables were used (" + EscapeHtml(found.problem) +
+  if (!found) {
+    return h + "<p class=\"note\">No endgame tables were used (" + EscapeHtml(found.error().text) +
            "). Build them with <code>pitsow-solve build --holes " + std::to_string(data.holes) +
            "</code> and make the page again to judge every move of a covered position.</p>"
            "</section>";
   }
-  const EndgameTables* tables = &*found.tables;
-  const std::string* dir = &found.dir;
+  const EndgameTables* tables = &found->tables;
+  const std::string* dir = &found->dir;
   h += "<p class=\"note\">Judged against perfect play by the endgame tables of " +
        std::to_string(data.holes) + " holes up to " + std::to_string(tables->levels() - 1) +
        " bones on the board, in " + EscapeHtml(*dir) +

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "endgame.h"
+#include "error.h"
 #include "replay.h"
 #include "report_data.h"
 
@@ -45,20 +46,20 @@ RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay, in
 // The tables of the page's width from the cache folder, or why there are
 // none.
 struct ReportTables {
-  std::optional<EndgameTables> tables;
+  EndgameTables tables;
   std::string dir;
-  std::string problem;  // when tables is empty
 };
-ReportTables OpenReportTables(int holes);
+Result<ReportTables> OpenReportTables(int holes);
 
 // The page's section: which tables were used (or the one command to build
 // them), each player's accuracy and mean bones given away over covered
 // moves, and the rounds lost by a mistake in a covered position.
-std::string AnalysisSection(const ReportData& data, const ReportTables& tables);
+std::string AnalysisSection(const ReportData& data, const Result<ReportTables>& found);
 
 // For the viewer: adds to a round's data "eg", the judgement of each
 // covered step as a sentence keyed by its step index (a step above the
 // tables' reach with a search of kReportSearchDepth, its estimate), "egd",
 // the decisive mistake's step, and "egp", who made it when it lost the
 // round. Nothing without tables.
-void AddRoundAnalysis(nlohmann::json& round, const ReportTables& tables, const Replay& replay);
+void AddRoundAnalysis(nlohmann::json& round, const Result<ReportTables>& found,
+                      const Replay& replay);

@@ -6,7 +6,7 @@
 
 namespace {
 
-using Why = std::optional<std::string>;  // the phrase naming what is wrong
+using Why = std::optional<Error>;  // what is wrong, as the phrase to show
 
 template <class J>
 Why SettingsWhy(const J& s);
@@ -14,8 +14,8 @@ constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
 
 template <class J>
 Why Need(const J& o, const char* key) {
-  if (!o.is_object()) return std::string("not an object");
-  if (!o.contains(key)) return std::string("no \"") + key + "\"";
+  if (!o.is_object()) return Error{"not an object"};
+  if (!o.contains(key)) return Error{std::string("no \"") + key + "\""};
   return std::nullopt;
 }
 
@@ -32,15 +32,15 @@ Why Int(const J& o, const char* key, int64_t lo, int64_t hi, bool nullable = fal
   if (Why w = Need(o, key)) return w;
   const J& v = o.at(key);
   if ((nullable && v.is_null()) || IntIn(v, lo, hi)) return std::nullopt;
-  return std::string("\"") + key + "\" is not an integer from " + std::to_string(lo) + " to " +
-         std::to_string(hi) + (nullable ? " or null" : "");
+  return Error{std::string("\"") + key + "\" is not an integer from " + std::to_string(lo) +
+               " to " + std::to_string(hi) + (nullable ? " or null" : "")};
 }
 
 template <class J>
 Why Num(const J& o, const char* key) {
   if (Why w = Need(o, key)) return w;
   if (o.at(key).is_number()) return std::nullopt;
-  return std::string("\"") + key + "\" is not a number";
+  return Error{std::string("\"") + key + "\" is not a number"};
 }
 
 template <class J>
@@ -48,14 +48,14 @@ Why Str(const J& o, const char* key, bool nullable = false) {
   if (Why w = Need(o, key)) return w;
   const J& v = o.at(key);
   if (v.is_string() || (nullable && v.is_null())) return std::nullopt;
-  return std::string("\"") + key + "\" is not a text" + (nullable ? " or null" : "");
+  return Error{std::string("\"") + key + "\" is not a text" + (nullable ? " or null" : "")};
 }
 
 template <class J>
 Why Bool(const J& o, const char* key) {
   if (Why w = Need(o, key)) return w;
   if (o.at(key).is_boolean()) return std::nullopt;
-  return std::string("\"") + key + "\" is not true or false";
+  return Error{std::string("\"") + key + "\" is not true or false"};
 }
 
 // An array of `count` items (any length when count is 0), each checked by
@@ -65,11 +65,12 @@ Why Array(const J& o, const char* key, size_t count, F item) {
   if (Why w = Need(o, key)) return w;
   const J& v = o.at(key);
   if (!v.is_array() || (count > 0 && v.size() != count))
-    return std::string("\"") + key + "\" is not an array" +
-           (count > 0 ? " of " + std::to_string(count) : "");
+    return Error{std::string("\"") + key + "\" is not an array" +
+                 (count > 0 ? " of " + std::to_string(count) : "")};
   for (size_t i = 0; i < v.size(); ++i)
     if (!item(v[i]))
-      return std::string("\"") + key + "\" item " + std::to_string(i + 1) + " is out of place";
+      return Error{std::string("\"") + key + "\" item " + std::to_string(i + 1) +
+                   " is out of place"};
   return std::nullopt;
 }
 
@@ -104,7 +105,7 @@ Why RandomDepth(const J& o) {
   if (Why w = Need(o, "random")) return w;
   const J& r = o.at("random");
   if (!(r.is_string() && r.template get<std::string>() == "auto") && !IntIn(r, 0, 1000))
-    return std::string("\"random\" is not an integer from 0 to 1000 or \"auto\"");
+    return Error{"\"random\" is not an integer from 0 to 1000 or \"auto\""};
   if (o.contains("depth")) return Int(o, "depth", 0, 1000);
   return std::nullopt;
 }
@@ -130,14 +131,14 @@ Why MatchRecordLine(const J& l, const std::string& type) {
   if (type == "end")
     return First({Array(l, "tally", 3, IntItem<J>(0, kMax)), Int(l, "rounds", 0, kMax),
                   Num(l, "elapsed"), Int(l, "status", 0, 255)});
-  return "unknown \"type\" " + type;
+  return Error{"unknown \"type\" " + type};
 }
 
 template <class J>
 Why Seed(const J& o) {
   if (Why w = Need(o, "seed")) return w;
   if (o.at("seed").is_number_unsigned()) return std::nullopt;
-  return std::string("\"seed\" is not an integer from 0 to 2^64-1");
+  return Error{"\"seed\" is not an integer from 0 to 2^64-1"};
 }
 
 template <class J>
@@ -171,12 +172,12 @@ Why ResultsLine(const J& l, const std::string& type) {
   if (type == "watchdog")
     return First(
         {Int(l, "pairing", 0, kMax), Int(l, "seat", 0, 1), Num(l, "limit"), Str(l, "match")});
-  return "unknown \"type\" " + type;
+  return Error{"unknown \"type\" " + type};
 }
 
 template <class J, class F>
 Why Typed(const J& line, F by_type) {
-  if (!line.is_object()) return std::string("not a JSON object");
+  if (!line.is_object()) return Error{"not a JSON object"};
   if (Why w = Str(line, "type")) return w;
   return by_type(line, line.at("type").template get<std::string>());
 }
@@ -189,46 +190,41 @@ Why SettingsWhy(const J& s) {
                      Int(s, "bones", 0, 178956970), Int(s, "max_turns", 1, kMax),
                      Need(s, "openings"), Need(s, "sprt"), Need(s, "shard"), Num(s, "move_time"),
                      Int(s, "memory_mb", 0, kMax), Int(s, "max_faults", 1, kMax)}))
-    return "settings: " + *w;
-  if (s.at("players").size() < 2) return std::string("settings: fewer than two players");
+    return Error{"settings: " + w->text};
+  if (s.at("players").size() < 2) return Error{"settings: fewer than two players"};
   const J& o = s.at("openings");
   const Why openings =
       o.is_object() && o.contains("file") ? Str(o, "file") : First({RandomDepth(o), Seed(o)});
-  if (openings) return "settings: openings: " + *openings;
+  if (openings) return Error{"settings: openings: " + openings->text};
   const J& t = s.at("sprt");
   if (!t.is_null()) {
     if (Why w = First({Num(t, "elo0"), Num(t, "elo1"), Num(t, "alpha"), Num(t, "beta")}))
-      return "settings: sprt: " + *w;
+      return Error{"settings: sprt: " + w->text};
   }
   const J& shard = s.at("shard");
   if (!shard.is_null()) {
     if (!shard.is_array() || shard.size() != 2 || !IntIn(shard[1], 1, kMax) ||
         !IntIn(shard[0], 1, shard[1].template get<int64_t>()))
-      return std::string("settings: \"shard\" is not [K, N] with 1 <= K <= N");
+      return Error{"settings: \"shard\" is not [K, N] with 1 <= K <= N"};
   }
   return std::nullopt;
-}
-
-std::optional<Error> AsError(const Why& why) {
-  if (!why) return std::nullopt;
-  return Error{*why};
 }
 
 }  // namespace
 
 template <class J>
 std::optional<Error> CheckMatchLine(const J& line) {
-  return AsError(Typed(line, MatchRecordLine<J>));
+  return Typed(line, MatchRecordLine<J>);
 }
 
 template <class J>
 std::optional<Error> CheckResultsLine(const J& line) {
-  return AsError(Typed(line, ResultsLine<J>));
+  return Typed(line, ResultsLine<J>);
 }
 
 template <class J>
 std::optional<Error> CheckTournamentSettings(const J& settings) {
-  return AsError(SettingsWhy(settings));
+  return SettingsWhy(settings);
 }
 
 std::string Printable(const std::string& text) {

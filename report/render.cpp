@@ -12,6 +12,7 @@
 #include "analysis.h"
 #include "exit_status.h"
 #include "fixed.h"
+#include "html_text.h"
 #include "page_assets.h"
 
 namespace {
@@ -59,9 +60,9 @@ std::string TickText(double v, double step) {
 
 std::string Num(double v) { return Fixed(v, 1); }
 
-// The Elo of each player as a point with its 95 % interval.
-std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axis_label,
-                     const std::string& title) {
+// The Elo values the chart spans: every interval and bound, at least 20
+// wide, with a margin of 5 %.
+std::pair<double, double> EloSpan(const std::vector<StandingRow>& rows) {
   double lo = 0;
   double hi = 0;
   for (const StandingRow& r : rows) {
@@ -79,8 +80,46 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
     hi += 10;
   }
   const double pad = (hi - lo) * 0.05;
-  lo -= pad;
-  hi += pad;
+  return {lo - pad, hi + pad};
+}
+
+// One player's row of the Elo chart, centred on mid: its label, and its
+// point with the interval, or the bar of its bound.
+std::string EloRow(const StandingRow& r, const Axis& x, int left, int mid) {
+  const std::string y = std::to_string(mid);
+  std::string s = "<text class=\"label\" x=\"" + std::to_string(left - 10) + "\" y=\"" + y +
+                  "\" dy=\"0.35em\" text-anchor=\"end\">" + EscapeHtml(r.player) + "  " +
+                  EscapeHtml(RowElo(r)) + "</text>";
+  if (!r.elo && r.elo_bound) {
+    // A bound: a bar from the bound outwards, with an arrow head.
+    const double b = *r.elo_bound;
+    const double end = r.elo_bound_sign > 0 ? x.d1 : x.d0;
+    const std::string tip = Num(x(end) - r.elo_bound_sign * 8);
+    s += "<line class=\"err bound\" x1=\"" + Num(x(b)) + "\" x2=\"" + Num(x(end)) + "\" y1=\"" + y +
+         "\" y2=\"" + y + "\"/><polygon class=\"pt\" points=\"" + Num(x(end)) + "," + y + " " +
+         tip + "," + std::to_string(mid - 5) + " " + tip + "," + std::to_string(mid + 5) +
+         "\"/><line class=\"err\" x1=\"" + Num(x(b)) + "\" x2=\"" + Num(x(b)) + "\" y1=\"" +
+         std::to_string(mid - 7) + "\" y2=\"" + std::to_string(mid + 7) + "\"/>";
+  }
+  if (!r.elo) return s;
+  if (r.elo_error) {
+    const std::string a = Num(x(*r.elo - *r.elo_error));
+    const std::string b = Num(x(*r.elo + *r.elo_error));
+    const std::string y0 = std::to_string(mid - 7);
+    const std::string y1 = std::to_string(mid + 7);
+    s += "<line class=\"err\" x1=\"" + a + "\" x2=\"" + b + "\" y1=\"" + y + "\" y2=\"" + y +
+         "\"/><line class=\"err\" x1=\"" + a + "\" x2=\"" + a + "\" y1=\"" + y0 + "\" y2=\"" + y1 +
+         "\"/><line class=\"err\" x1=\"" + b + "\" x2=\"" + b + "\" y1=\"" + y0 + "\" y2=\"" + y1 +
+         "\"/>";
+  }
+  return s + "<rect class=\"pt\" x=\"" + Num(x(*r.elo) - 5) + "\" y=\"" + std::to_string(mid - 5) +
+         "\" width=\"10\" height=\"10\"/>";
+}
+
+// The Elo of each player as a point with its 95 % interval.
+std::string EloChart(const std::vector<StandingRow>& rows, const std::string& axis_label,
+                     const std::string& title) {
+  const auto [lo, hi] = EloSpan(rows);
   const int left = 320, width = 860, row_h = 28, top = 30;
   const int height = top + row_h * static_cast<int>(rows.size()) + 40;
   const Axis x{lo, hi, static_cast<double>(left), static_cast<double>(width - 20)};
@@ -102,41 +141,8 @@ std::string EloChart(const std::vector<StandingRow>& rows, const std::string& ax
   s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
        std::to_string(axis_y + 34) + "\" text-anchor=\"middle\">" + EscapeHtml(axis_label) +
        "</text>";
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const StandingRow& r = rows[i];
-    const std::string y = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2);
-    s += "<text class=\"label\" x=\"" + std::to_string(left - 10) + "\" y=\"" + y +
-         "\" dy=\"0.35em\" text-anchor=\"end\">" + EscapeHtml(r.player) + "  " +
-         EscapeHtml(RowElo(r)) + "</text>";
-    if (!r.elo && r.elo_bound) {
-      // A bound: a bar from the bound outwards, with an arrow head.
-      const double b = *r.elo_bound;
-      const double end = r.elo_bound_sign > 0 ? hi : lo;
-      const int row_y = top + row_h * static_cast<int>(i) + row_h / 2;
-      const std::string tip = Num(x(end) - r.elo_bound_sign * 8);
-      s += "<line class=\"err bound\" x1=\"" + Num(x(b)) + "\" x2=\"" + Num(x(end)) + "\" y1=\"" +
-           y + "\" y2=\"" + y + "\"/><polygon class=\"pt\" points=\"" + Num(x(end)) + "," + y +
-           " " + tip + "," + std::to_string(row_y - 5) + " " + tip + "," +
-           std::to_string(row_y + 5) + "\"/><line class=\"err\" x1=\"" + Num(x(b)) + "\" x2=\"" +
-           Num(x(b)) + "\" y1=\"" + std::to_string(row_y - 7) + "\" y2=\"" +
-           std::to_string(row_y + 7) + "\"/>";
-    }
-    if (!r.elo) continue;
-    const std::string cx = Num(x(*r.elo));
-    if (r.elo_error) {
-      const std::string a = Num(x(*r.elo - *r.elo_error));
-      const std::string b = Num(x(*r.elo + *r.elo_error));
-      const std::string y0 = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 - 7);
-      const std::string y1 = std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 + 7);
-      s += "<line class=\"err\" x1=\"" + a + "\" x2=\"" + b + "\" y1=\"" + y + "\" y2=\"" + y +
-           "\"/><line class=\"err\" x1=\"" + a + "\" x2=\"" + a + "\" y1=\"" + y0 + "\" y2=\"" +
-           y1 + "\"/><line class=\"err\" x1=\"" + b + "\" x2=\"" + b + "\" y1=\"" + y0 +
-           "\" y2=\"" + y1 + "\"/>";
-    }
-    s += "<rect class=\"pt\" x=\"" + Num(x(*r.elo) - 5) + "\" y=\"" +
-         std::to_string(top + row_h * static_cast<int>(i) + row_h / 2 - 5) +
-         "\" width=\"10\" height=\"10\"/>";
-  }
+  for (size_t i = 0; i < rows.size(); ++i)
+    s += EloRow(rows[i], x, left, top + row_h * static_cast<int>(i) + row_h / 2);
   return s + "</svg>";
 }
 
@@ -179,6 +185,38 @@ std::vector<size_t> Shown(size_t n) {
   return idx;
 }
 
+// The frame of a line chart, in the picture's units.
+struct LineFrame {
+  int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
+};
+
+// A line chart's grid and ticks, and the labels of its two axes.
+std::string LineAxes(const LineFrame& f, const Axis& x, const Axis& y, const std::string& x_label,
+                     const std::string& y_label) {
+  std::string s;
+  const std::vector<double> yt = Ticks(y.d0, y.d1, 5);
+  const double ystep = yt.size() > 1 ? yt[1] - yt[0] : 1;
+  for (double t : yt) {
+    const std::string ty = Num(y(t));
+    s += "<line class=\"grid\" x1=\"" + std::to_string(f.left) + "\" x2=\"" +
+         std::to_string(f.width - f.right) + "\" y1=\"" + ty + "\" y2=\"" + ty +
+         "\"/><text class=\"tick\" x=\"" + std::to_string(f.left - 6) + "\" y=\"" + ty +
+         "\" dy=\"0.35em\" text-anchor=\"end\">" + TickText(t, ystep) + "</text>";
+  }
+  const std::vector<double> xt = Ticks(x.d0, x.d1, 8);
+  const double xstep = xt.size() > 1 ? xt[1] - xt[0] : 1;
+  for (double t : xt) {
+    s += "<text class=\"tick\" x=\"" + Num(x(t)) + "\" y=\"" +
+         std::to_string(f.height - f.bottom + 16) + "\" text-anchor=\"middle\">" +
+         TickText(t, xstep) + "</text>";
+  }
+  return s + "<text class=\"axis-label\" x=\"" + std::to_string((f.left + f.width) / 2) +
+         "\" y=\"" + std::to_string(f.height - 8) + "\" text-anchor=\"middle\">" +
+         EscapeHtml(x_label) + "</text><text class=\"axis-label\" transform=\"translate(14 " +
+         std::to_string((f.top + f.height - f.bottom) / 2) +
+         ") rotate(-90)\" text-anchor=\"middle\">" + EscapeHtml(y_label) + "</text>";
+}
+
 // A line over the course of the run, with an optional 95 % band and
 // dashed reference lines, downsampled to a few hundred points.
 // mark: a vertical line at that x with its label (the test's decision).
@@ -186,41 +224,19 @@ std::string LineChart(const std::string& id, const std::string& title, const std
                       const std::string& y_label, const Series& series,
                       const std::vector<RefLine>& refs,
                       const std::optional<RefLine>& mark = std::nullopt) {
-  const int width = 720, height = 260, left = 60, right = 20, top = 16, bottom = 44;
+  const LineFrame f;
   if (series.x.empty()) return "";
   const auto [ylo, yhi] = YRange(series, refs);
   const double xlo = series.x.front();
   const double xhi = std::max(series.x.back(), xlo + 1);
-  const Axis x{xlo, xhi, static_cast<double>(left), static_cast<double>(width - right)};
-  const Axis y{ylo, yhi, static_cast<double>(height - bottom), static_cast<double>(top)};
+  const Axis x{xlo, xhi, static_cast<double>(f.left), static_cast<double>(f.width - f.right)};
+  const Axis y{ylo, yhi, static_cast<double>(f.height - f.bottom), static_cast<double>(f.top)};
 
-  std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
-                  std::to_string(height) + "\" role=\"img\" aria-labelledby=\"" + id +
+  std::string s = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(f.width) + " " +
+                  std::to_string(f.height) + "\" role=\"img\" aria-labelledby=\"" + id +
                   "-title\"><title id=\"" + id + "-title\">" + EscapeHtml(title) + "</title>";
-  const std::vector<double> yt = Ticks(ylo, yhi, 5);
-  const double ystep = yt.size() > 1 ? yt[1] - yt[0] : 1;
-  for (double t : yt) {
-    const std::string ty = Num(y(t));
-    s += "<line class=\"grid\" x1=\"" + std::to_string(left) + "\" x2=\"" +
-         std::to_string(width - right) + "\" y1=\"" + ty + "\" y2=\"" + ty +
-         "\"/><text class=\"tick\" x=\"" + std::to_string(left - 6) + "\" y=\"" + ty +
-         "\" dy=\"0.35em\" text-anchor=\"end\">" + TickText(t, ystep) + "</text>";
-  }
-  const std::vector<double> xt = Ticks(xlo, xhi, 8);
-  const double xstep = xt.size() > 1 ? xt[1] - xt[0] : 1;
-  for (double t : xt) {
-    s += "<text class=\"tick\" x=\"" + Num(x(t)) + "\" y=\"" +
-         std::to_string(height - bottom + 16) + "\" text-anchor=\"middle\">" + TickText(t, xstep) +
-         "</text>";
-  }
-  s += "<text class=\"axis-label\" x=\"" + std::to_string((left + width) / 2) + "\" y=\"" +
-       std::to_string(height - 8) + "\" text-anchor=\"middle\">" + EscapeHtml(x_label) +
-       "</text><text class=\"axis-label\" transform=\"translate(14 " +
-       std::to_string((top + height - bottom) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" +
-       EscapeHtml(y_label) + "</text>";
-
+  s += LineAxes(f, x, y, x_label, y_label);
   const std::vector<size_t> idx = Shown(series.x.size());
-
   if (!series.lo.empty()) {
     std::string band;
     for (size_t i : idx) band += Num(x(series.x[i])) + "," + Num(y(series.hi[i])) + " ";
@@ -231,10 +247,10 @@ std::string LineChart(const std::string& id, const std::string& title, const std
   }
   for (const RefLine& r : refs) {
     const std::string ry = Num(y(r.y));
-    s += "<line class=\"ref\" x1=\"" + std::to_string(left) + "\" x2=\"" +
-         std::to_string(width - right) + "\" y1=\"" + ry + "\" y2=\"" + ry +
-         "\"/><text class=\"ref-label\" x=\"" + std::to_string(width - right - 4) + "\" y=\"" + ry +
-         "\" dy=\"-0.3em\" text-anchor=\"end\">" + EscapeHtml(r.label) + "</text>";
+    s += "<line class=\"ref\" x1=\"" + std::to_string(f.left) + "\" x2=\"" +
+         std::to_string(f.width - f.right) + "\" y1=\"" + ry + "\" y2=\"" + ry +
+         "\"/><text class=\"ref-label\" x=\"" + std::to_string(f.width - f.right - 4) + "\" y=\"" +
+         ry + "\" dy=\"-0.3em\" text-anchor=\"end\">" + EscapeHtml(r.label) + "</text>";
   }
   std::string line;
   for (size_t i : idx) line += Num(x(series.x[i])) + "," + Num(y(series.y[i])) + " ";
@@ -242,9 +258,10 @@ std::string LineChart(const std::string& id, const std::string& title, const std
   if (mark) {
     const std::string mx = Num(x(mark->y));
     s += "<line class=\"decision\" x1=\"" + mx + "\" x2=\"" + mx + "\" y1=\"" +
-         std::to_string(top) + "\" y2=\"" + std::to_string(height - bottom) +
+         std::to_string(f.top) + "\" y2=\"" + std::to_string(f.height - f.bottom) +
          "\"/><text class=\"ref-label decision-label\" x=\"" + Num(x(mark->y) - 4) + "\" y=\"" +
-         std::to_string(top + 12) + "\" text-anchor=\"end\">" + EscapeHtml(mark->label) + "</text>";
+         std::to_string(f.top + 12) + "\" text-anchor=\"end\">" + EscapeHtml(mark->label) +
+         "</text>";
   }
   return s + "</svg>";
 }
@@ -473,7 +490,7 @@ void Viewer(std::string& h, const ReportData& d) {
   h += std::string(kViewerMarkup) + "</section>";
 }
 
-std::string DataJson(const ReportData& d, const ReportTables& tables) {
+std::string DataJson(const ReportData& d, const Result<ReportTables>& tables) {
   nlohmann::json rounds = nlohmann::json::array();
   std::map<int64_t, std::string> pairing_names;
   for (const RoundView& r : d.rounds) {
@@ -484,7 +501,7 @@ std::string DataJson(const ReportData& d, const ReportTables& tables) {
                         {"w", r.winner},   {"o", r.opening.size()}, {"x", EncodeSteps(replay)}};
     if (!r.fault.empty()) j["f"] = r.fault;
     if (!r.rejected.empty()) j["rej"] = r.rejected;
-    if (replay.error) j["err"] = *replay.error;
+    if (replay.error) j["err"] = replay.error->text;
     AddRoundAnalysis(j, tables, replay);
     if (r.pairing >= 0) pairing_names.emplace(r.pairing, r.pairing_name);
     rounds.push_back(std::move(j));
@@ -507,33 +524,6 @@ std::string DataJson(const ReportData& d, const ReportTables& tables) {
 }
 
 }  // namespace
-
-std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string EncodeSteps(const Replay& replay) {
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -592,7 +582,7 @@ std::string RenderReport(ReportData d) {
   CourseSection(h, d);
   Faults(h, d, viewable);
   Rounds(h, d);
-  const ReportTables tables = OpenReportTables(d.holes);
+  const Result<ReportTables> tables = OpenReportTables(d.holes);
   if (!d.rounds.empty()) h += AnalysisSection(d, tables);
   Viewer(h, d);
   h += "</main><footer><p>Charts are plain SVG drawn by the report generator. The positions in the "

@@ -18,9 +18,6 @@ std::string RenderReport(ReportData data);
 // Writes the page of data to html_out.
 std::optional<Error> WriteReportFile(ReportData data, const std::string& html_out);
 
-// Text made safe for HTML element content and attribute values.
-std::string EscapeHtml(const std::string& text);
-
 // Steps of a replayed round in the page's compact form: per step kind,
 // player, hole, flags (1 pass, 2 extra move, 4 round decided), captured
 // hole, player 1's holes, player 2's holes, the two stores; each value one

@@ -31,13 +31,11 @@ std::optional<Error> Refusal(const PsBoard& board, const std::string& where, int
   return std::nullopt;
 }
 
-// Plays one step on board and adds it to out; false with out.error set
-// when the rules do not allow it.
-bool PlayStep(PsBoard& board, Replay& out, StepKind kind, size_t index, int player, int hole) {
-  if (auto refused = Refusal(board, Where(kind, index), player, hole)) {
-    out.error = std::move(refused->text);
-    return false;
-  }
+// Plays one step on board and adds it to out's steps; why not when the
+// rules do not allow it.
+std::optional<Error> PlayStep(PsBoard& board, Replay& out, StepKind kind, size_t index, int player,
+                              int hole) {
+  if (auto refused = Refusal(board, Where(kind, index), player, hole)) return refused;
   const bool pass = board.Holes[player - 1][hole - 1] == 0;
   PsSowing sown{};
   PsPlayMoveUnswept(&board, hole, &sown);  // the sweep is a step of its own
@@ -49,7 +47,7 @@ bool PlayStep(PsBoard& board, Replay& out, StepKind kind, size_t index, int play
   step.captured = sown.Captured;
   step.over = board.RoundOver != 0;
   out.steps.push_back(std::move(step));
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -59,16 +57,18 @@ Replay ReplayRound(int holes, int bones, const std::vector<int>& opening,
   Replay out;
   PsBoard board{};
   if (!PsSetUpBoard(&board, holes, bones)) {
-    out.error = "a board of " + std::to_string(holes) + " holes of " + std::to_string(bones) +
-                " bones cannot be played";
+    out.error = Error{"a board of " + std::to_string(holes) + " holes of " + std::to_string(bones) +
+                      " bones cannot be played"};
     return out;
   }
   out.steps.push_back(Snapshot(board, StepKind::Start));
   for (size_t i = 0; i < opening.size(); ++i) {
-    if (!PlayStep(board, out, StepKind::Opening, i, board.Mover, opening[i])) return out;
+    out.error = PlayStep(board, out, StepKind::Opening, i, board.Mover, opening[i]);
+    if (out.error) return out;
   }
   for (size_t i = 0; i < moves.size(); ++i) {
-    if (!PlayStep(board, out, StepKind::Move, i, moves[i][0], moves[i][1])) return out;
+    out.error = PlayStep(board, out, StepKind::Move, i, moves[i][0], moves[i][1]);
+    if (out.error) return out;
   }
 
   const std::array<int64_t, 2> before = {board.Stores[0], board.Stores[1]};

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 enum class StepKind : uint8_t { Start, Opening, Move, Sweep };
 
 struct ReplayStep {
@@ -26,8 +28,8 @@ struct ReplayStep {
 };
 
 struct Replay {
-  std::vector<ReplayStep> steps;     // the start, then one per step
-  std::optional<std::string> error;  // where the record and the rules disagree
+  std::vector<ReplayStep> steps;  // the start, then one per step
+  std::optional<Error> error;     // where the record and the rules disagree
 };
 
 // Replays a round of holes x bones: the opening (player 1 first, an extra

@@ -86,11 +86,11 @@ SettingLines MatchSettingsInWords(const json& s) {
   if (has("openings"))
     out.push_back({"openings", s["openings"].is_null() ? "none" : Raw(s["openings"])});
 
-  static const std::set<std::string> known = {
+  static const std::set<std::string> kKnown = {
       "holes",   "bones",     "rounds",    "max_turns", "params",  "log_levels", "out_file",
       "isolate", "move_time", "call_time", "memory_mb", "forfeit", "openings",   "quiet"};
   for (const auto& [key, value] : s.items()) {
-    if (known.count(key)) continue;
+    if (kKnown.count(key)) continue;
     std::string name = key;
     for (char& c : name)
       if (c == '_') c = ' ';

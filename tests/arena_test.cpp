@@ -1,6 +1,6 @@
 // The tournament runner's core without a referee: the statistics against
-// worked examples, openings and shards, the results file read back, and
-// the counts and verdict made from it.
+// worked examples, openings and shards, the results file read back, the
+// counts and verdict made from it, and the books a run's record feeds.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -10,6 +10,9 @@
 #include <set>
 #include <tuple>
 
+#include "bookkeeper.h"
+#include "charge.h"
+#include "ingest.h"
 #include "openings.h"
 #include "openings_space.h"
 #include "pair_score.h"
@@ -128,7 +131,7 @@ std::set<std::vector<int>> BruteForceOpenings(int holes, int bones, int depth) {
   std::set<std::vector<int>> out;
   std::vector<int> seq(static_cast<size_t>(depth), 1);
   for (;;) {
-    if (CheckOpening(holes, bones, seq).empty()) out.insert(seq);
+    if (!CheckOpening(holes, bones, seq)) out.insert(seq);
     size_t i = 0;
     while (i < seq.size() && seq[i] == holes) seq[i++] = 1;
     if (i == seq.size()) return out;
@@ -211,7 +214,7 @@ TEST(ArenaSchedule, RandomOpenings) {
     const auto o = RandomOpening(6, 6, 3, 1, pair);
     ASSERT_TRUE(o);
     EXPECT_EQ(o, RandomOpening(6, 6, 3, 1, pair));
-    EXPECT_EQ(CheckOpening(6, 6, *o), "");
+    EXPECT_FALSE(CheckOpening(6, 6, *o));
     seen.insert(*o);
   }
   EXPECT_GT(seen.size(), 20u);
@@ -221,8 +224,8 @@ TEST(ArenaSchedule, RandomOpenings) {
   EXPECT_EQ(RandomOpening(6, 6, 2, 1, 0), (std::vector<int>{3, 1}));
   // No bones: every opening ends the round at once.
   EXPECT_FALSE(RandomOpening(1, 0, 1, 1, 0));
-  EXPECT_NE(CheckOpening(6, 6, {7}), "");
-  EXPECT_NE(CheckOpening(1, 1, {1}), "");  // the only move ends the round
+  EXPECT_TRUE(CheckOpening(6, 6, {7}));
+  EXPECT_TRUE(CheckOpening(1, 1, {1}));  // the only move ends the round
 
   TestDir dir;
   // The referee's grammar, the one the arena reads files with.
@@ -244,8 +247,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   s.players = {{"A\xff", "/a\x01.so"}, {"B", "/b.so"}};
   s.pairs = 2;
   const std::string path = (dir / "results.jsonl").string();
-  ResultsFile f;
-  ASSERT_FALSE(OpenResults(path, -1, f));
+  Result<ResultsFile> opened = OpenResults(path, -1);
+  ASSERT_TRUE(opened.ok()) << opened.error().text;
+  ResultsFile f = *opened;
   ASSERT_FALSE(AppendLine(f, {{"type", "tournament"},
                               {"program", "pitsow-arena"},
                               {"version", "1"},
@@ -267,7 +271,7 @@ TEST(ArenaRecords, ResultsReadBack) {
                               {"round", 1},
                               {"report", "crashed"},
                               {"match", "m"}}));
-  CloseResults(f);
+  ASSERT_FALSE(CloseResults(f));
   const std::string whole = ReadFile(path);
   WriteFile(path, whole + "{\"type\":\"round\",\"pair");
 
@@ -277,8 +281,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   const long valid = ledger.valid_bytes;
   EXPECT_EQ(valid, static_cast<long>(whole.size()));
   EXPECT_EQ(ledger.settings, SettingsToJson(s));
-  TournamentSettings back;
-  ASSERT_FALSE(SettingsFromJson(ledger.settings, back));
+  const Result<TournamentSettings> read_back = SettingsFromJson(ledger.settings);
+  ASSERT_TRUE(read_back.ok()) << read_back.error().text;
+  const TournamentSettings& back = *read_back;
   EXPECT_EQ(SettingsToJson(back), SettingsToJson(s));
   EXPECT_EQ(back.players[0].label, "A\xff");
   EXPECT_EQ(back.players[0].file, "/a\x01.so");
@@ -312,8 +317,9 @@ TEST(ArenaRecords, ResultsReadBack) {
   EXPECT_EQ(data.course->points.size(), 2u);
 
   // Reopening cuts the torn tail before appending.
-  ASSERT_FALSE(OpenResults(path, valid, f));
-  CloseResults(f);
+  Result<ResultsFile> reopened = OpenResults(path, valid);
+  ASSERT_TRUE(reopened.ok());
+  ASSERT_FALSE(CloseResults(*reopened));
   EXPECT_EQ(ReadFile(path), whole);
 }
 
@@ -445,8 +451,8 @@ TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
   {
     Result<RefereeRun> run = StartRefereeRun(setup, Job{0, 1, {3, 4}});
     ASSERT_TRUE(run.ok()) << run.error().text;
-    EXPECT_EQ(run->dir, "matches/p0-s1-k3-r1");
-    const std::string out = (dir / run->dir / "stdout.txt").string();
+    EXPECT_EQ(run->Folder(), "matches/p0-s1-k3-r1");
+    const std::string out = (dir / run->Folder() / "stdout.txt").string();
     for (int tries = 0; tries < 500 && ReadFile(out).find('\n') == std::string::npos; ++tries)
       usleep(10000);
     std::istringstream(ReadFile(out)) >> pids[0] >> pids[1];
@@ -458,6 +464,105 @@ TEST(ArenaRefereeRun, DroppedRunLeavesNoProcess) {
     for (int tries = 0; tries < 500 && Alive(pid); ++tries) usleep(10000);
     EXPECT_FALSE(Alive(pid)) << pid;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A referee run's record as it grows, read into the books: each whole line
+// once, however the writes cut it; a round in the slot of its pair; a fault
+// held until its round's line and charged with it; after a call the
+// machine starved, no round of the run counts; a bad line is the
+// tournament's error, named by its line.
+TEST(ArenaBooks, ARunsRecordIsReadOnceIntoItsSlots) {
+  TestDir dir;
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  s.pairs = 4;
+  Bookkeeper book(s);
+  ASSERT_FALSE(book.Open((dir / "results.jsonl").string(), false));
+  RefereeRun run(Job{0, 1, {1, 2, 3}}, "m", -1, 0);
+  std::filesystem::create_directories(dir / "m");
+  const auto round = [](int r) {
+    return R"({"type":"round","round":)" + std::to_string(r) +
+           R"(,"opening":[],"moves":[],"end":"majority","stores":[24,24],"winner":1})"
+           "\n";
+  };
+  const std::string fault =
+      R"({"type":"fault","round":1,"player":2,"kind":"crash","report":"crashed"})"
+      "\n";
+  const std::string starved =
+      R"({"type":"fault","round":2,"player":1,"kind":"starved","report":"s","charged":false})"
+      "\n";
+  const std::string first = round(0) + fault + round(1).substr(0, 20);
+  WriteFile(dir / "m/match.jsonl", first);
+  Ingest(run, book, dir.path.string());
+  EXPECT_EQ(run.Received(), 1u);
+  EXPECT_EQ(book.Recorded().rounds.count({0, 1, 1}), 1u);
+  EXPECT_TRUE(book.Recorded().faults.empty());  // waiting for its round
+  EXPECT_FALSE(run.Faulted());
+
+  const std::string all = first + round(1).substr(20) + starved + round(2) + "not JSON\n";
+  WriteFile(dir / "m/match.jsonl", all);
+  Ingest(run, book, dir.path.string());
+  EXPECT_EQ(run.Received(), 2u);
+  EXPECT_EQ(book.Recorded().rounds.size(), 2u);
+  EXPECT_EQ(book.Recorded().rounds.count({0, 2, 1}), 1u);
+  ASSERT_EQ(book.Recorded().faults.size(), 1u);
+  EXPECT_EQ(book.Recorded().faults[0].slot, (Slot{0, 2, 1}));
+  EXPECT_EQ(book.Recorded().faults[0].player, "A");  // player 2 of seat 1
+  EXPECT_TRUE(run.Faulted());
+  EXPECT_TRUE(run.Starved());
+  EXPECT_EQ(run.Unplayed(), std::vector<int>{3});
+  ASSERT_TRUE(book.FirstError());
+  EXPECT_EQ(book.FirstError()->text, (dir / "m/match.jsonl").string() + ", line 6: not JSON");
+  EXPECT_EQ(book.Stop(), TournamentStop::kInterrupted);
+  book.Close();
+  EXPECT_EQ(StopText(book.Stop()), "interrupted");
+}
+
+// The end reasons as the results file writes them, each read back as the
+// same stop; only a complete run and the test's decisions leave nothing to
+// resume.
+TEST(ArenaBooks, EndReasonsReadBackAsWritten) {
+  const std::pair<TournamentStop, std::string> reasons[] = {
+      {TournamentStop::kComplete, "complete"},
+      {TournamentStop::kInterrupted, "interrupted"},
+      {TournamentStop::kRetired, "retired"},
+      {TournamentStop::kSprtH1, "sprt-h1"},
+      {TournamentStop::kSprtH0, "sprt-h0"}};
+  for (const auto& [stop, text] : reasons) {
+    EXPECT_EQ(StopText(stop), text);
+    EXPECT_EQ(StopFromText(text), stop) << text;
+    EXPECT_EQ(Decided(stop), text == "complete" || text.rfind("sprt-", 0) == 0) << text;
+  }
+  EXPECT_EQ(StopText(TournamentStop::kNone), "");
+  EXPECT_EQ(StopFromText(""), TournamentStop::kNone);
+  EXPECT_FALSE(Decided(TournamentStop::kNone));
+}
+
+// Referee runs that fail with nobody to charge stop the tournament at the
+// kUnchargedInARow-th in a row; a settled run starts the count again.
+TEST(ArenaBooks, FailuresChargedToNobodyStopTheTournamentWhenInARow) {
+  TestDir dir;
+  TournamentSettings s;
+  s.players = {{"A", "/a.so"}, {"B", "/b.so"}};
+  Bookkeeper book(s);
+  RefereeRun run(Job{0, 0, {0}}, "m", -1, 0);
+  std::vector<RefereeRun> running;
+  const auto fail = [&] { return ChargeFailedRun(run, running, book, dir.path.string(), 1); };
+  for (int i = 1; i < kUnchargedInARow; ++i) EXPECT_FALSE(fail());
+  book.RunSettled();
+  for (int i = 1; i < kUnchargedInARow; ++i) EXPECT_FALSE(fail());
+  EXPECT_FALSE(book.FirstError());
+  EXPECT_FALSE(book.Stopped());
+  EXPECT_FALSE(fail());
+  ASSERT_TRUE(book.FirstError());
+  EXPECT_EQ(book.FirstError()->text.find(std::to_string(kUnchargedInARow) +
+                                         " referee runs in a row ended with no player to charge"),
+            0u);
+  EXPECT_EQ(book.Stop(), TournamentStop::kInterrupted);
 }
 
 }  // namespace

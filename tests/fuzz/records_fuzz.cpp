@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const Ledger& ledger = *parsed;
-  TournamentSettings s;
-  if (SettingsFromJson(ledger.settings, s)) std::abort();  // checked on loading
+  const Result<TournamentSettings> read = SettingsFromJson(ledger.settings);
+  if (!read) std::abort();  // checked on loading
+  const TournamentSettings& s = *read;
   // A schedule of millions of rounds is sound but slow to count.
   if (static_cast<double>(s.pairs) * static_cast<double>(Pairings(s).size()) > 1e5) return 0;
   const Summary sum = Summarise(s, ledger, true);

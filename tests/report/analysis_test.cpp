@@ -37,7 +37,7 @@ TEST(EndgameAnalysis, FindsTheDecisiveMistake) {
     PsPlayMove(&board, hole, nullptr);
   }
   const Replay replay = ReplayRound(2, 3, {}, moves);
-  ASSERT_FALSE(replay.error) << *replay.error;
+  ASSERT_FALSE(replay.error) << replay.error->text;
   const RoundAnalysis analysis = AnalyseRound(*tables, replay);
   std::string text;
   for (const MoveJudgement& m : analysis.moves) {

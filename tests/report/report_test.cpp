@@ -16,7 +16,7 @@ using Row = std::vector<int64_t>;
 
 TEST(Replay, OpeningExtraMove) {
   const Replay r = ReplayRound(6, 6, {1}, {{1, 2}, {2, 1}});
-  ASSERT_FALSE(r.error) << *r.error;
+  ASSERT_FALSE(r.error) << r.error->text;
   ASSERT_EQ(r.steps.size(), 4u);
   EXPECT_EQ(r.steps[0].kind, StepKind::Start);
   EXPECT_EQ(r.steps[0].row[0], Row(6, 6));
@@ -40,7 +40,7 @@ TEST(Replay, PassCaptureSweep) {
   //   2 plays 2  S2 1, P1 [1,1], P2 [0,0]: decided; the sweep gives P1's
   //              two bones to S1.
   const Replay r = ReplayRound(2, 1, {}, {{1, 2}, {1, 2}, {2, 1}, {1, 1}, {2, 2}});
-  ASSERT_FALSE(r.error) << *r.error;
+  ASSERT_FALSE(r.error) << r.error->text;
   ASSERT_EQ(r.steps.size(), 7u);
   EXPECT_TRUE(r.steps[1].extra);
   EXPECT_TRUE(r.steps[2].pass);
@@ -55,7 +55,7 @@ TEST(Replay, PassCaptureSweep) {
   // extra move; 2 plays 2 -> its last bone in empty P2 hole 3, opposite P1
   // hole 1 holds 1: both go to S2.
   const Replay c = ReplayRound(3, 1, {}, {{1, 2}, {2, 3}, {2, 2}});
-  ASSERT_FALSE(c.error) << *c.error;
+  ASSERT_FALSE(c.error) << c.error->text;
   EXPECT_EQ(c.steps[3].captured, 3);
   EXPECT_EQ(c.steps[3].row[0], (Row{0, 0, 2}));
   EXPECT_EQ(c.steps[3].row[1], (Row{1, 0, 0}));
@@ -63,11 +63,12 @@ TEST(Replay, PassCaptureSweep) {
 }
 
 TEST(Replay, StopsAtBrokenRule) {
-  EXPECT_NE(ReplayRound(6, 6, {}, {{2, 1}}).error->find("player 1 is to move"), std::string::npos);
-  EXPECT_NE(ReplayRound(6, 6, {}, {{1, 7}}).error->find("hole 7 of 6"), std::string::npos);
+  EXPECT_NE(ReplayRound(6, 6, {}, {{2, 1}}).error->text.find("player 1 is to move"),
+            std::string::npos);
+  EXPECT_NE(ReplayRound(6, 6, {}, {{1, 7}}).error->text.find("hole 7 of 6"), std::string::npos);
   const Replay after = ReplayRound(1, 1, {}, {{1, 1}, {1, 1}});
   ASSERT_TRUE(after.error);
-  EXPECT_NE(after.error->find("after the round was decided"), std::string::npos);
+  EXPECT_NE(after.error->text.find("after the round was decided"), std::string::npos);
   EXPECT_EQ(after.steps.size(), 2u);  // the start and the one legal move
 }
 
