@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "exit_status.h"
-#include "match_record.h"
+#include "latin1.h"
 
 bool Bookkeeper::Retired(int pairing) const {
   const auto [a, b] = pairings[static_cast<size_t>(pairing)];

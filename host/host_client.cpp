@@ -60,22 +60,20 @@ const char* CallName(int call) {
   return "an unknown call";
 }
 
-std::string Seconds(double s) { return Fixed(s, 3); }
-
 // Reaps pid, waiting up to grace seconds for it to end by itself, then
 // kills it. Returns the wait status, or -1 when there was nothing to reap.
 int Reap(pid_t pid, double grace) {
   const double deadline = Now() + grace;
-  long pauseNs = 100000;
+  long pause_ns = 100000;
   int status = 0;
   for (;;) {
     const pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
     if (r < 0 && errno != EINTR) return -1;
     if (Now() >= deadline) break;
-    const timespec ts{0, pauseNs};
+    const timespec ts{0, pause_ns};
     nanosleep(&ts, nullptr);
-    if (pauseNs < 10000000) pauseNs *= 2;
+    if (pause_ns < 10000000) pause_ns *= 2;
   }
   kill(pid, SIGKILL);
   for (;;) {
@@ -93,17 +91,18 @@ int Reap(pid_t pid, double grace) {
 // player's text, quoted, after what the referee saw itself.
 std::string HostNote(const PsChannel* ch, int signal) {
   const std::string_view note = FieldBytes(ch->text, sizeof ch->text);
-  static const std::regex own(
+  static const std::regex kOwn(
       R"(((wrote|read) past the (record|rows) \(|ran out of memory \([0-9]{1,9} of [0-9]{1,9} )"
       R"(MiB in use, |crashed \()(SIG[A-Z]{2,6}|signal)( at address 0x[0-9a-f]{1,16})?\))");
-  static const std::regex refused("refused system call ([a-z0-9_]{1,40}|a refused system call)");
+  static const std::regex kRefusedNote(
+      "refused system call ([a-z0-9_]{1,40}|a refused system call)");
   std::cmatch m;
   const char* begin = note.data();
   const char* end = begin + note.size();
-  if (std::regex_match(begin, end, m, own) &&
+  if (std::regex_match(begin, end, m, kOwn) &&
       (m[4].str() == SignalName(signal) || m[4].str() == "signal"))
     return std::string(note);
-  if (signal == SIGSYS && std::regex_match(begin, end, m, refused)) return std::string(note);
+  if (signal == SIGSYS && std::regex_match(begin, end, m, kRefusedNote)) return std::string(note);
   return "killed by " + SignalName(signal) + ", its host's note " + QuotedText(note);
 }
 

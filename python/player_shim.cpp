@@ -293,20 +293,20 @@ void WriteText(PyObject* info, const char* key, char* room, size_t size) {
 
 extern "C" {
 
-PS_EXPORT int PsPythonLoad(const char* path, char* error, size_t errorSize) {
+PS_EXPORT int PsPythonLoad(const char* path, char* error, size_t error_size) {
   if (Player.loaded || Py_IsInitialized()) {
-    Copy(error, errorSize, "a Python player is already running in this process");
+    Copy(error, error_size, "a Python player is already running in this process");
     return 1;
   }
   MakePythonGlobal();
   if (const std::string failed = StartPython(); !failed.empty()) {
-    Copy(error, errorSize, failed);
+    Copy(error, error_size, failed);
     return 1;
   }
   Player.file = path;
   const std::string reason = Import(path);
   if (!reason.empty()) {
-    Copy(error, errorSize, reason);
+    Copy(error, error_size, reason);
     return 1;
   }
   Player.loaded = true;
