@@ -340,7 +340,7 @@ std::optional<Error> RunHost(const HostOptions& options) {
   // The name only tells a person reading ps which host this is: a failure
   // changes nothing the host does.
   const std::string name = "pitsow-host-" + std::to_string(options.player);
-  prctl(PR_SET_NAME, name.c_str());
+  (void)prctl(PR_SET_NAME, name.c_str());
 
   const long page = sysconf(_SC_PAGESIZE);
   if (page <= 0) return Error{Failed("sysconf _SC_PAGESIZE").text, kExitHostChannelUnusable};
