@@ -1,5 +1,6 @@
-// The exit statuses of the referee and of Tossel, in one place, so that a
-// script or the tournament runner can tell the outcomes apart.
+// The exit statuses of the referee, Tossel, the tools, the player host and
+// the children started here, in one place, so that a script or the
+// tournament runner can tell the outcomes apart.
 #pragma once
 
 // The match was played to the end.

@@ -75,6 +75,8 @@ int Reap(pid_t pid, double grace) {
     nanosleep(&ts, nullptr);
     if (pause_ns < 10000000) pause_ns *= 2;
   }
+  // A child of ours, not yet reaped: the kill fails only when it is gone
+  // already, which the wait below sees as well.
   kill(pid, SIGKILL);
   for (;;) {
     const pid_t r = waitpid(pid, &status, 0);
@@ -236,6 +238,7 @@ void BeforeCall(HostState& hp) {
 }
 
 void Resume(HostState& hp) {
+  // A host that is gone cannot be woken; the wait for its answer sees it end.
   if (hp.stopped && hp.host > 0) kill(hp.host, SIGCONT);
   hp.stopped = false;
 }
@@ -269,6 +272,7 @@ double MostUsed(const HostState& hp, double start, double now) {
 // Stops a player that ran past its limit, in CPU or, blocked, in wall time.
 CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked,
                   bool starved = false) {
+  // Either may be gone already (the kill then fails): Reap sees how it ended.
   if (hp.host > 0) kill(hp.host, SIGKILL);
   kill(hp.pid, SIGKILL);
   Reap(hp.pid, 0);
@@ -675,7 +679,7 @@ CallFault HostedPlayer::IdleFault() {
   const double now = Now();
   const double used = ReadCpuClock(s_.clock) - s_.clock.cpu_mark;
   if (used <= s_.limits.margin_seconds + kIdleCpuSeconds) return std::nullopt;
-  kill(s_.pid, SIGKILL);
+  kill(s_.pid, SIGKILL);  // a host already gone is what Reap reports
   Reap(s_.pid, 0);
   PlayerFault f;
   f.kind = PlayerFault::Kind::Timeout;
