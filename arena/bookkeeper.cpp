@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "exit_status.h"
-#include "match_record.h"
+#include "latin1.h"
 
 Bookkeeper::Bookkeeper(const TournamentSettings& settings)
     : s_(settings), pairings_(Pairings(settings)) {}

@@ -11,7 +11,7 @@
 
 #include "clock.h"
 #include "exit_status.h"
-#include "match_record.h"
+#include "latin1.h"
 #include "record_check.h"
 
 namespace {

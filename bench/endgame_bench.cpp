@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     bytes += file.bytes;
   }
   // Lookups of random positions of the top level, drawn beforehand.
-  const PsEgTables& raw = tables->raw();
+  const PsEgTables& raw = tables->Raw();
   const uint64_t count = PsEgCount(&raw, bones);
   constexpr int kDrawn = 1 << 16, kLookups = 4000000;
   std::vector<std::array<int32_t, 12>> drawn(kDrawn);

@@ -40,8 +40,10 @@ PsInfo Info() {
 }
 
 double InProcess(void* handle, const std::string& file) {
-  PlayerProcs procs;
-  if (handle == nullptr || FindEntryPoints(handle, file, procs)) std::exit(1);
+  if (handle == nullptr) std::exit(1);
+  const Result<PlayerProcs> found = FindEntryPoints(handle, file);
+  if (!found) std::exit(1);
+  const PlayerProcs procs = *found;
   PsInfo info = Info();
   if (!procs.Init(&info)) std::exit(1);
   volatile int32_t sink = 0;
@@ -127,12 +129,12 @@ int main(int argc, char** argv) {
   const std::string side = python + " " + src + "/python_side.py ";
 
   const double cIn = InProcess(dlopen(cPlayer.c_str(), RTLD_NOW | RTLD_LOCAL), cPlayer);
-  void* shim = nullptr;
-  if (auto error = OpenPythonPlayer(bin, pyPlayer, shim)) {
-    std::fprintf(stderr, "%s\n", error->text.c_str());
+  const Result<void*> shim = OpenPythonPlayer(bin, pyPlayer);
+  if (!shim) {
+    std::fprintf(stderr, "%s\n", shim.error().text.c_str());
     return 1;
   }
-  const double pyIn = InProcess(shim, pyPlayer);
+  const double pyIn = InProcess(*shim, pyPlayer);
   const double pyItself = Run(side + "call " + pyPlayer);
   const double cHost = Isolated(bin, cPlayer), pyHost = Isolated(bin, pyPlayer);
 

@@ -9,44 +9,51 @@
 
 #include <cerrno>
 
+#include "exit_status.h"
+
 extern char** environ;
 
 namespace {
 
-// Everything the child does, with only system calls.
+// Everything the child does, with only system calls. It is a copy of the
+// parent between fork and exec, so a step that fails can only end it with
+// _exit (no handler, no buffer of the parent's runs), with the shell's
+// status for a command that did not run.
 [[noreturn]] void BecomeChild(char* const* argv, const ChildSetup& s, pid_t parent) {
-  if (s.own_group) setpgid(0, 0);
+  if (s.own_group && setpgid(0, 0) != 0) _exit(kExitChildNotRun);
   if (s.die_with_parent) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(127);
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) _exit(kExitChildNotRun);
+    if (getppid() != parent) _exit(kExitChildNotRun);
   }
   for (const auto& [from, to] : s.fds) {
     if (from == to) {
       const int flags = fcntl(from, F_GETFD);
-      if (flags < 0 || fcntl(from, F_SETFD, flags & ~FD_CLOEXEC) < 0) _exit(127);
+      if (flags < 0 || fcntl(from, F_SETFD, flags & ~FD_CLOEXEC) < 0) _exit(kExitChildNotRun);
     } else if (dup2(from, to) < 0) {
-      _exit(127);
+      _exit(kExitChildNotRun);
     }
   }
-  if (!s.folder.empty() && chdir(s.folder.c_str()) != 0) _exit(127);
+  if (!s.folder.empty() && chdir(s.folder.c_str()) != 0) _exit(kExitChildNotRun);
   if (!s.stdout_file.empty()) {
     const int fd = open(s.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || dup2(fd, 1) < 0) _exit(127);
+    if (fd < 0 || dup2(fd, 1) < 0) _exit(kExitChildNotRun);
   }
   if (!s.stderr_file.empty()) {
     const int fd = open(s.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || dup2(fd, 2) < 0) _exit(127);
+    if (fd < 0 || dup2(fd, 2) < 0) _exit(kExitChildNotRun);
   }
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
+  // SIGKILL, SIGSTOP and the C library's own signals refuse a handler:
+  // those failures leave nothing to undo.
   for (int sig = 1; sig < NSIG; ++sig)
     if (sig != SIGPIPE) sigaction(sig, &dfl, nullptr);
   sigset_t none;
   sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (s.before_exec != nullptr && s.before_exec(s.before_exec_arg) != 0) _exit(127);
+  if (sigprocmask(SIG_SETMASK, &none, nullptr) != 0) _exit(kExitChildNotRun);
+  if (s.before_exec != nullptr && s.before_exec(s.before_exec_arg) != 0) _exit(kExitChildNotRun);
   execve(argv[0], argv, environ);
-  _exit(127);
+  _exit(kExitChildNotRun);
 }
 
 // The same with posix_spawn, which runs the child in the parent's place
@@ -56,29 +63,36 @@ namespace {
 // nothing between fork and exec but what posix_spawn can do.
 Result<pid_t> Spawn(char* const* argv, const ChildSetup& s) {
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (const auto& [from, to] : s.fds) posix_spawn_file_actions_adddup2(&actions, from, to);
-  if (!s.folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, s.folder.c_str());
+  if (const int err = posix_spawn_file_actions_init(&actions); err != 0)
+    return Error{strerror(err)};
+  int err = 0;  // the first step that failed; each later one is skipped
+  for (const auto& [from, to] : s.fds)
+    if (err == 0) err = posix_spawn_file_actions_adddup2(&actions, from, to);
+  if (err == 0 && !s.folder.empty())
+    err = posix_spawn_file_actions_addchdir_np(&actions, s.folder.c_str());
   const int create = O_WRONLY | O_CREAT | O_TRUNC;
-  if (!s.stdout_file.empty())
-    posix_spawn_file_actions_addopen(&actions, 1, s.stdout_file.c_str(), create, 0644);
-  if (!s.stderr_file.empty())
-    posix_spawn_file_actions_addopen(&actions, 2, s.stderr_file.c_str(), create, 0644);
+  if (err == 0 && !s.stdout_file.empty())
+    err = posix_spawn_file_actions_addopen(&actions, 1, s.stdout_file.c_str(), create, 0644);
+  if (err == 0 && !s.stderr_file.empty())
+    err = posix_spawn_file_actions_addopen(&actions, 2, s.stderr_file.c_str(), create, 0644);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
+  if (err != 0 || (err = posix_spawnattr_init(&attr)) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return Error{strerror(err)};
+  }
   sigset_t none, all;
   sigemptyset(&none);
   sigfillset(&all);
   sigdelset(&all, SIGKILL);
   sigdelset(&all, SIGSTOP);
   sigdelset(&all, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
   short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   if (s.own_group) flags |= POSIX_SPAWN_SETPGROUP;  // group 0: the child's own
-  posix_spawnattr_setflags(&attr, flags);
+  err = posix_spawnattr_setsigmask(&attr, &none);
+  if (err == 0) err = posix_spawnattr_setsigdefault(&attr, &all);
+  if (err == 0) err = posix_spawnattr_setflags(&attr, flags);
   pid_t pid = -1;
-  const int err = posix_spawn(&pid, argv[0], &actions, &attr, argv, environ);
+  if (err == 0) err = posix_spawn(&pid, argv[0], &actions, &attr, argv, environ);
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (err != 0) return Error{strerror(err)};
@@ -105,6 +119,9 @@ Result<pid_t> StartChild(const std::vector<std::string>& argv, const ChildSetup&
   const pid_t pid = fork();
   if (pid == 0) BecomeChild(args.data(), setup, parent);
   if (pid < 0) return Error{strerror(errno)};
-  if (setup.own_group) setpgid(pid, pid);  // either side may run first
+  // Either side may run first: the child's own setpgid did it, or the
+  // child has already run its program (EACCES), so this one's failure says
+  // nothing.
+  if (setup.own_group) setpgid(pid, pid);
   return pid;
 }

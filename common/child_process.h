@@ -22,7 +22,7 @@ struct ChildSetup {
   bool own_group = false;   // a process group of its own (the terminal's ^C stays with the parent)
   bool die_with_parent = false;  // SIGKILL when the parent dies
   // Run last before exec, in the child; a non-zero answer ends the child
-  // with status 127. Only system calls belong here.
+  // with status 127 (kExitChildNotRun). Only system calls belong here.
   int (*before_exec)(void* arg) = nullptr;
   void* before_exec_arg = nullptr;
 };

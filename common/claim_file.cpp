@@ -14,9 +14,7 @@ std::optional<FileId> IdentityOf(const std::string& path) {
   return FileId{st.st_dev, st.st_ino};
 }
 
-std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files,
-                               int& fd) {
-  fd = -1;
+Result<int> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files) {
   // Read access only to look for the ELF magic; a write-only file is
   // taken without that look.
   bool readable = true;
@@ -29,9 +27,10 @@ std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId
     return Error{path + " is a running program; it is not overwritten"};
   if (f < 0) return Error{"cannot create " + path + ": " + std::strerror(errno)};
 
+  // Nothing was written to the file refused: the close has nothing to lose.
   auto refuse = [&](const std::string& why) {
     close(f);
-    return std::optional<Error>(Error{why});
+    return Result<int>(Error{why});
   };
   while (flock(f, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
@@ -57,6 +56,5 @@ std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId
     }
     if (ftruncate(f, 0) != 0) return refuse("cannot empty " + path + ": " + std::strerror(errno));
   }
-  fd = f;
-  return std::nullopt;
+  return f;
 }

@@ -24,9 +24,8 @@ std::optional<FileId> IdentityOf(const std::string& path);
 // Opens path for writing (created with mode 0644 when missing), takes an
 // exclusive non-blocking flock on it, refuses it when it is one of
 // protected_files or begins with the ELF magic, then empties a regular file.
-// The descriptor is close-on-exec and keeps the lock until closed; the
-// file stays readable by others. On failure nothing was changed and the
-// reason is returned as a sentence naming path, e.g. "PsLog.txt is in use
-// by another match".
-std::optional<Error> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files,
-                               int& fd);
+// Gives the descriptor, close-on-exec, which keeps the lock until closed;
+// the file stays readable by others. On failure nothing was changed and
+// the reason is a sentence naming path, e.g. "PsLog.txt is in use by
+// another match".
+Result<int> ClaimFile(const std::string& path, const std::vector<FileId>& protected_files);

@@ -12,3 +12,5 @@ std::string Signed(double x, int decimals) {
   std::string text = Fixed(x, decimals);
   return text[0] == '-' || text == "nan" ? text : "+" + text;
 }
+
+std::string Seconds(double seconds) { return Fixed(seconds, 3); }

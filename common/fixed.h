@@ -11,3 +11,6 @@ std::string Fixed(double x, int decimals);
 
 // The same with a sign always: "+1.50", "-0.25", "+inf".
 std::string Signed(double x, int decimals);
+
+// A duration in seconds as the faults' reports give it: three decimals.
+std::string Seconds(double seconds);

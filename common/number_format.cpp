@@ -28,10 +28,10 @@ bool ScaleExactly(long double v, int decimals, Wide& scaled) {
     // then sign and 15 exponent bits. Read directly, it costs nothing.
     unsigned char bytes[sizeof(long double)];
     std::memcpy(bytes, &v, sizeof v);
-    uint16_t signAndExponent = 0;
+    uint16_t sign_and_exponent = 0;
     std::memcpy(&mantissa, bytes, 8);
-    std::memcpy(&signAndExponent, bytes + 8, 2);
-    const int biased = signAndExponent & 0x7FFF;
+    std::memcpy(&sign_and_exponent, bytes + 8, 2);
+    const int biased = sign_and_exponent & 0x7FFF;
     exponent = (biased == 0 ? 1 : biased) - 16383 - 63;
   } else {
     const long double fraction = std::frexp(std::fabs(v), &exponent);  // in [0.5, 1)

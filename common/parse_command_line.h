@@ -22,7 +22,7 @@ inline std::optional<int> ParseCommandLine(CLI::App& app, int argc, char** argv,
     return std::nullopt;
   } catch (const CLI::CallForHelp&) {
     std::fputs(app.help().c_str(), stdout);
-    return 0;
+    return kExitOk;
   } catch (const CLI::RequiredError& e) {
     error = e.what();
     if (!app.remaining().empty())

@@ -7,7 +7,8 @@ std::string DlError() {
   return e != nullptr ? e : "unknown error";
 }
 
-std::optional<Error> FindEntryPoints(void* handle, const std::string& file, PlayerProcs& procs) {
+Result<PlayerProcs> FindEntryPoints(void* handle, const std::string& file) {
+  PlayerProcs procs;
   struct Slot {
     const char* symbol;
     void** slot;
@@ -25,5 +26,5 @@ std::optional<Error> FindEntryPoints(void* handle, const std::string& file, Play
     if (*s.slot == nullptr)
       return Error{file + ": entry point " + s.symbol + " missing: " + DlError()};
   }
-  return std::nullopt;
+  return procs;
 }

@@ -23,4 +23,4 @@ std::string DlError();
 // Looks the five up in a dlopen handle of file; on failure the sentence
 // naming file and the first missing one, e.g. "X.so: entry point PsDone
 // missing: <the loader's reason>".
-std::optional<Error> FindEntryPoints(void* handle, const std::string& file, PlayerProcs& procs);
+Result<PlayerProcs> FindEntryPoints(void* handle, const std::string& file);

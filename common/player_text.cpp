@@ -26,3 +26,10 @@ std::string QuotedText(std::string_view bytes, size_t most) {
     if (c == '"') c = '?';
   return "\"" + text + "\"" + (cut ? "..." : "");
 }
+
+std::string Printable(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return out;
+}

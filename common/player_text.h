@@ -20,3 +20,8 @@ std::string_view FieldBytes(const char* field, size_t capacity);
 // follows the closing quote); a double quote inside is shown as '?', so
 // that the quoted text ends where the referee's quote does.
 std::string QuotedText(std::string_view bytes, size_t most = 300);
+
+// A message of the tools' own that names a file or a player (which may hold
+// any byte), as one line: bytes below 32 and 127 shown as '?', every other
+// byte as it is.
+std::string Printable(const std::string& text);

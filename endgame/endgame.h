@@ -70,10 +70,10 @@ class EndgameTables {
   static Result<EndgameTables> Open(const std::string& dir, int holes,
                                     int max_level = PS_EG_MAX_LEVEL);
 
-  int holes() const { return tables_.Holes; }
-  int levels() const { return tables_.Levels; }  // levels 0 .. levels() - 1
-  const PsEgTables& raw() const { return tables_; }
-  const std::string& dir() const { return dir_; }
+  int Holes() const { return tables_.Holes; }
+  int Levels() const { return tables_.Levels; }  // levels 0 .. Levels() - 1
+  const PsEgTables& Raw() const { return tables_; }
+  const std::string& Dir() const { return dir_; }
 
  private:
   PsEgTables tables_;

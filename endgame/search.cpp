@@ -64,7 +64,7 @@ struct Searcher {
 
 Result<SearchedPosition> SearchPosition(const EndgameTables& tables, const int32_t* my_holes,
                                         const int32_t* opp_holes, int depth) {
-  const PsEgTables& raw = tables.raw();
+  const PsEgTables& raw = tables.Raw();
   if (depth < 1 || depth > kMaxSearchDepth)
     return Error{"the depth of a search is 1 to " + std::to_string(kMaxSearchDepth)};
   SearchedPosition found;

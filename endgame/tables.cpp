@@ -69,7 +69,7 @@ std::vector<LevelFile> ScanTables(const std::string& dir, int holes, int max_lev
 
 Result<Solution> SolvePosition(const EndgameTables& tables, const int32_t* my_holes,
                                const int32_t* opp_holes) {
-  const PsEgTables& raw = tables.raw();
+  const PsEgTables& raw = tables.Raw();
   Solution solution;
   for (int i = 0; i < raw.Holes; ++i) {
     if (my_holes[i] < 0 || opp_holes[i] < 0) return Error{"a hole holds a negative count"};
@@ -93,9 +93,9 @@ Result<Solution> SolvePosition(const EndgameTables& tables, const int32_t* my_ho
 }
 
 Result<Solution> SolveBoard(const EndgameTables& tables, const PsBoard& board) {
-  if (board.NumHoles != tables.holes())
+  if (board.NumHoles != tables.Holes())
     return Error{"a board of " + std::to_string(board.NumHoles) + " holes, tables of " +
-                 std::to_string(tables.holes())};
+                 std::to_string(tables.Holes())};
   if (board.Mover != 1 && board.Mover != 2) return Error{"the mover must be 1 or 2"};
   if (board.RoundOver) return Error{"the round is over"};
   const int mine = board.Mover - 1;

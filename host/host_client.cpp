@@ -60,23 +60,23 @@ const char* CallName(int call) {
   return "an unknown call";
 }
 
-std::string Seconds(double s) { return Fixed(s, 3); }
-
 // Reaps pid, waiting up to grace seconds for it to end by itself, then
 // kills it. Returns the wait status, or -1 when there was nothing to reap.
 int Reap(pid_t pid, double grace) {
   const double deadline = Now() + grace;
-  long pauseNs = 100000;
+  long pause_ns = 100000;
   int status = 0;
   for (;;) {
     const pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return status;
     if (r < 0 && errno != EINTR) return -1;
     if (Now() >= deadline) break;
-    const timespec ts{0, pauseNs};
+    const timespec ts{0, pause_ns};
     nanosleep(&ts, nullptr);
-    if (pauseNs < 10000000) pauseNs *= 2;
+    if (pause_ns < 10000000) pause_ns *= 2;
   }
+  // A child of ours, not yet reaped: the kill fails only when it is gone
+  // already, which the wait below sees as well.
   kill(pid, SIGKILL);
   for (;;) {
     const pid_t r = waitpid(pid, &status, 0);
@@ -93,17 +93,18 @@ int Reap(pid_t pid, double grace) {
 // player's text, quoted, after what the referee saw itself.
 std::string HostNote(const PsChannel* ch, int signal) {
   const std::string_view note = FieldBytes(ch->text, sizeof ch->text);
-  static const std::regex own(
+  static const std::regex kOwn(
       R"(((wrote|read) past the (record|rows) \(|ran out of memory \([0-9]{1,9} of [0-9]{1,9} )"
       R"(MiB in use, |crashed \()(SIG[A-Z]{2,6}|signal)( at address 0x[0-9a-f]{1,16})?\))");
-  static const std::regex refused("refused system call ([a-z0-9_]{1,40}|a refused system call)");
+  static const std::regex kRefusedNote(
+      "refused system call ([a-z0-9_]{1,40}|a refused system call)");
   std::cmatch m;
   const char* begin = note.data();
   const char* end = begin + note.size();
-  if (std::regex_match(begin, end, m, own) &&
+  if (std::regex_match(begin, end, m, kOwn) &&
       (m[4].str() == SignalName(signal) || m[4].str() == "signal"))
     return std::string(note);
-  if (signal == SIGSYS && std::regex_match(begin, end, m, refused)) return std::string(note);
+  if (signal == SIGSYS && std::regex_match(begin, end, m, kRefusedNote)) return std::string(note);
   return "killed by " + SignalName(signal) + ", its host's note " + QuotedText(note);
 }
 
@@ -237,6 +238,7 @@ void BeforeCall(HostState& hp) {
 }
 
 void Resume(HostState& hp) {
+  // A host that is gone cannot be woken; the wait for its answer sees it end.
   if (hp.stopped && hp.host > 0) kill(hp.host, SIGCONT);
   hp.stopped = false;
 }
@@ -270,6 +272,7 @@ double MostUsed(const HostState& hp, double start, double now) {
 // Stops a player that ran past its limit, in CPU or, blocked, in wall time.
 CallFault Overrun(HostState& hp, int call, const Cap& cap, double cpu, double wall, bool blocked,
                   bool starved = false) {
+  // Either may be gone already (the kill then fails): Reap sees how it ended.
   if (hp.host > 0) kill(hp.host, SIGKILL);
   kill(hp.pid, SIGKILL);
   Reap(hp.pid, 0);
@@ -676,7 +679,7 @@ CallFault HostedPlayer::IdleFault() {
   const double now = Now();
   const double used = ReadCpuClock(s_.clock) - s_.clock.cpu_mark;
   if (used <= s_.limits.margin_seconds + kIdleCpuSeconds) return std::nullopt;
-  kill(s_.pid, SIGKILL);
+  kill(s_.pid, SIGKILL);  // a host already gone is what Reap reports
   Reap(s_.pid, 0);
   PlayerFault f;
   f.kind = PlayerFault::Kind::Timeout;

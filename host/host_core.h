@@ -7,7 +7,10 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
+
+#include "error.h"
 
 struct HostOptions {
   int channel_fd = -1;  // the channel's memfd, inherited from the client
@@ -21,7 +24,10 @@ struct HostOptions {
   long output_mb = 0;  // sandboxed: the largest file it may write (RLIMIT_FSIZE); 0: none
 };
 
-// Runs the host; returns the process exit status (0 after a quit request,
-// 2 when the library or an entry point is missing, 3 when the channel is
-// unusable, 1 when the parent is already gone).
-int RunHost(const HostOptions& options);
+// Runs the host until the client asks it to quit (nothing then), or gives
+// why it cannot serve, with the status to end with (common/exit_status.h:
+// kExitHostLoadFailed when the library, an entry point or the sandbox
+// failed, kExitHostChannelUnusable when the channel or the host's own set-up
+// did, kExitHostParentGone when the client is already gone). What the
+// client must know is already in the channel.
+std::optional<Error> RunHost(const HostOptions& options);

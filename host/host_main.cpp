@@ -36,5 +36,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pitsow-host: %s\n", e.what());
     return kExitUsage;
   }
-  return RunHost(options);
+  // RunHost has written its words into the channel for the referee; the
+  // status is all that is left to give.
+  if (const auto error = RunHost(options)) return error->status;
+  return kExitHostQuit;
 }

@@ -15,12 +15,12 @@ int main(int argc, char** argv) {
   app.add_option("BONES", bones, "bones per hole")->required();
   app.add_option("DEPTH", depth, "deepest depth to count")->required()->check(CLI::Range(0, 64));
   if (const auto end = ParseCommandLine(app, argc, argv, "pitsow-perft")) return *end;
-  const PerftCounts result = CountFromStart(holes, bones, depth);
-  if (result.error) {
-    std::fprintf(stderr, "pitsow-perft: %s\n", result.error->message.c_str());
+  const Result<std::vector<uint64_t>> counts = CountFromStart(holes, bones, depth);
+  if (!counts) {
+    std::fprintf(stderr, "pitsow-perft: %s\n", counts.error().text.c_str());
     return kExitUsage;
   }
-  for (size_t d = 0; d < result.counts.size(); ++d)
-    std::printf("perft(%zu) = %llu\n", d + 1, static_cast<unsigned long long>(result.counts[d]));
-  return 0;
+  for (size_t d = 0; d < counts->size(); ++d)
+    std::printf("perft(%zu) = %llu\n", d + 1, static_cast<unsigned long long>((*counts)[d]));
+  return kExitOk;
 }

@@ -14,18 +14,12 @@ uint64_t Perft(const PsBoard& board, int depth) {
   return leaves;
 }
 
-PerftCounts CountFromStart(int32_t holes, int32_t bones, int depth) {
-  PerftCounts result;
+Result<std::vector<uint64_t>> CountFromStart(int32_t holes, int32_t bones, int depth) {
   PsBoard board;
-  if (!PsSetUpBoard(&board, holes, bones)) {
-    result.error =
-        PerftError{"holes must be 1 to 6 and bones 0 to " + std::to_string(PS_MAX_BONES)};
-    return result;
-  }
-  if (depth < 0) {
-    result.error = PerftError{"depth must not be negative"};
-    return result;
-  }
-  for (int d = 1; d <= depth; ++d) result.counts.push_back(Perft(board, d));
-  return result;
+  if (!PsSetUpBoard(&board, holes, bones))
+    return Error{"holes must be 1 to 6 and bones 0 to " + std::to_string(PS_MAX_BONES)};
+  if (depth < 0) return Error{"depth must not be negative"};
+  std::vector<uint64_t> counts;
+  for (int d = 1; d <= depth; ++d) counts.push_back(Perft(board, d));
+  return counts;
 }

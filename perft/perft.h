@@ -5,24 +5,16 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "pitsow/rules.h"
 
 // Leaves of the tree of sowing moves depth moves deep below board (1 for
 // depth 0).
 uint64_t Perft(const PsBoard& board, int depth);
 
-struct PerftError {
-  std::string message;
-};
-
-// The counts for depths 1..depth from the filled board of holes x bones, or
-// what is wrong with the settings.
-struct PerftCounts {
-  std::vector<uint64_t> counts;  // counts[d - 1] for depth d
-  std::optional<PerftError> error;
-};
-PerftCounts CountFromStart(int32_t holes, int32_t bones, int depth);
+// The counts for depths 1..depth from the filled board of holes x bones
+// (counts[d - 1] for depth d), or what is wrong with the settings.
+Result<std::vector<uint64_t>> CountFromStart(int32_t holes, int32_t bones, int depth);

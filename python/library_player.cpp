@@ -20,7 +20,7 @@ namespace py = pybind11;
 
 namespace {
 
-std::set<void*> Playing;  // the handles of the libraries open now
+std::set<void*> playing;  // the handles of the libraries open now
 
 struct Library {
   std::string file;  // as named
@@ -35,7 +35,7 @@ struct Library {
     if (handle == nullptr) return;
     if (ready) procs.Done();
     ready = false;
-    Playing.erase(handle);
+    playing.erase(handle);
     dlclose(handle);
     handle = nullptr;
   }
@@ -58,18 +58,20 @@ void Open(Library& lib, const std::string& file, int32_t param, int32_t log_leve
   void* handle = dlopen(Locate(file).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr)
     throw py::value_error("cannot load player library " + file + ": " + DlError());
-  if (Playing.count(handle) != 0) {
+  if (playing.count(handle) != 0) {
     dlclose(handle);
     throw py::value_error(file +
                           " is already playing in this process (one instance a file: "
                           "copy the file for a second player)");
   }
-  if (auto error = FindEntryPoints(handle, file, lib.procs)) {
+  const Result<PlayerProcs> procs = FindEntryPoints(handle, file);
+  if (!procs) {
     dlclose(handle);
-    throw py::value_error(error->text);
+    throw py::value_error(procs.error().text);
   }
+  lib.procs = *procs;
   lib.handle = handle;
-  Playing.insert(handle);
+  playing.insert(handle);
 }
 
 Library& Live(Library& lib) {

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "PsComm.h"
+#include "error.h"
 
 namespace {
 
@@ -141,9 +143,8 @@ void MakePythonGlobal() {
 // comes first on PATH: left to itself, CPython takes its prefix from the
 // first python3 on PATH (a pyenv's, a virtual environment's), whose
 // standard library may not match this libpython or, sandboxed, not be
-// readable. The process's signal handlers are left alone. Empty on
-// success, else the reason.
-std::string StartPython() {
+// readable. The process's signal handlers are left alone.
+std::optional<Error> StartPython() {
   PyConfig config;
   PyConfig_InitPythonConfig(&config);
   config.install_signal_handlers = 0;
@@ -153,9 +154,9 @@ std::string StartPython() {
     status = PyConfig_SetBytesString(&config, &config.program_name, PITSOW_PYTHON_PROGRAM);
   if (!PyStatus_Exception(status)) status = Py_InitializeFromConfig(&config);
   PyConfig_Clear(&config);
-  if (!PyStatus_Exception(status)) return "";
-  return std::string("cannot start Python (home ") + PITSOW_PYTHON_HOME +
-         "): " + (status.err_msg != nullptr ? status.err_msg : "unknown error");
+  if (!PyStatus_Exception(status)) return std::nullopt;
+  return Error{std::string("cannot start Python (home ") + PITSOW_PYTHON_HOME +
+               "): " + (status.err_msg != nullptr ? status.err_msg : "unknown error")};
 }
 
 // Where the pitsow package is installed, relative to this library.
@@ -169,33 +170,32 @@ std::string PackagesFolder() {
   return path + "/../lib/python3/dist-packages";
 }
 
-// Imports the module and finds its five functions; an empty answer on
-// success, else the reason.
-std::string Import(const char* path) {
+// Imports the module and finds its five functions.
+std::optional<Error> Import(const char* path) {
   PyObject* globals = PyDict_New();
-  if (globals == nullptr) return ShowException();
+  if (globals == nullptr) return Error{ShowException()};
   PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins());
   PyObject* ran = PyRun_String(kLoader, Py_file_input, globals, globals);
-  if (ran == nullptr) return ShowException();
+  if (ran == nullptr) return Error{ShowException()};
   Py_DECREF(ran);
   Player.info = PyDict_GetItemString(globals, "Info");
   Py_XINCREF(Player.info);
   PyObject* load = PyDict_GetItemString(globals, "load");  // borrowed
   PyObject* module = PyObject_CallFunction(load, "ss", path, PackagesFolder().c_str());
   Py_DECREF(globals);
-  if (module == nullptr) return "cannot import it: " + ShowException();
+  if (module == nullptr) return Error{"cannot import it: " + ShowException()};
   for (int f = 0; f < kFunctions; ++f) {
     PyObject* fn = PyObject_GetAttrString(module, kNames[f]);
     if (fn == nullptr || !PyCallable_Check(fn)) {
       PyErr_Clear();
       Py_XDECREF(fn);
       Py_DECREF(module);
-      return std::string("function ") + kNames[f] + " missing";
+      return Error{std::string("function ") + kNames[f] + " missing"};
     }
     Player.functions[f] = fn;
   }
   Py_DECREF(module);
-  return "";
+  return std::nullopt;
 }
 
 PyObject* Call(Function f, PyObject* const* args, size_t count) {
@@ -293,20 +293,19 @@ void WriteText(PyObject* info, const char* key, char* room, size_t size) {
 
 extern "C" {
 
-PS_EXPORT int PsPythonLoad(const char* path, char* error, size_t errorSize) {
+PS_EXPORT int PsPythonLoad(const char* path, char* error, size_t error_size) {
   if (Player.loaded || Py_IsInitialized()) {
-    Copy(error, errorSize, "a Python player is already running in this process");
+    Copy(error, error_size, "a Python player is already running in this process");
     return 1;
   }
   MakePythonGlobal();
-  if (const std::string failed = StartPython(); !failed.empty()) {
-    Copy(error, errorSize, failed);
+  if (const auto failed = StartPython()) {
+    Copy(error, error_size, failed->text);
     return 1;
   }
   Player.file = path;
-  const std::string reason = Import(path);
-  if (!reason.empty()) {
-    Copy(error, errorSize, reason);
+  if (const auto failed = Import(path)) {
+    Copy(error, error_size, failed->text);
     return 1;
   }
   Player.loaded = true;

@@ -49,27 +49,7 @@
 #ifndef PITSOW_PLAYER_SHIM_H
 #define PITSOW_PLAYER_SHIM_H
 
-#include <stddef.h>
-
-#ifdef __cplusplus
-extern "C" {
-#endif
-
-/* The shim's file name, looked for beside the program that binds it. */
-#define PS_PYTHON_SHIM "pitsow-python.so"
-
-/*
- * Starts the interpreter and imports the module at path, checking that it
- * defines the five functions. Answers 0 when the player is ready to be
- * initialised; otherwise a one-line reason in error (cut to errorSize, 0
- * terminated; the traceback, if any, goes to stderr) and nonzero. Called
- * at most once per process, before PsInit.
- */
-typedef int (*PsPythonLoadProc)(const char *path, char *error, size_t errorSize);
-int PsPythonLoad(const char *path, char *error, size_t errorSize);
-
-#ifdef __cplusplus
-}
-#endif
+/* The load call and the shim's file name, which the binder shares. */
+#include "python_shim.h"
 
 #endif /* PITSOW_PLAYER_SHIM_H */

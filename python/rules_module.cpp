@@ -110,14 +110,14 @@ void ReadRow(const std::vector<int32_t>& from, int32_t holes, HoleRow row) {
 }
 
 // The board as a player sees it in get_turn: me (1 or 2) is to move.
-State FromTurn(int32_t holes, int32_t bones, int32_t me, const std::vector<int32_t>& myHoles,
-               const std::vector<int32_t>& oppHoles, int32_t myStore, int32_t oppStore) {
+State FromTurn(int32_t holes, int32_t bones, int32_t me, const std::vector<int32_t>& my_holes,
+               const std::vector<int32_t>& opp_holes, int32_t my_store, int32_t opp_store) {
   State s = NewState(holes, bones);
   if (me != 1 && me != 2) throw py::value_error("me must be 1 or 2");
   HoleRow mine, theirs;
-  ReadRow(myHoles, holes, mine);
-  ReadRow(oppHoles, holes, theirs);
-  PsBoardFromTurn(&s.board, holes, bones, me, mine, theirs, myStore, oppStore);
+  ReadRow(my_holes, holes, mine);
+  ReadRow(opp_holes, holes, theirs);
+  PsBoardFromTurn(&s.board, holes, bones, me, mine, theirs, my_store, opp_store);
   return s;
 }
 

@@ -212,9 +212,9 @@ std::optional<Error> OpenOutputs(Referee& ref) {
     Emit(ref.log, HeaderLines(s));
   }
   if (!ref.options.results.empty()) {
-    int fd = -1;
-    if (const auto reason = ClaimFile(ref.options.results, ProtectedFiles(ref), fd))
-      return Error{"pitsow: " + reason->text, kExitIoError};
+    const Result<int> claimed = ClaimFile(ref.options.results, ProtectedFiles(ref));
+    if (!claimed) return Error{"pitsow: " + claimed.error().text, kExitIoError};
+    const int fd = *claimed;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
       return Error{

@@ -14,13 +14,6 @@
 
 #include "referee.h"
 
-// Player texts are 8-bit: each byte is kept as the character of the same
-// number (Latin-1), so any byte round-trips through the JSON text.
-std::string Latin1ToUtf8(const std::string& bytes);
-// The bytes back from such a text; nothing when it holds a character
-// above U+00FF or is not UTF-8.
-std::optional<std::string> Utf8ToLatin1(const std::string& text);
-
 void RecordMatch(const Referee& ref);
 // What PsInit told of player n, and whether it said it can play.
 void RecordPlayer(const Referee& ref, int n, bool ready);

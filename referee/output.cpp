@@ -16,10 +16,9 @@ OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 
 std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
                                  OutStream& out) {
-  int fd = -1;
-  if (const auto reason = ClaimFile(path, protectedFiles, fd))
-    return Error{"pitsow: " + reason->text};
-  out = {fd, "'" + path + "'"};
+  const Result<int> fd = ClaimFile(path, protectedFiles);
+  if (!fd) return Error{"pitsow: " + fd.error().text};
+  out = {*fd, "'" + path + "'"};
   return std::nullopt;
 }
 

@@ -231,12 +231,12 @@ namespace {
 // A Python player in this process: the shim, told which module to play.
 Result<PlayerProcs> BindPython(const std::string& exeDir, const std::string& file,
                                PlayerSource& source) {
-  void* shim = nullptr;
-  if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + error->text};
+  const Result<void*> shim = OpenPythonPlayer(exeDir, file);
+  if (!shim) return Error{"pitsow: " + shim.error().text};
   char resolved[PATH_MAX];
   source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
-  PlayerProcs procs;
-  if (auto error = FindEntryPoints(shim, file, procs)) return Error{"pitsow: " + error->text};
+  Result<PlayerProcs> procs = FindEntryPoints(*shim, file);
+  if (!procs) return Error{"pitsow: " + procs.error().text};
   return procs;
 }
 
@@ -263,8 +263,8 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
     if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return *error;
   }
   handles[n] = handle;
-  PlayerProcs procs;
-  if (auto error = FindEntryPoints(handle, file, procs)) return Error{"pitsow: " + error->text};
+  Result<PlayerProcs> procs = FindEntryPoints(handle, file);
+  if (!procs) return Error{"pitsow: " + procs.error().text};
   return procs;
 }
 

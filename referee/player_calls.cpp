@@ -9,8 +9,6 @@ namespace {
 // A dead player is not called again.
 bool Dead(const Referee& ref, int n) { return ref.players[n]->Fault().has_value(); }
 
-std::string Seconds(double s) { return Fixed(s, 3); }
-
 // Which limit a call ran past, as the report names it.
 std::string LimitBroken(const Referee& ref, const PlayerFault& pf) {
   switch (pf.limit) {

@@ -29,7 +29,7 @@ std::string Signed(int value) { return (value > 0 ? "+" : "") + std::to_string(v
 
 RoundAnalysis AnalyseRound(const EndgameTables& tables, const Replay& replay, int depth) {
   RoundAnalysis analysis;
-  const PsEgTables& raw = tables.raw();
+  const PsEgTables& raw = tables.Raw();
   for (size_t i = 1; i < replay.steps.size(); ++i) {
     const ReplayStep& step = replay.steps[i];
     const ReplayStep& before = replay.steps[i - 1];
@@ -125,7 +125,7 @@ std::string AnalysisSection(const ReportData& data, const Result<ReportTables>& 
   const EndgameTables* tables = &found->tables;
   const std::string* dir = &found->dir;
   h += "<p class=\"note\">Judged against perfect play by the endgame tables of " +
-       std::to_string(data.holes) + " holes up to " + std::to_string(tables->levels() - 1) +
+       std::to_string(data.holes) + " holes up to " + std::to_string(tables->Levels() - 1) +
        " bones on the board, in " + EscapeHtml(*dir) +
        ". A value is the bones the mover still gets minus the opponent's, the round played out "
        "without a turn limit; bones given away are the best value minus the value of the move "

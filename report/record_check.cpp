@@ -227,13 +227,6 @@ std::optional<Error> CheckTournamentSettings(const J& settings) {
   return SettingsWhy(settings);
 }
 
-std::string Printable(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  return out;
-}
-
 template std::optional<Error> CheckMatchLine(const nlohmann::json&);
 template std::optional<Error> CheckMatchLine(const nlohmann::ordered_json&);
 template std::optional<Error> CheckResultsLine(const nlohmann::json&);

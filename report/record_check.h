@@ -22,6 +22,3 @@ std::optional<Error> CheckResultsLine(const J& line);
 
 template <class J>
 std::optional<Error> CheckTournamentSettings(const J& settings);
-
-// Bytes below 32 (and 127) of a text shown to a user, as '?'.
-std::string Printable(const std::string& text);

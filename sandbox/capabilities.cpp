@@ -7,6 +7,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "sandbox.h"
 
 namespace {
@@ -24,25 +27,32 @@ bool HoldsNone() {
   return true;
 }
 
+Error Refused(const char* step) {
+  return Error{std::string("give up every capability: ") + step + ": " + std::strerror(errno)};
+}
+
 }  // namespace
 
-bool DropCapabilities() {
-  if (HoldsNone()) return true;
+std::optional<Error> DropCapabilities() {
+  if (HoldsNone()) return std::nullopt;
   // Nothing regains a capability: not a change of user, not root's exec.
   const unsigned long locked = SECBIT_NOROOT | SECBIT_NOROOT_LOCKED | SECBIT_NO_SETUID_FIXUP |
                                SECBIT_NO_SETUID_FIXUP_LOCKED | SECBIT_KEEP_CAPS_LOCKED |
                                SECBIT_NO_CAP_AMBIENT_RAISE | SECBIT_NO_CAP_AMBIENT_RAISE_LOCKED;
   // Without root's powers (an ordinary user) there is nothing to lock or drop.
   const bool root = geteuid() == 0;
-  if (root && prctl(PR_SET_SECUREBITS, locked, 0, 0, 0) != 0) return false;
+  if (root && prctl(PR_SET_SECUREBITS, locked, 0, 0, 0) != 0) return Refused("securebits");
   for (int cap = 0; root && cap <= CAP_LAST_CAP; ++cap)
     if (prctl(PR_CAPBSET_READ, cap, 0, 0, 0) == 1 && prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0)
-      return false;
-  prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+      return Refused("the bounding set");
+  if (prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0) return Refused("ambient");
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
   __user_cap_data_struct none[2] = {};
-  if (syscall(SYS_capset, &header, none) != 0) return false;
+  if (syscall(SYS_capset, &header, none) != 0) return Refused("capset");
   __user_cap_data_struct now[2] = {};
-  return syscall(SYS_capget, &header, now) == 0 && now[0].effective == 0 && now[0].permitted == 0 &&
-         now[1].effective == 0 && now[1].permitted == 0;
+  if (syscall(SYS_capget, &header, now) != 0) return Refused("capget");
+  if (now[0].effective != 0 || now[0].permitted != 0 || now[1].effective != 0 ||
+      now[1].permitted != 0)
+    return Error{"give up every capability: some are still held"};
+  return std::nullopt;
 }

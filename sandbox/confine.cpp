@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "exit_status.h"
 #include "landlock.h"
 #include "sandbox.h"
 #include "syscall_filter.h"
@@ -22,7 +23,7 @@
 namespace {
 
 Error Failed(const std::string& what) {
-  return Error{"sandbox: cannot " + what + ": " + std::strerror(errno), 2};
+  return Error{"sandbox: cannot " + what + ": " + std::strerror(errno), kExitHostLoadFailed};
 }
 
 std::string CurrentFolder() {
@@ -57,7 +58,9 @@ Result<int> OwnFolder(const std::string& folder) {
 std::optional<Error> NoInput() {
   const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (in < 0 || dup2(in, 0) < 0) return Failed("open /dev/null as the player's input");
-  close(in);
+  // A read-only descriptor loses nothing on close; 0 itself (the input was
+  // closed) is the one to keep.
+  if (in != 0) close(in);
   return std::nullopt;
 }
 
@@ -86,8 +89,9 @@ FileRules Rules(const std::string& folder) {
 // The parent-death signal, asked for again in case a change of identity
 // cleared it; the referee must still be the parent.
 std::optional<Error> StillChildOf(pid_t parent) {
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (parent != 0 && getppid() != parent) return Error{"sandbox: the referee is gone", 1};
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return Failed("die with the referee");
+  if (parent != 0 && getppid() != parent)
+    return Error{"sandbox: the referee is gone", kExitHostParentGone};
   return std::nullopt;
 }
 
@@ -117,13 +121,16 @@ Result<std::string> ConfineHost(const HostConfinement& c) {
   if (auto error = NoInput()) return *error;
   const FileRules rules = Rules(Resolved(c.folder));
   if (auto error = OwnLimits(c)) return *error;
-  if (!DropCapabilities()) return Failed("give up every capability");
+  if (auto error = DropCapabilities())
+    return Error{"sandbox: cannot " + error->text, kExitHostLoadFailed};
   if (auto error = StillChildOf(c.parent)) return *error;
   const bool moved = fchdir(*folder) == 0;
-  close(*folder);
+  close(*folder);  // a folder opened to enter it: nothing to lose
   if (!moved) return Failed("enter the player's folder");
   if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return Failed("set no_new_privs");
-  if (auto error = RestrictFiles(rules)) return Error{"sandbox: " + error->text, 2};
-  if (auto error = InstallSyscallFilter()) return Error{"sandbox: " + error->text, 2};
+  if (auto error = RestrictFiles(rules))
+    return Error{"sandbox: " + error->text, kExitHostLoadFailed};
+  if (auto error = InstallSyscallFilter())
+    return Error{"sandbox: " + error->text, kExitHostLoadFailed};
   return library;
 }

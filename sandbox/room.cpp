@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "exit_status.h"
 
 namespace {
 
@@ -69,13 +70,15 @@ std::optional<Error> Probe(const std::string& bwrap) {
   setup.stdout_file = "/dev/null";
   setup.stderr_file = "/dev/null";
   Result<pid_t> pid = StartChild(argv, setup);
-  if (!pid) return Error{"sandbox: cannot run " + bwrap + ": " + pid.error().text, 2};
+  if (!pid)
+    return Error{"sandbox: cannot run " + bwrap + ": " + pid.error().text, kExitPlayerMissing};
   int status = 0;
-  while (waitpid(*pid, &status, 0) < 0 && errno == EINTR) continue;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
+  pid_t reaped;
+  while ((reaped = waitpid(*pid, &status, 0)) < 0 && errno == EINTR) continue;
+  if (reaped == *pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) return std::nullopt;
   return Error{
       "sandbox: " + bwrap + " cannot make a room here (are unprivileged user namespaces allowed?)",
-      2};
+      kExitPlayerMissing};
 }
 
 }  // namespace
@@ -114,7 +117,7 @@ std::vector<std::string> RoomCommand(const RoomPlan& plan) {
 }
 
 Result<std::string> RoomProgram() {
-  static const Result<std::string> program = []() -> Result<std::string> {
+  static const Result<std::string> kProgram = []() -> Result<std::string> {
     std::string found;
     const char* path = getenv("PATH");
     std::stringstream dirs(path != nullptr ? path : "");
@@ -122,11 +125,12 @@ Result<std::string> RoomProgram() {
       if (!dir.empty() && access((dir + "/bwrap").c_str(), X_OK) == 0) found = dir + "/bwrap";
     if (found.empty() && access("/usr/bin/bwrap", X_OK) == 0) found = "/usr/bin/bwrap";
     if (found.empty())
-      return Error{"sandbox: bubblewrap (bwrap) is missing (Debian package bubblewrap)", 2};
+      return Error{"sandbox: bubblewrap (bwrap) is missing (Debian package bubblewrap)",
+                   kExitPlayerMissing};
     if (auto error = Probe(found)) return *error;
     return found;
   }();
-  return program;
+  return kProgram;
 }
 
 namespace {
@@ -146,12 +150,19 @@ std::string OwnCgroup(const std::string& controller) {
   return "";
 }
 
-bool WriteText(const std::string& file, const std::string& text) {
+// The system's words for the last failure of what.
+Error Failed(const std::string& what) { return Error{what + ": " + std::strerror(errno)}; }
+
+// A cgroup's setting written whole. A cgroup file takes its value at the
+// write, so its close has nothing left to lose.
+std::optional<Error> WriteText(const std::string& file, const std::string& text) {
   const int fd = open(file.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (fd < 0) return Failed("cannot open " + file);
+  const bool whole = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  std::optional<Error> error;
+  if (!whole) error = Failed("cannot write " + file);
   close(fd);
-  return ok;
+  return error;
 }
 
 std::string ReadText(const std::string& file) {
@@ -161,24 +172,26 @@ std::string ReadText(const std::string& file) {
   return s.str();
 }
 
-// A new cgroup dir under parent with the settings written in order;
-// false (and nothing left) when one is refused.
-bool MakeCgroup(RoomCgroup& room, const std::string& dir,
-                const std::vector<std::pair<std::string, std::string>>& settings) {
-  if (mkdir(dir.c_str(), 0755) != 0) return false;
+// A new cgroup dir under parent with the settings written in order, or
+// what was refused (and nothing left: the empty dir goes again).
+std::optional<Error> MakeCgroup(RoomCgroup& room, const std::string& dir,
+                                const std::vector<std::pair<std::string, std::string>>& settings) {
+  if (mkdir(dir.c_str(), 0755) != 0) return Failed("cannot create " + dir);
   for (const auto& [file, value] : settings)
-    if (Exists(dir + "/" + file) && !WriteText(dir + "/" + file, value)) {
-      rmdir(dir.c_str());
-      return false;
-    }
+    if (Exists(dir + "/" + file))
+      if (auto error = WriteText(dir + "/" + file, value)) {
+        rmdir(dir.c_str());
+        return error;
+      }
   const int fd = open((dir + "/cgroup.procs").c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) {
+    const Error error = Failed("cannot open " + dir + "/cgroup.procs");
     rmdir(dir.c_str());
-    return false;
+    return error;
   }
   room.dirs.push_back(dir);
   room.procs_fds.push_back(fd);
-  return true;
+  return std::nullopt;
 }
 
 std::string Name(int player) {
@@ -186,28 +199,30 @@ std::string Name(int player) {
 }
 
 // cgroup v1: a pids and a memory cgroup beside this process's own.
-bool OpenV1(RoomCgroup& room, const RoomLimits& limits, int player) {
+std::optional<Error> OpenV1(RoomCgroup& room, const RoomLimits& limits, int player) {
   const std::string pids = "/sys/fs/cgroup/pids", memory = "/sys/fs/cgroup/memory";
-  if (!Exists(pids + "/cgroup.procs") || !Exists(memory + "/cgroup.procs")) return false;
+  if (!Exists(pids + "/cgroup.procs") || !Exists(memory + "/cgroup.procs"))
+    return Error{"no cgroup v1 pids and memory hierarchies"};
   const std::string bytes = std::to_string(limits.memory_mb << 20);
-  if (!MakeCgroup(room, pids + OwnCgroup("pids") + "/" + Name(player),
-                  {{"pids.max", std::to_string(limits.pids)}}))
-    return false;
+  if (auto error = MakeCgroup(room, pids + OwnCgroup("pids") + "/" + Name(player),
+                              {{"pids.max", std::to_string(limits.pids)}}))
+    return error;
   std::vector<std::pair<std::string, std::string>> mem;
   if (limits.memory_mb > 0)
     mem = {{"memory.limit_in_bytes", bytes}, {"memory.memsw.limit_in_bytes", bytes}};
-  if (!MakeCgroup(room, memory + OwnCgroup("memory") + "/" + Name(player), mem)) return false;
+  if (auto error = MakeCgroup(room, memory + OwnCgroup("memory") + "/" + Name(player), mem))
+    return error;
   room.how = "cgroup v1";
-  return true;
+  return std::nullopt;
 }
 
 // cgroup v2, delegated to this user (e.g. systemd-run --user --scope -p
 // Delegate=yes): the controllers enabled for this process's cgroup's
 // children, this process moved into a leaf of its own first when its
 // cgroup holds processes.
-bool OpenV2(RoomCgroup& room, const RoomLimits& limits, int player) {
+std::optional<Error> OpenV2(RoomCgroup& room, const RoomLimits& limits, int player) {
   const std::string root = "/sys/fs/cgroup";
-  if (!Exists(root + "/cgroup.controllers")) return false;
+  if (!Exists(root + "/cgroup.controllers")) return Error{"no cgroup v2 hierarchy"};
   const std::string own = root + OwnCgroup("");
   auto enabled = [&] {
     const std::string s = ReadText(own + "/cgroup.subtree_control");
@@ -215,10 +230,9 @@ bool OpenV2(RoomCgroup& room, const RoomLimits& limits, int player) {
   };
   if (!enabled()) {
     const std::string leaf = own + "/pitsow-referee-" + std::to_string(getpid());
-    if (mkdir(leaf.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    if (!WriteText(leaf + "/cgroup.procs", "0") ||
-        !WriteText(own + "/cgroup.subtree_control", "+pids +memory"))
-      return false;
+    if (mkdir(leaf.c_str(), 0755) != 0 && errno != EEXIST) return Failed("cannot create " + leaf);
+    if (auto error = WriteText(leaf + "/cgroup.procs", "0")) return error;
+    if (auto error = WriteText(own + "/cgroup.subtree_control", "+pids +memory")) return error;
   }
   std::vector<std::pair<std::string, std::string>> settings = {
       {"pids.max", std::to_string(limits.pids)}};
@@ -226,16 +240,18 @@ bool OpenV2(RoomCgroup& room, const RoomLimits& limits, int player) {
     settings.push_back({"memory.max", std::to_string(limits.memory_mb << 20)});
     settings.push_back({"memory.swap.max", "0"});
   }
-  if (!MakeCgroup(room, own + "/" + Name(player), settings)) return false;
+  if (auto error = MakeCgroup(room, own + "/" + Name(player), settings)) return error;
   room.how = "cgroup v2";
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
 
 RoomCgroup OpenRoomCgroup(const RoomLimits& limits, int player) {
   RoomCgroup room;
-  if (OpenV1(room, limits, player) || OpenV2(room, limits, player)) return room;
+  // Where neither can be made the rlimits alone apply, as RoomLimitsText
+  // says: why each failed changes nothing.
+  if (!OpenV1(room, limits, player) || !OpenV2(room, limits, player)) return room;
   CloseRoomCgroup(room);
   return RoomCgroup{};
 }
@@ -248,6 +264,7 @@ int JoinRoomCgroup(void* room_cgroup) {
 }
 
 void CloseRoomCgroup(RoomCgroup& room) {
+  // Process lists only written to before exec: their close loses nothing.
   for (const int fd : room.procs_fds) close(fd);
   for (const std::string& dir : room.dirs) {
     // The room's last processes may still be on their way out.
@@ -258,17 +275,17 @@ void CloseRoomCgroup(RoomCgroup& room) {
 }
 
 std::string RoomLimitsText(const RoomLimits& limits) {
-  static const std::string how = [] {
+  static const std::string kHow = [] {
     RoomCgroup probe = OpenRoomCgroup(RoomLimits{}, 0);
     std::string h = probe.how;
     CloseRoomCgroup(probe);
     return h;
   }();
-  const std::string by = how.empty() ? "rlimit" : how;
+  const std::string by = kHow.empty() ? "rlimit" : kHow;
   std::string text = "pids " + std::to_string(limits.pids) + " (" + by + ")";
   if (limits.memory_mb > 0)
     text += ", memory " + std::to_string(limits.memory_mb) + " MiB (" +
-            (how.empty() ? "address space, rlimit" : how) + ")";
+            (kHow.empty() ? "address space, rlimit" : kHow) + ")";
   text += ", disk " + std::to_string(limits.disk_mb) + " MiB (tmpfs)";
   text += ", files " + std::to_string(limits.files) + " (rlimit)";
   text += ", output " + std::to_string(limits.output_mb) + " MiB (rlimit)";

@@ -21,8 +21,9 @@
 std::optional<Error> SandboxMissing();
 
 // Gives up every capability of the calling process for good (root keeps
-// its user id, nothing more); false when the kernel refused.
-bool DropCapabilities();
+// its user id, nothing more); what the kernel refused ("give up every
+// capability: <the system's words>") otherwise.
+std::optional<Error> DropCapabilities();
 
 struct HostConfinement {
   std::string folder;     // the player's own folder (the room's tmpfs), made the working folder

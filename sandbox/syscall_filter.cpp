@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "exit_status.h"
 #include "sandbox.h"
 
 namespace {
@@ -128,16 +129,16 @@ struct Named {
   long number = -1;
   const char* name = nullptr;
 };
-Named Table[std::size(kRefused) + std::size(kOnSelfOnly) + 2];
+Named refused_table[std::size(kRefused) + std::size(kOnSelfOnly) + 2];
 
 // The numbers of every call named above, resolved once (the referee names
 // a refused call from its number too).
 void FillTable() {
-  if (Table[0].name != nullptr) return;
+  if (refused_table[0].name != nullptr) return;
   size_t k = 0;
   auto remember = [&k](const char* name) {
     const int nr = seccomp_syscall_resolve_name(name);
-    if (nr != __NR_SCMP_ERROR) Table[k++] = {nr, name};  // else not a call on this machine
+    if (nr != __NR_SCMP_ERROR) refused_table[k++] = {nr, name};  // else not a call on this machine
   };
   for (const char* name : kRefused) remember(name);
   for (const OnSelfOnly& c : kOnSelfOnly) remember(c.name);
@@ -193,24 +194,26 @@ std::optional<Error> InstallSyscallFilter() {
 bool SyscallFilterWorks() {
   const pid_t pid = fork();
   if (pid == 0) {
-    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    _exit(InstallSyscallFilter() ? 1 : 0);
+    // A copy of this process that only answers with its status: it ends
+    // with _exit, so that no handler or buffer of the parent's runs twice.
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) _exit(kExitProbeFailed);
+    _exit(InstallSyscallFilter() ? kExitProbeFailed : kExitProbeWorked);
   }
   int status = 0;
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
+         WEXITSTATUS(status) == kExitProbeWorked;
 }
 
 bool IsRefusedCall(long number) {
   FillTable();
-  for (const Named& n : Table)
+  for (const Named& n : refused_table)
     if (n.name != nullptr && n.number == number) return true;
   return false;
 }
 
 const char* RefusedCallName(long number) {
   FillTable();
-  for (const Named& n : Table)
+  for (const Named& n : refused_table)
     if (n.name != nullptr && n.number == number) return n.name;
   return "a refused system call";
 }

@@ -12,13 +12,13 @@ namespace {
 
 int Fail(const Error& error) {
   std::fprintf(stderr, "pitsow-solve: %s\n", error.text.c_str());
-  return error.status != 0 ? error.status : 1;
+  return error.status != 0 ? error.status : kExitToolFailed;
 }
 
 int Print(const Result<std::string>& text) {
   if (!text) return Fail(text.error());
   std::fputs(text->c_str(), stdout);
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
                        note.refused.c_str());
     }
     std::fputs(DescribeStatus(dir).c_str(), stdout);
-    return 0;
+    return kExitOk;
   }
   if (position->parsed()) {
     Result<std::vector<int32_t>> first = ParseRow(row1), second = ParseRow(row2);
@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
   if (start->parsed()) return Print(DescribeStart(dir, start_holes, start_bones));
   if (app.got_subcommand("starts")) {
     std::fputs(DescribeStarts(dir).c_str(), stdout);
-    return 0;
+    return kExitOk;
   }
   std::fputs(DescribeStatus(dir).c_str(), stdout);
-  return 0;
+  return kExitOk;
 }

@@ -81,7 +81,7 @@ Result<std::string> DescribePosition(const std::string& dir, const PositionQuery
   for (int i = 0; i < holes; ++i) level += mine[i] + theirs[i];
   Solution solution;
   std::string kind = "with perfect play", guess;
-  if (level < tables->levels()) {
+  if (level < tables->Levels()) {
     Result<Solution> solved = SolvePosition(*tables, mine.data(), theirs.data());
     if (!solved) return solved.error();
     solution = *solved;
@@ -92,7 +92,7 @@ Result<std::string> DescribePosition(const std::string& dir, const PositionQuery
     solution = Solution{searched->level, searched->value, searched->moves};
     kind = (searched->exact ? "exact by a search of depth " : "an estimate at depth ") +
            std::to_string(query.depth) + " (the tables reach " +
-           std::to_string(tables->levels() - 1) + " bones; a leaf above them counts no bone more)";
+           std::to_string(tables->Levels() - 1) + " bones; a leaf above them counts no bone more)";
     if (!searched->exact) guess = " (an estimate)";
   }
   const int32_t my_store = query.mover == 1 ? query.store1 : query.store2;
@@ -119,7 +119,7 @@ Result<std::string> DescribePosition(const std::string& dir, const PositionQuery
 
 Result<StartResult> SolveStart(const EndgameTables& tables, int bones) {
   PsBoard board;
-  if (bones < 0 || !PsSetUpBoard(&board, tables.holes(), bones))
+  if (bones < 0 || !PsSetUpBoard(&board, tables.Holes(), bones))
     return Error{"bones must not be negative"};
   Result<Solution> solution = SolveBoard(tables, board);
   if (!solution) return solution.error();
@@ -147,7 +147,7 @@ std::string DescribeStarts(const std::string& dir) {
   for (int holes = 1; holes <= PS_MAX_HOLES; ++holes) {
     Result<EndgameTables> tables = EndgameTables::Open(dir, holes);
     if (!tables) continue;
-    for (int bones = 1; 2 * holes * bones < tables->levels(); ++bones) {
+    for (int bones = 1; 2 * holes * bones < tables->Levels(); ++bones) {
       Result<StartResult> result = SolveStart(*tables, bones);
       if (!result) continue;
       const int total = 2 * holes * bones;

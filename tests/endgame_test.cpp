@@ -104,8 +104,8 @@ TEST(EndgameTables, AgreeWithBruteForce) {
     Build(cache.Folder(), holes, top[holes]);
     auto tables = EndgameTables::Open(cache.Folder(), holes);
     ASSERT_TRUE(tables.ok()) << tables.error().text;
-    ASSERT_EQ(tables->levels(), top[holes] + 1);
-    const PsEgTables& raw = tables->raw();
+    ASSERT_EQ(tables->Levels(), top[holes] + 1);
+    const PsEgTables& raw = tables->Raw();
     BruteForce brute(holes);
     for (int level = 0; level <= top[holes]; ++level) {
       const uint64_t count = PsEgCount(&raw, level);
@@ -241,7 +241,7 @@ TEST(EndgameTables, MinimaxTablesPlaysPerfectlyInside) {
   info.NumBones = 6;
   info.Param = 1;
   ASSERT_TRUE(init(&info));
-  const PsEgTables& raw = tables->raw();
+  const PsEgTables& raw = tables->Raw();
   for (uint64_t rank = 0; rank < PsEgCount(&raw, 4); ++rank) {
     int32_t counts[2 * PS_MAX_HOLES];
     PsEgUnrank(&raw, rank, 4, counts);

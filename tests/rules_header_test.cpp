@@ -101,15 +101,15 @@ TEST(RulesHeader, SameAsReferee) {
 
 TEST(RulesHeader, Perft) {
   const uint64_t expected[] = {6, 35, 185, 942, 4690, 23233, 114430, 563055};
-  const PerftCounts result = CountFromStart(6, 4, kDeep);
-  ASSERT_FALSE(result.error);
-  ASSERT_EQ(result.counts.size(), size_t{kDeep});
-  for (int d = 0; d < kDeep; ++d) EXPECT_EQ(result.counts[d], expected[d]) << "depth " << d + 1;
+  const Result<std::vector<uint64_t>> result = CountFromStart(6, 4, kDeep);
+  ASSERT_TRUE(result.ok());
+  ASSERT_EQ(result->size(), size_t{kDeep});
+  for (int d = 0; d < kDeep; ++d) EXPECT_EQ((*result)[d], expected[d]) << "depth " << d + 1;
   // One hole of one bone: player 1 sows it into its store and its row is
   // empty; the decided position is one leaf at every depth after it.
-  EXPECT_EQ(CountFromStart(1, 1, 3).counts, (std::vector<uint64_t>{1, 1, 1}));
-  EXPECT_TRUE(CountFromStart(7, 4, 1).error);
-  EXPECT_TRUE(CountFromStart(6, -1, 1).error);
+  EXPECT_EQ(CountFromStart(1, 1, 3).value(), (std::vector<uint64_t>{1, 1, 1}));
+  EXPECT_FALSE(CountFromStart(7, 4, 1).ok());
+  EXPECT_FALSE(CountFromStart(6, -1, 1).ok());
 }
 
 TEST(RulesHeader, BoardFromTurn) {

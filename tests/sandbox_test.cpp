@@ -187,6 +187,22 @@ TEST(Room, NoHostOutlivesAKilledReferee) {
   EXPECT_TRUE(NoProcessLeft());
 }
 
+// A descriptor the referee was started with and does not know of (opened
+// without close-on-exec by whoever started it) never reaches the player:
+// the sandboxed host closes everything but its channel.
+TEST(Room, APlayerWritesToNoDescriptorTheRefereeInherited) {
+  Arena a(LAST_HOLE_SO, HOSTILE_SO);
+  const fs::path leak = a.dir.path / "inherited.txt";
+  const int fd = open(leak.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const Result r = PlayAttack(a, 32);
+  close(fd);
+  if (r.status == 2 && r.err.find("sandbox: ") != std::string::npos)
+    GTEST_SKIP() << "no sandbox on this machine: " << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(leak), "");
+}
+
 // A Python player sees its module and the folders the organiser names,
 // nothing else of its own folder: an import from a folder beside it fails
 // until --python-path names that folder.

@@ -36,14 +36,14 @@
 #define WIN_SCORE ((int64_t)1 << 40)
 #define INFINITE_SCORE (WIN_SCORE * 4)
 
-static int32_t Me = 1;    /* this player's number */
+static int32_t me = 1;    /* this player's number */
 static int32_t Holes = 6; /* holes per side */
-static int32_t Bones = 6; /* bones per hole at the start */
-static int FixedDepth;    /* from the parameter; 0: deepen within the budget */
-static long Nodes;        /* positions visited by the current search */
-static long NodeLimit;    /* the search gives up beyond this many */
+static int32_t bones = 6; /* bones per hole at the start */
+static int fixed_depth;   /* from the parameter; 0: deepen within the budget */
+static long nodes;        /* positions visited by the current search */
+static long node_limit;   /* the search gives up beyond this many */
 #ifdef PS_MINIMAX_TABLES
-static PsEgTables Tables; /* Levels 0 when none could be read */
+static PsEgTables tables; /* Levels 0 when none could be read */
 #endif
 
 static void CopyText(char *to, size_t room, const char *text) {
@@ -54,16 +54,16 @@ static void CopyText(char *to, size_t room, const char *text) {
 PsBool PsInit(PsInfo *Info) {
   if (Info->Size < 32) return 0; /* the record is too short to tell the board */
   Info->CurrVer = Info->MaxVer >= 1 ? 1 : Info->MaxVer;
-  Me = Info->Player == 2 ? 2 : 1;
+  me = Info->Player == 2 ? 2 : 1;
   Holes = Info->NumHoles < 1 ? 1 : Info->NumHoles > PS_MAX_HOLES ? PS_MAX_HOLES : Info->NumHoles;
-  Bones = Info->NumBones;
-  FixedDepth = Info->Param > 0 ? (Info->Param > MAX_DEPTH ? MAX_DEPTH : Info->Param) : 0;
+  bones = Info->NumBones;
+  fixed_depth = Info->Param > 0 ? (Info->Param > MAX_DEPTH ? MAX_DEPTH : Info->Param) : 0;
 #ifdef PS_MINIMAX_TABLES
   {
     char dir[PS_EG_PATH_SIZE];
-    PsEgClose(&Tables);
-    PsEgInit(&Tables, Holes);
-    if (PsEgCacheDir(dir, sizeof dir)) PsEgOpen(&Tables, dir, Holes, PS_EG_MAX_LEVEL);
+    PsEgClose(&tables);
+    PsEgInit(&tables, Holes);
+    if (PsEgCacheDir(dir, sizeof dir)) PsEgOpen(&tables, dir, Holes, PS_EG_MAX_LEVEL);
   }
   if (Info->Size >= PS_INFO_SIZE) {
     CopyText(Info->name, sizeof Info->name, "MinimaxTables");
@@ -89,7 +89,7 @@ static int64_t Finished(int64_t margin) {
 
 /* The board's worth for this player. */
 static int64_t Score(const PsBoard *board) {
-  const int64_t margin = (int64_t)board->Stores[Me - 1] - board->Stores[2 - Me];
+  const int64_t margin = (int64_t)board->Stores[me - 1] - board->Stores[2 - me];
   if (!board->RoundOver) return margin;
   return Finished(margin);
 }
@@ -100,11 +100,11 @@ static int64_t Score(const PsBoard *board) {
 static int Covered(const PsBoard *board, int64_t *score) {
   const int mover = board->Mover - 1;
   int value;
-  if (Tables.Levels == 0 || board->RoundOver) return 0;
-  value = PsEgValue(&Tables, board->Holes[mover], board->Holes[1 - mover]);
+  if (tables.Levels == 0 || board->RoundOver) return 0;
+  value = PsEgValue(&tables, board->Holes[mover], board->Holes[1 - mover]);
   if (value == PS_EG_UNKNOWN) return 0;
-  *score = Finished((int64_t)board->Stores[Me - 1] - board->Stores[2 - Me] +
-                    (board->Mover == Me ? value : -value));
+  *score = Finished((int64_t)board->Stores[me - 1] - board->Stores[2 - me] +
+                    (board->Mover == me ? value : -value));
   return 1;
 }
 
@@ -112,11 +112,11 @@ static int Covered(const PsBoard *board, int64_t *score) {
 static int32_t TableMove(const PsBoard *board) {
   const int mover = board->Mover - 1;
   const int32_t *mine = board->Holes[mover], *theirs = board->Holes[1 - mover];
-  const int value = Tables.Levels > 0 ? PsEgValue(&Tables, mine, theirs) : PS_EG_UNKNOWN;
+  const int value = tables.Levels > 0 ? PsEgValue(&tables, mine, theirs) : PS_EG_UNKNOWN;
   int32_t hole;
   if (value == PS_EG_UNKNOWN) return 0;
   for (hole = board->NumHoles; hole >= 1; --hole)
-    if (PsEgIsBestMove(&Tables, mine, theirs, hole, value)) return hole;
+    if (PsEgIsBestMove(&tables, mine, theirs, hole, value)) return hole;
   return 0;
 }
 #endif
@@ -143,9 +143,9 @@ static int OrderedMoves(const PsBoard *board, int32_t moves[PS_MAX_HOLES]) {
 static int64_t Search(const PsBoard *board, int depth, int64_t alpha, int64_t beta) {
   int32_t moves[PS_MAX_HOLES];
   const int count = depth > 0 ? OrderedMoves(board, moves) : 0;
-  const int maximising = board->Mover == Me;
+  const int maximising = board->Mover == me;
   int i;
-  if (++Nodes > NodeLimit) return 0;
+  if (++nodes > node_limit) return 0;
 #ifdef PS_MINIMAX_TABLES
   {
     int64_t exact;
@@ -173,26 +173,26 @@ static int64_t Search(const PsBoard *board, int depth, int64_t alpha, int64_t be
  * puts the best first and answers its value. Answers 0 when over budget.
  */
 static int SearchRoot(const PsBoard *board, int32_t *moves, int count, int depth,
-                      int64_t *bestValue) {
+                      int64_t *best_value) {
   int64_t best = -INFINITE_SCORE;
-  int bestIndex = 0, i;
+  int best_index = 0, i;
   for (i = 0; i < count; ++i) {
     PsBoard next = *board;
     int64_t value;
     PsPlayMove(&next, moves[i], NULL);
     value = Search(&next, depth - 1, best, INFINITE_SCORE);
-    if (Nodes > NodeLimit) return 0;
+    if (nodes > node_limit) return 0;
     if (value > best) {
       best = value;
-      bestIndex = i;
+      best_index = i;
     }
   }
-  if (bestIndex > 0) {
-    const int32_t move = moves[bestIndex];
-    memmove(moves + 1, moves, (size_t)bestIndex * sizeof *moves);
+  if (best_index > 0) {
+    const int32_t move = moves[best_index];
+    memmove(moves + 1, moves, (size_t)best_index * sizeof *moves);
     moves[0] = move;
   }
-  *bestValue = best;
+  *best_value = best;
   return 1;
 }
 
@@ -202,7 +202,7 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
   int32_t moves[PS_MAX_HOLES];
   int64_t value = 0;
   int count, depth;
-  PsBoardFromTurn(&board, Holes, Bones, Me, MyHoles, OppHoles, MyStore, OppStore);
+  PsBoardFromTurn(&board, Holes, bones, me, MyHoles, OppHoles, MyStore, OppStore);
   board.RoundOver = 0; /* the referee asks only while the round goes on */
   count = OrderedMoves(&board, moves);
   if (count == 0) return 1; /* no bones at all: any hole is an accepted pass */
@@ -213,10 +213,10 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
   }
 #endif
   if (count == 1) return moves[0];
-  Nodes = 0;
-  if (FixedDepth > 0) {
-    NodeLimit = LONG_MAX;
-    SearchRoot(&board, moves, count, FixedDepth, &value);
+  nodes = 0;
+  if (fixed_depth > 0) {
+    node_limit = LONG_MAX;
+    SearchRoot(&board, moves, count, fixed_depth, &value);
     return moves[0];
   }
   /* Deepen while the budget lasts; a search cut short leaves the order of
@@ -224,7 +224,7 @@ int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow OppHoles, int32_t MyStore
      round lost to perfect play, the move of the shallower search, which
      did not yet see the loss, keeps the most chances against a weaker
      opponent. */
-  NodeLimit = NODE_BUDGET;
+  node_limit = NODE_BUDGET;
   for (depth = 1; depth <= MAX_DEPTH; ++depth) {
     const int32_t shallower = moves[0];
     if (!SearchRoot(&board, moves, count, depth, &value)) break;
@@ -240,6 +240,6 @@ void PsEndRound(int32_t My, int32_t Opp, int32_t Turns) { (void)My, (void)Opp, (
 
 void PsDone(void) {
 #ifdef PS_MINIMAX_TABLES
-  PsEgClose(&Tables);
+  PsEgClose(&tables);
 #endif
 }

@@ -4,22 +4,22 @@
 #include "tossel_core.h"
 
 namespace {
-Tossel Instance;
+Tossel instance;
 }
 
 extern "C" {
 
-PS_EXPORT PsBool PsInit(PsInfo* Info) { return TosselInit(Instance, Info, UtcNow()); }
+PS_EXPORT PsBool PsInit(PsInfo* Info) { return TosselInit(instance, Info, UtcNow()); }
 
 PS_EXPORT int32_t PsGetTurn(const HoleRow MyHoles, const HoleRow, int32_t, int32_t) {
-  return TosselGetTurn(Instance, MyHoles);
+  return TosselGetTurn(instance, MyHoles);
 }
 
-PS_EXPORT void PsOppTurn(int32_t Hole) { TosselOppTurn(Instance, Hole); }
+PS_EXPORT void PsOppTurn(int32_t Hole) { TosselOppTurn(instance, Hole); }
 
 PS_EXPORT void PsEndRound(int32_t My, int32_t Opp, int32_t Turns) {
-  TosselEndRound(Instance, My, Opp, Turns);
+  TosselEndRound(instance, My, Opp, Turns);
 }
 
-PS_EXPORT void PsDone(void) { TosselDone(Instance); }
+PS_EXPORT void PsDone(void) { TosselDone(instance); }
 }

@@ -17,9 +17,11 @@ namespace {
 const char* TraceName(int32_t player) { return player == 1 ? "Player1.out" : "Player2.out"; }
 
 // The trace is the player's record of the match: losing part of it is
-// fatal, as the referee's own output failures are.
-// The process ends at once, with _exit: the referee's exit handlers would
-// take a normal exit inside a player call for a player fault.
+// fatal, as the referee's own output failures are, and Tossel's published
+// behaviour is to end the whole process with an input/output report; the
+// one library function here that ends the process. It ends at once, with
+// _exit: the referee's exit handlers would take a normal exit inside a
+// player call for a player fault.
 [[noreturn]] void TraceFatal(const std::string& reason) {
   const std::string line = "Tossel: " + reason + "\n";
   [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
@@ -68,9 +70,9 @@ uint32_t SeedFromTime(const UtcTime& t) {
                                t.Millisecond / 10);
 }
 
-uint32_t Draw(uint32_t& Seed, uint32_t n) {
-  Seed = Seed * 134775813u + 1u;
-  return static_cast<uint32_t>((uint64_t{Seed} * n) >> 32);
+uint32_t Draw(uint32_t& seed, uint32_t n) {
+  seed = seed * 134775813u + 1u;
+  return static_cast<uint32_t>((uint64_t{seed} * n) >> 32);
 }
 
 PsBool TosselInit(Tossel& t, PsInfo* Info, const UtcTime& now) {
@@ -91,7 +93,9 @@ PsBool TosselInit(Tossel& t, PsInfo* Info, const UtcTime& now) {
   if (t.LogLevel > 0) {
     if (t.TraceFd >= 0) close(t.TraceFd);
     // Another match's trace, or a program, is never overwritten.
-    if (const auto error = ClaimFile(TraceName(t.Player), {}, t.TraceFd)) TraceFatal(error->text);
+    const Result<int> trace = ClaimFile(TraceName(t.Player), {});
+    if (!trace) TraceFatal(trace.error().text);
+    t.TraceFd = *trace;
     Trace(t, " CurrVer: " + Num(t.CurrVer) + "\r\n Player: " + Num(t.Player) +
                  "\r\n NumHoles: " + Num(t.NumHoles) + "\r\n NumBones: " + Num(t.NumBones) +
                  "\r\n LogLevel: " + Num(t.LogLevel) + "\r\n Param: " + Num(t.Param) +

@@ -19,8 +19,8 @@ UtcTime UtcNow();
 uint32_t SeedFromTime(const UtcTime& t);
 
 // One step of the 32-bit linear congruential generator, then a whole
-// number in 0..n-1 from the high half of Seed x n.
-uint32_t Draw(uint32_t& Seed, uint32_t n);
+// number in 0..n-1 from the high half of seed x n.
+uint32_t Draw(uint32_t& seed, uint32_t n);
 
 inline constexpr const char* kTosselName = "Mopsy";
 inline constexpr const char* kTosselCreator = "The Pitsow project";

@@ -60,7 +60,8 @@ enum {
   kOwnSigsys,    /* a SIGSYS handler of its own, then a refused call */
   kOtherFiles,   /* look for other players' libraries beside its own */
   kNetInfo,      /* the machine's sockets in /proc/self/net/tcp */
-  kMemoryHog     /* touch 3 GiB */
+  kMemoryHog,    /* touch 3 GiB */
+  kInherited     /* write into every descriptor it may have inherited */
 };
 
 static int32_t Holes, Attack, Port;
@@ -202,6 +203,10 @@ static void MoreAttacks(void) {
       break;
     case kNetInfo:
       if (Holds("/proc/self/net/tcp", ": 0100007F")) abort();
+      break;
+    case kInherited:
+      for (int fd = 3; fd < 64; ++fd)
+        if (write(fd, "forged\n", 7) < 0) continue;
       break;
     case kMemoryHog:
       for (long i = 0; i < 3072; ++i) {
