@@ -19,6 +19,7 @@ inline constexpr int kExitPlayerFault = 4;
 inline constexpr int kExitUsage = 64;
 // A player that dies by a signal inside the referee's process is re-raised:
 // the shell sees 128 + the signal, as for any program killed by it.
+
 // A tool (pitsow-perft, pitsow-solve, pitsow-check's own steps) did what it
 // was asked.
 inline constexpr int kExitOk = 0;
