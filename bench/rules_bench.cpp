@@ -34,20 +34,18 @@ void BM_Turn(benchmark::State& state) {
       1, PlayerProcs{nullptr, RandomHole<1>, Ignore, nullptr, nullptr});
   ref.players[2] = std::make_unique<InProcessPlayer>(
       2, PlayerProcs{nullptr, RandomHole<2>, Ignore, nullptr, nullptr});
-  Board& b = ref.board;
+  PsBoard& b = ref.board;
   ResetBoard(b, 6, 6);
   int64_t moves = 0;
   for (auto _ : state) {
-    const int32_t before = b.TurnCount;
-    if (b.CurPlayer == 1)
-      Turn(ref, b.Holes[1], b.Holes[2], b.Store[1], b.Store[2]);
-    else
-      Turn(ref, b.Holes[2], b.Holes[1], b.Store[2], b.Store[1]);
-    moves += b.TurnCount - before;
-    if (b.GameOver || b.TurnCount >= 300) {
+    const int32_t before = ref.TurnCount;
+    Turn(ref);
+    moves += ref.TurnCount - before;
+    if (GameOver(b) || ref.TurnCount >= 300) {
       EndRound(b);
       ref.track.moves.clear();  // as the driver starts each round afresh
       ResetBoard(b, 6, 6);
+      ref.TurnCount = 0;
     }
   }
   state.counters["moves/s"] =

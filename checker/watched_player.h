@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host_client.h"
+#include "pitsow/rules.h"
 
 struct Referee;
 
@@ -84,6 +85,7 @@ class RandomMover final : public Player {
 
  private:
   std::mt19937_64& rng_;
-  int32_t holes_ = 0;
+  int32_t holes_ = 0, bones_ = 0;
+  int32_t player_ = 0;  // its number, 1 or 2, as PsInfo's Player
   CallFault none_;
 };

@@ -45,7 +45,7 @@ void Pause100ms() {
 // that ends one call's progress and the piece that starts the next go
 // out in one write, as nothing else reaches the console between them.
 void PlayTurns(Referee& ref, long double PlayerTime[3]) {
-  Board& board = ref.board;
+  const PsBoard& board = ref.board;
   const Settings& s = ref.settings;
   const bool progress = !ref.options.quiet;
   const bool logOnConsole = LogsBasic(s) && ref.log.fd == ref.console.fd;
@@ -56,35 +56,30 @@ void PlayTurns(Referee& ref, long double PlayerTime[3]) {
         Emit(ref.console, piece);
         piece.clear();
       }
-      Emit(ref.log, TurnMarker(board.TurnCount));
+      Emit(ref.log, TurnMarker(ref.TurnCount));
     }
-    const int32_t m = board.CurPlayer;
+    const int32_t m = CurPlayer(board);
     if (progress) {
-      AppendProgressBefore(piece, board.TurnCount, m);
+      AppendProgressBefore(piece, ref.TurnCount, m);
       Emit(ref.console, piece);
       piece.clear();
     }
     const long double MoveStart = ref.clock();
-    if (m == 1)
-      Turn(ref, board.Holes[1], board.Holes[2], board.Store[1], board.Store[2]);
-    else
-      Turn(ref, board.Holes[2], board.Holes[1], board.Store[2], board.Store[1]);
+    Turn(ref);
     const long double MoveEnd = ref.clock();
     PlayerTime[m] += MoveEnd - MoveStart;
     ref.track.time[m] += MoveEnd - MoveStart;
     if (progress) AppendProgressAfter(piece, MoveEnd - MoveStart);
-  } while (!board.GameOver && board.TurnCount < s.MaxTurns);
+  } while (!GameOver(board) && ref.TurnCount < s.MaxTurns);
   if (!piece.empty()) Emit(ref.console, piece);
 }
 
 // How the round ended, from the board before the end-of-round sweep.
 std::string EndReason(const Referee& ref) {
-  const Board& b = ref.board;
   if (ref.fault) return "fault";
   if (ref.track.rejected_player != 0) return "rejected";
-  if (!b.GameOver) return "turn-limit";
-  const int64_t half = int64_t{b.NumHoles} * ref.settings.NumBones;
-  return b.Store[1] > half || b.Store[2] > half ? "majority" : "row-empty";
+  if (!GameOver(ref.board)) return "turn-limit";
+  return PsMajority(&ref.board) != 0 ? "majority" : "row-empty";
 }
 
 // A fault of an isolated player, told once: on stderr, and in the log
@@ -112,27 +107,28 @@ void ReportFault(Referee& ref) {
 // lines in the log and the record.
 void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
   const Settings& s = ref.settings;
-  Board& board = ref.board;
+  PsBoard& board = ref.board;
   int32_t* tally = totals.tally;
   ref.Round = Round;
   ref.track = RoundTrack{};
   StartClocks(ref.clocks, ref.options.time_control);
   ResetBoard(board, s.NumHoles, s.NumBones);
+  ref.TurnCount = 0;
   if (LogsDetail(s)) PrintState(ref, 0, 0);
   if (!ref.openings.empty()) {
     ref.track.opening = ref.openings[static_cast<size_t>(Round) % ref.openings.size()];
     std::string detail;
-    PlayOpening(board, ref.track.opening, s.NumBones, LogsDetail(s) ? &detail : nullptr);
+    PlayOpeningLogged(board, ref.track.opening, LogsDetail(s) ? &detail : nullptr);
     if (LogsDetail(s)) Emit(ref.log, OpeningLine(ref.track.opening) + detail);
   }
   PlayTurns(ref, totals.PlayerTime);
   ReportFault(ref);
   std::string end = EndReason(ref);
   EndRound(board);
-  CallEndRound(ref, 1, board.Store[1], board.Store[2], board.TurnCount);
-  CallEndRound(ref, 2, board.Store[2], board.Store[1], board.TurnCount);
+  CallEndRound(ref, 1, Store(board, 1), Store(board, 2), ref.TurnCount);
+  CallEndRound(ref, 2, Store(board, 2), Store(board, 1), ref.TurnCount);
   ReportFault(ref);
-  int winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
+  int winner = PsWinner(&board);
   if (ref.fault) {
     end = "fault";
     winner = 3 - ref.fault->player;
@@ -142,8 +138,8 @@ void PlayRound(Referee& ref, int32_t Round, MatchTotals& totals) {
   ++tally[winner];
   if (LogsBasic(s)) {
     const RoundReport report{
-        Round,           board.Store[1],       board.Store[2],      tally[1], tally[2], tally[0],
-        board.TurnCount, totals.PlayerTime[1], totals.PlayerTime[2]};
+        Round,         Store(board, 1),      Store(board, 2),     tally[1], tally[2], tally[0],
+        ref.TurnCount, totals.PlayerTime[1], totals.PlayerTime[2]};
     Emit(ref.log, RoundLines(report, LogsDetail(s)));
   }
   RecordRound(ref, {end, winner});
@@ -239,8 +235,8 @@ int Finish(Referee& ref, long double StartTime, const MatchTotals& totals, int s
   RecordEnd(ref, tally, EndTime - StartTime, status, interrupted != 0);
   CloseStream(ref.record);
   if (ref.options.quiet || interrupted)
-    EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], ref.board.Store[1],
-                                       ref.board.Store[2], EndTime - StartTime}));
+    EmitLine(ref.console, SummaryLine({tally[1], tally[2], tally[0], Store(ref.board, 1),
+                                       Store(ref.board, 2), EndTime - StartTime}));
   StopHosts(ref);
   return status;
 }

@@ -118,9 +118,9 @@ void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
                {"end", outcome.end}};
   if (t.rejected_player != 0)
     line["rejected"] = {{"player", t.rejected_player}, {"answer", t.rejected_answer}};
-  line["stores"] = {ref.board.Store[1], ref.board.Store[2]};
+  line["stores"] = {Store(ref.board, 1), Store(ref.board, 2)};
   line["winner"] = outcome.winner;
-  line["turns"] = ref.board.TurnCount;
+  line["turns"] = ref.TurnCount;
   line["time"] = {Nanoseconds(static_cast<double>(t.time[1])),
                   Nanoseconds(static_cast<double>(t.time[2]))};
   if (ref.options.isolate) {

@@ -69,7 +69,7 @@ Fault FaultOf(Referee& ref, int n, const PlayerFault& pf) {
   f.player = n;
   f.entry = CurrentEntry();
   f.round = ref.Round;
-  f.turn = ref.board.TurnCount;
+  f.turn = ref.TurnCount;
   const std::string what = What(ref, pf, f);
   LineBuffer line;
   AppendCallReport(line, what.c_str());
@@ -86,7 +86,7 @@ Fault IdleFaultOf(const Referee& ref, int m, const PlayerFault& pf) {
   f.player = m;
   f.entry = CurrentEntry();
   f.round = ref.Round;
-  f.turn = ref.board.TurnCount;
+  f.turn = ref.TurnCount;
   f.call = "idle";
   f.kind = "timeout";
   f.detail = "used " + Seconds(pf.cpu_seconds) + " s of CPU in " + Seconds(pf.wall_seconds) + " s";
@@ -166,7 +166,7 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
                     int32_t myStore, int32_t oppStore) {
   if (Dead(ref, n)) return 0;
   int32_t answer = 0;
-  EnterCall(n, Entry::PsGetTurn, ref.Round, ref.board.TurnCount);
+  EnterCall(n, Entry::PsGetTurn, ref.Round, ref.TurnCount);
   Budget(ref, n);
   const CallFault f = ref.players[n]->GetTurn(myHoles, oppHoles, myStore, oppStore, answer);
   Settle(ref, n, true, f);
@@ -178,7 +178,7 @@ int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& 
 
 void CallOppTurn(Referee& ref, int n, int32_t hole) {
   if (Dead(ref, n)) return;
-  EnterCall(n, Entry::PsOppTurn, ref.Round, ref.board.TurnCount);
+  EnterCall(n, Entry::PsOppTurn, ref.Round, ref.TurnCount);
   Budget(ref, n);
   Settle(ref, n, true, ref.players[n]->OppTurn(hole));
   LeaveCall();

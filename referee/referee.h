@@ -54,7 +54,8 @@ struct RoundTrack {
 struct Referee {
   Settings settings;
   LongOptions options;
-  Board board;
+  PsBoard board{};                     // the round in play
+  int32_t TurnCount = 0;               // accepted moves this round, extra moves included
   int32_t Round = -1;                  // the round in play, counted from 0
   std::unique_ptr<Player> players[3];  // [1] player 1, [2] player 2
   PlayerSource sources[3];

@@ -4,27 +4,27 @@
 #include "player_calls.h"
 #include "run_log.h"
 
-void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, int32_t& OppStore) {
-  Board& board = ref.board;
+void Turn(Referee& ref) {
+  PsBoard& board = ref.board;
   const Settings& s = ref.settings;
-  const int32_t mover = board.CurPlayer;
+  const int32_t mover = CurPlayer(board);
   const int32_t opponent = 3 - mover;
   for (;;) {
-    const int32_t m = CallGetTurn(ref, mover, MyHoles, OppHoles, MyStore, OppStore);
+    const int32_t m = CallGetTurn(ref, mover, Holes(board, mover), Holes(board, opponent),
+                                  Store(board, mover), Store(board, opponent));
     if (ref.fault) {  // an isolated player died in the call: the round ends here
-      board.GameOver = true;
+      EndGame(board);
       return;
     }
-    if (m < 1 || m > s.NumHoles) {
+    PsSowing sown{};
+    if (!PsPlayMoveUnswept(&board, m, &sown)) {  // outside 1..NumHoles: rejected
       ref.track.rejected_player = mover;
       ref.track.rejected_answer = m;
       if (LogsBasic(s)) Emit(ref.log, RejectedLine(m, s.NumHoles, mover));
-      ReportToStderr(RejectedReport(ref.Round, board.TurnCount, mover, m, s.NumHoles));
-      board.GameOver = true;
+      ReportToStderr(RejectedReport(ref.Round, ref.TurnCount, mover, m, s.NumHoles));
+      EndGame(board);
       return;
     }
-
-    const PsSowing sown = PsSow(MyHoles, OppHoles, &MyStore, s.NumHoles, m);
     ref.track.moves.push_back({mover, m});
     if (LogsDetail(s)) {
       // The move's lines and the board after it, in one write.
@@ -34,11 +34,8 @@ void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, i
       Emit(ref.log, lines);
     }
     CallOppTurn(ref, opponent, m);
-    board.GameOver = ref.fault.has_value() || CheckGame(board, s.NumBones);
-    ++board.TurnCount;
-    if (!sown.ExtraMove || board.GameOver) {
-      board.CurPlayer = sown.ExtraMove ? mover : opponent;
-      return;
-    }
+    if (ref.fault) EndGame(board);
+    ++ref.TurnCount;
+    if (GameOver(board) || CurPlayer(board) != mover) return;
   }
 }
