@@ -48,8 +48,8 @@ CallFault WatchedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes
   ++asked;
   const std::string where = (plan_.long_match ? "long match, " : "") +
                             BoardName(plan_.holes, plan_.bones) + " as player " +
-                            std::to_string(plan_.seat) + ", round " + std::to_string(ref_.Round) +
-                            ", turn " + std::to_string(ref_.TurnCount);
+                            std::to_string(plan_.seat) + ", round " + std::to_string(round_.Round) +
+                            ", turn " + std::to_string(round_.TurnCount);
   const std::string position = PositionText(my_holes, opp_holes, plan_.holes, my_store, opp_store);
   Answers& a = answers_;
   if (answer < 1 || answer > plan_.holes) {

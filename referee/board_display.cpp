@@ -30,8 +30,8 @@ std::string BoardPicture(const PsBoard& board, int32_t mover, int32_t hole) {
   return out;
 }
 
-void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
-  Emit(ref.log, BoardPicture(ref.board, mover, hole));
+void PrintState(const OutStream& log, const PsBoard& board, int32_t Mover, int32_t Hole) {
+  Emit(log, BoardPicture(board, Mover, Hole));
 }
 
 std::optional<Error> PlayOpeningLogged(PsBoard& board, const Opening& opening,

@@ -14,8 +14,8 @@
 // each line ending in CR LF.
 std::string BoardPicture(const PsBoard& board, int32_t mover, int32_t hole);
 
-// Writes the picture to the log in one write.
-void PrintState(const Referee& ref, int32_t mover, int32_t hole);
+// Writes the picture of board to the log in one write.
+void PrintState(const OutStream& log, const PsBoard& board, int32_t Mover, int32_t Hole);
 
 // Plays opening (by the rules, openings.h) on a board just reset. With
 // detail, each move's lines and the board after it are appended as the log

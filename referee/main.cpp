@@ -38,31 +38,31 @@ int Run(int argc, char** argv) {
   const SplitArgs args = SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
   Referee ref;
   if (WantsHelp(args.slash_args)) {
-    Emit(ref.console, UsageText() + "\r\n" + LongOptionsUsage());
+    Emit(ref.out.console, UsageText() + "\r\n" + LongOptionsUsage());
     return kExitMatchComplete;
   }
   // Long options and the openings are checked before anything happens: a
   // bad one is one line on stderr, and no file is written, no player bound.
-  if (const auto error = ParseLongOptions(args.long_args, ref.options)) {
+  if (const auto error = ParseLongOptions(args.long_args, ref.setup.options)) {
     ReportToStderr(error->text);
     return kExitUsage;
   }
-  if (!ref.options.openings.empty()) {
+  if (!ref.setup.options.openings.empty()) {
     Settings board;  // the board the slash options will set up
     ParseCommandString(args.slash_args, board);
-    if (const auto error =
-            ReadOpenings(ref.options.openings, board.NumHoles, board.NumBones, ref.openings)) {
+    if (const auto error = ReadOpenings(ref.setup.options.openings, board.NumHoles, board.NumBones,
+                                        ref.setup.openings)) {
       ReportToStderr(error->text);
       return kExitUsage;
     }
   }
-  ref.sources[1].file = ref.options.player[1];
-  ref.sources[2].file = ref.options.player[2];
+  ref.setup.sources[1].file = ref.setup.options.player[1];
+  ref.setup.sources[2].file = ref.setup.options.player[2];
   // A console that goes away is a failed write like any other: reported,
   // with exit status 3, rather than a silent death by signal.
   signal(SIGPIPE, SIG_IGN);
   InstallCrashGuard();
-  if (const auto error = BindPlayers(ProgramFolder(), ref)) {
+  if (const auto error = BindPlayers(ProgramFolder(), ref.setup, ref.seats)) {
     ReportToStderr(error->text);
     if (const auto unrecorded = RecordFailedLoad(ref, args.slash_args, error->text)) {
       ReportToStderr(unrecorded->text);

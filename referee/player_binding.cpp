@@ -117,13 +117,13 @@ std::optional<Error> LoadPrivateCopy(const std::string& source, const std::strin
                  std::strerror(errno)};
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   bool ok = in >= 0 && CopyAll(in, out);
-  const int copyErrno = errno;
+  const int copy_errno = errno;
   if (in >= 0) close(in);
   if (close(out) != 0) ok = false;
   if (!ok) {
     unlink(path.c_str());
     return Error{"pitsow: " + file + ": cannot copy it to " + path + ": " +
-                 std::strerror(copyErrno)};
+                 std::strerror(copy_errno)};
   }
   handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   const std::string why = handle == nullptr ? DlError() : "";
@@ -173,20 +173,20 @@ namespace {
 
 // Each player in a host process of its own: two processes are two
 // instances, whatever file stands behind them.
-std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
-                                const std::string files[3]) {
+std::optional<Error> StartHosts(const std::string& exe_dir, const LongOptions& options,
+                                Seats& seats, const std::string files[3]) {
   HostStart start;
-  start.host_exe = exeDir + "/pitsow-host";
-  start.limits.call_time = ref.options.call_time;
-  start.limits.move_time = ref.options.move_time;
-  start.limits.margin_seconds = ref.options.margin_seconds;
-  start.limits.memory_mb = ref.options.memory_mb;
+  start.host_exe = exe_dir + "/pitsow-host";
+  start.limits.call_time = options.call_time;
+  start.limits.move_time = options.move_time;
+  start.limits.margin_seconds = options.margin_seconds;
+  start.limits.memory_mb = options.memory_mb;
   // A time control charges every move: each call's cost is read.
-  start.limits.exact = ref.options.time_control.on;
-  start.limits.sandbox = ref.options.sandbox;
-  if (ref.options.memory_mb > 0) start.limits.room.memory_mb = ref.options.memory_mb;
-  start.limits.python_path = ref.options.python_path;
-  if (ref.options.sandbox)
+  start.limits.exact = options.time_control.on;
+  start.limits.sandbox = options.sandbox;
+  if (options.memory_mb > 0) start.limits.room.memory_mb = options.memory_mb;
+  start.limits.python_path = options.python_path;
+  if (options.sandbox)
     if (const std::optional<Error> missing = SandboxMissing())
       return Error{"pitsow: " + missing->text};
   if (access(start.host_exe.c_str(), X_OK) != 0)
@@ -199,7 +199,7 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
     if (!host) {
       // A host that started but did not load its library is its player's
       // failure; a host that could not be started at all is the machine's.
-      if (host.error().status != kExitIoError) ref.failed_load = n;
+      if (host.error().status != kExitIoError) seats.failed_load = n;
       std::string report = "pitsow: " + host.error().text;
       // A Python player's load failure is the shim's own sentence (an
       // import error, a missing function); the file is no ELF file anyway.
@@ -207,10 +207,10 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
         const std::string what = DiagnoseLibrary(files[n]);
         if (!what.empty()) report += " (" + what + ")";
       }
-      ref.players[1].reset();
+      seats.players[1].reset();
       return Error{report};
     }
-    ref.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
+    seats.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
   }
   return std::nullopt;
 }
@@ -229,10 +229,10 @@ std::string CurrentFolderHint(const std::string& file) {
 namespace {
 
 // A Python player in this process: the shim, told which module to play.
-Result<PlayerProcs> BindPython(const std::string& exeDir, const std::string& file,
+Result<PlayerProcs> BindPython(const std::string& exe_dir, const std::string& file,
                                PlayerSource& source) {
   void* shim = nullptr;
-  if (auto error = OpenPythonPlayer(exeDir, file, shim)) return Error{"pitsow: " + error->text};
+  if (auto error = OpenPythonPlayer(exe_dir, file, shim)) return Error{"pitsow: " + error->text};
   char resolved[PATH_MAX];
   source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
   PlayerProcs procs;
@@ -270,21 +270,21 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
 
 // The file bound for player n: the one named, else PsPlayerN.so beside
 // the referee when it is there, else the bare name for the loader.
-std::string FileOf(const std::string& exeDir, const PlayerSource& source, int n) {
+std::string FileOf(const std::string& exe_dir, const PlayerSource& source, int n) {
   if (!source.file.empty()) return source.file;
-  const std::string beside = exeDir + "/" + PlayerFileName(n);
+  const std::string beside = exe_dir + "/" + PlayerFileName(n);
   struct stat st {};
   return lstat(beside.c_str(), &st) == 0 ? beside : PlayerFileName(n);
 }
 
 }  // namespace
 
-std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
+std::optional<Error> BindPlayers(const std::string& exe_dir, MatchSetup& setup, Seats& seats) {
   void* handles[3] = {nullptr, nullptr, nullptr};
   std::string files[3];
   for (int n = 1; n <= 2; ++n) {
-    PlayerSource& source = ref.sources[n];
-    const std::string file = FileOf(exeDir, source, n);
+    PlayerSource& source = setup.sources[n];
+    const std::string file = FileOf(exe_dir, source, n);
     // A name with a slash is opened as that file; a bare name goes through
     // the loader's search path. A Python player (NAME.py) is always that
     // file, in the working folder when its name is bare.
@@ -295,7 +295,7 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
     }
     source.shown = source.file.empty() ? PlayerFileName(n) : source.file;
     SetPlayerFile(n, source.shown);
-    if (ref.options.isolate) {
+    if (setup.options.isolate) {
       char resolved[PATH_MAX];
       source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
       // A host starts in a folder of its own: a Python player's module is
@@ -305,10 +305,10 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       continue;
     }
     Result<PlayerProcs> procs =
-        python ? BindPython(exeDir, file, source) : BindLibrary(n, file, named, source, handles);
+        python ? BindPython(exe_dir, file, source) : BindLibrary(n, file, named, source, handles);
     if (!procs) return procs.error();
-    ref.players[n] = std::make_unique<InProcessPlayer>(n, *procs);
+    seats.players[n] = std::make_unique<InProcessPlayer>(n, *procs);
   }
-  if (ref.options.isolate) return StartHosts(exeDir, ref, files);
+  if (setup.options.isolate) return StartHosts(exe_dir, setup.options, seats, files);
   return std::nullopt;
 }

@@ -5,9 +5,9 @@
 
 #include "referee.h"
 
-// Plays for CurPlayer(ref.board). The mover is shown its view of the
+// Plays for CurPlayer(round.board). The mover is shown its view of the
 // board (MyHoles, OppHoles, MyStore, OppStore) as copies, so the board
 // stays the referee's alone; the move itself, its capture, extra move,
 // end-of-round test and the change of mover are the rules header's
-// (PsPlayMoveUnswept).
-void Turn(Referee& ref);
+// (PsPlayMoveUnswept). Writes the move's lines to out.log.
+void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Outputs& out);
