@@ -3,6 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,21 +23,25 @@ namespace {
 // Before any file is created: a closed standard input or error is opened
 // on /dev/null, so that no file of the match takes its number; a closed
 // standard output ends the run, as its console would be lost.
-bool StandardDescriptorsReady() {
-  if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
-    if (fcntl(STDERR_FILENO, F_GETFD) >= 0)
-      ReportToStderr("pitsow: standard output is closed; the console cannot be written");
-    return false;
-  }
-  if (fcntl(STDIN_FILENO, F_GETFD) < 0 && open("/dev/null", O_RDONLY) != STDIN_FILENO) return false;
+std::optional<Error> StandardDescriptorsReady() {
+  if (fcntl(STDOUT_FILENO, F_GETFD) < 0)
+    return Error{"pitsow: standard output is closed; the console cannot be written", kExitIoError};
+  if (fcntl(STDIN_FILENO, F_GETFD) < 0 && open("/dev/null", O_RDONLY) != STDIN_FILENO)
+    return Error{std::string("pitsow: cannot open /dev/null for the closed standard input: ") +
+                     std::strerror(errno),
+                 kExitIoError};
+  // A closed stderr that cannot be reopened: nothing can be told anywhere.
   if (fcntl(STDERR_FILENO, F_GETFD) < 0 && open("/dev/null", O_WRONLY) != STDERR_FILENO)
-    return false;
-  return true;
+    return Error{"", kExitIoError};
+  return std::nullopt;
 }
 
 // The referee from the command line to the match's exit status.
 int Run(int argc, char** argv) {
-  if (!StandardDescriptorsReady()) return kExitIoError;
+  if (const auto error = StandardDescriptorsReady()) {
+    if (!error->text.empty()) ReportToStderr(error->text);  // stderr is open, or was reopened
+    return error->status;
+  }
   const SplitArgs args = SplitArguments(std::vector<std::string>(argv + 1, argv + argc));
   Referee ref;
   if (WantsHelp(args.slash_args)) {
@@ -61,7 +68,10 @@ int Run(int argc, char** argv) {
   // A console that goes away is a failed write like any other: reported,
   // with exit status 3, rather than a silent death by signal.
   signal(SIGPIPE, SIG_IGN);
-  InstallCrashGuard();
+  if (const auto error = InstallCrashGuard()) {
+    ReportToStderr(error->text);
+    return error->status;
+  }
   if (const auto error = BindPlayers(ProgramFolder(), ref.setup, ref.seats)) {
     ReportToStderr(error->text);
     if (const auto unrecorded = RecordFailedLoad(ref, args.slash_args, error->text)) {

@@ -215,8 +215,10 @@ std::optional<Error> OpenOutputs(const MatchSetup& setup, Outputs& out) {
   if (LogsBasic(s)) {
     if (s.OutFile.empty()) {
       out.log = out.console;
-    } else if (auto error = OpenLogFile(s.OutFile, ProtectedFiles(setup), out.log)) {
-      return Error{error->text, kExitIoError};
+    } else if (Result<OutStream> opened = OpenLogFile(s.OutFile, ProtectedFiles(setup))) {
+      out.log = *opened;
+    } else {
+      return Error{opened.error().text, kExitIoError};
     }
     SetCrashLog(out.log.fd, out.log.fd == out.console.fd);
     EmitLine(out.log, DateTimeNow());

@@ -14,13 +14,11 @@ namespace {
 
 OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 
-std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
-                                 OutStream& out) {
+Result<OutStream> OpenLogFile(const std::string& path, const std::vector<FileId>& protected_files) {
   int fd = -1;
-  if (const auto reason = ClaimFile(path, protectedFiles, fd))
+  if (const auto reason = ClaimFile(path, protected_files, fd))
     return Error{"pitsow: " + reason->text};
-  out = {fd, "'" + path + "'"};
-  return std::nullopt;
+  return OutStream{fd, "'" + path + "'"};
 }
 
 void CloseStream(OutStream& stream) {

@@ -23,6 +23,6 @@ std::string PlayerFileName(int n);
 std::optional<Error> BindPlayers(const std::string& exe_dir, MatchSetup& setup, Seats& seats);
 
 // What is wrong with a file the loader refused although it exists: not a
-// shared library, or one built for another machine. Empty when nothing
+// shared library, or one built for another machine. Nothing when nothing
 // is found.
-std::string DiagnoseLibrary(const std::string& path);
+std::optional<Error> DiagnoseLibrary(const std::string& path);

@@ -17,8 +17,9 @@ class TurnTest : public testing::Test {
  protected:
   void SetUp() override {
     BindStubs(ref);
-    const auto error = OpenLogFile((dir / "log.txt").string(), {}, ref.out.log);
-    ASSERT_FALSE(error) << error->text;
+    Result<OutStream> opened = OpenLogFile((dir / "log.txt").string(), {});
+    ASSERT_TRUE(opened) << opened.error().text;
+    ref.out.log = *opened;
     ResetBoard(ref.round.board, 6, 6);
   }
   void TearDown() override { CloseStream(ref.out.log); }
