@@ -27,7 +27,7 @@ inline int32_t CurPlayer(const PsBoard& board) { return board.Mover; }
 inline bool GameOver(const PsBoard& board) { return board.RoundOver != 0; }
 
 // Ends the round with the position as it stands.
-inline void EndGame(PsBoard& board) { board.RoundOver = 1; }
+inline void SetGameOver(PsBoard& board) { board.RoundOver = 1; }
 
 // Sets up the filled board of holes x bones (PsSetUpBoard), player 1 to
 // move. Settings the rules refuse leave an empty board of holes clamped to

@@ -14,7 +14,7 @@ void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Output
         CallGetTurn(setup, round, seats, mover, Holes(board, mover), Holes(board, opponent),
                     Store(board, mover), Store(board, opponent));
     if (seats.fault) {  // an isolated player died in the call: the round ends here
-      EndGame(board);
+      SetGameOver(board);
       return;
     }
     PsSowing sown{};
@@ -23,7 +23,7 @@ void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Output
       round.track.rejected_answer = m;
       if (LogsBasic(s)) Emit(out.log, RejectedLine(m, s.NumHoles, mover));
       ReportToStderr(RejectedReport(round.Round, round.TurnCount, mover, m, s.NumHoles));
-      EndGame(board);
+      SetGameOver(board);
       return;
     }
     round.track.moves.push_back({mover, m});
@@ -35,7 +35,7 @@ void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Output
       Emit(out.log, lines);
     }
     CallOppTurn(setup, round, seats, opponent, m);
-    if (seats.fault) EndGame(board);
+    if (seats.fault) SetGameOver(board);
     ++round.TurnCount;
     if (GameOver(board) || CurPlayer(board) != mover) return;
   }
