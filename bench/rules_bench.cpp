@@ -29,25 +29,23 @@ void Ignore(int32_t) {}
 
 void BM_Turn(benchmark::State& state) {
   Referee ref;
-  ref.settings.LogLevel[0] = 0;
-  ref.players[1] = std::make_unique<InProcessPlayer>(
+  ref.setup.settings.LogLevel[0] = 0;
+  ref.seats.players[1] = std::make_unique<InProcessPlayer>(
       1, PlayerProcs{nullptr, RandomHole<1>, Ignore, nullptr, nullptr});
-  ref.players[2] = std::make_unique<InProcessPlayer>(
+  ref.seats.players[2] = std::make_unique<InProcessPlayer>(
       2, PlayerProcs{nullptr, RandomHole<2>, Ignore, nullptr, nullptr});
-  Board& b = ref.board;
+  PsBoard& b = ref.round.board;
   ResetBoard(b, 6, 6);
   int64_t moves = 0;
   for (auto _ : state) {
-    const int32_t before = b.TurnCount;
-    if (b.CurPlayer == 1)
-      Turn(ref, b.Holes[1], b.Holes[2], b.Store[1], b.Store[2]);
-    else
-      Turn(ref, b.Holes[2], b.Holes[1], b.Store[2], b.Store[1]);
-    moves += b.TurnCount - before;
-    if (b.GameOver || b.TurnCount >= 300) {
+    const int32_t before = ref.round.TurnCount;
+    Turn(ref.setup, ref.round, ref.seats, ref.out);
+    moves += ref.round.TurnCount - before;
+    if (GameOver(b) || ref.round.TurnCount >= 300) {
       EndRound(b);
-      ref.track.moves.clear();  // as the driver starts each round afresh
+      ref.round.track.moves.clear();  // as the driver starts each round afresh
       ResetBoard(b, 6, 6);
+      ref.round.TurnCount = 0;
     }
   }
   state.counters["moves/s"] =

@@ -52,11 +52,11 @@ PsInfo MakeInfo(int32_t player, int32_t holes, int32_t bones, int32_t param) {
   return info;
 }
 
-CheckResult RunChecks(const CheckOptions& o, const std::function<void(const CheckLine&)>& onLine) {
+CheckResult RunChecks(const CheckOptions& o, const std::function<void(const CheckLine&)>& on_line) {
   CheckResult result;
   const Add add = [&](Mark mark, const std::string& text) {
     result.lines.push_back({mark, text});
-    if (onLine) onLine(result.lines.back());
+    if (on_line) on_line(result.lines.back());
   };
   if (CheckInit(o, add, result.loaded)) CheckMatches(o, add);
   return result;

@@ -37,10 +37,10 @@ struct CheckResult {
   bool loaded = true;  // false: the library or an entry point could not be bound
 };
 
-// Runs every check in turn; each line goes to onLine as soon as it is
+// Runs every check in turn; each line goes to on_line as soon as it is
 // decided (may be empty).
 CheckResult RunChecks(const CheckOptions& options,
-                      const std::function<void(const CheckLine&)>& onLine = nullptr);
+                      const std::function<void(const CheckLine&)>& on_line = nullptr);
 
 // "[ok]   text", "[warn] text", "[FAIL] text".
 std::string FormatLine(const CheckLine& line);

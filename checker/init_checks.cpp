@@ -97,22 +97,23 @@ void CheckShortRecords(const CheckOptions& o, const Add& add) {
 
 void CheckVersions(const CheckOptions& o, const InitRun& full, const Add& add) {
   std::string answered, failure;
-  for (int32_t maxVer : {1, 0, 5}) {
-    if (maxVer == 1 && full.fault) continue;  // told on the Size 352 line
+  for (int32_t max_ver : {1, 0, 5}) {
+    if (max_ver == 1 && full.fault) continue;  // told on the Size 352 line
     InitRun run = full;
-    if (maxVer != 1) {
+    if (max_ver != 1) {
       PsInfo info = MakeInfo(1, kHoles, kBones, o.param);
-      info.MaxVer = maxVer;
+      info.MaxVer = max_ver;
       run = RunInit(o, info);
     }
     if (run.start_error || run.fault) {
-      if (failure.empty()) failure = "MaxVer " + std::to_string(maxVer) + ": " + Failure(run);
+      if (failure.empty()) failure = "MaxVer " + std::to_string(max_ver) + ": " + Failure(run);
       continue;
     }
     const int32_t curr = run.answered.CurrVer;
     answered += (answered.empty() ? "" : ", ") + std::to_string(curr);
-    if (curr > maxVer && failure.empty())
-      failure = "answered CurrVer " + std::to_string(curr) + " to MaxVer " + std::to_string(maxVer);
+    if (curr > max_ver && failure.empty())
+      failure =
+          "answered CurrVer " + std::to_string(curr) + " to MaxVer " + std::to_string(max_ver);
   }
   if (failure.empty())
     add(Mark::Ok, "CurrVer not above MaxVer: " + answered + " to MaxVer 1, 0, 5");

@@ -35,33 +35,33 @@ struct MatchOutcome {
 
 // A quiet referee without log or record for plan's board, its turn limit
 // the referee's default.
-void SetUp(Referee& ref, const CheckOptions& o, const MatchPlan& plan) {
-  Settings& s = ref.settings;
+void SetUp(MatchSetup& setup, Seats& seats, const CheckOptions& o, const MatchPlan& plan) {
+  Settings& s = setup.settings;
   s.NumHoles = plan.holes;
   s.NumBones = plan.bones;
   s.NumRounds = static_cast<int32_t>(plan.max_rounds);
   s.LogLevel[0] = s.LogLevel[1] = s.LogLevel[2] = 0;
   s.Params[plan.seat] = o.param;
-  ref.options.quiet = true;
-  ref.fault_told = true;  // the checker tells faults in its own lines
+  setup.options.quiet = true;
+  seats.fault_told = true;  // the checker tells faults in its own lines
 }
 
 // The fault of the player under test, with the call it happened in.
-FaultAt FaultOf(const Referee& ref, const Player& player, const std::string& where) {
-  const Fault& f = *ref.fault;
-  const bool inRound = f.entry != Entry::PsInit && f.entry != Entry::PsDone;
-  const bool inTurn = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
-  return FaultAt{*player.Fault(), EntryName(f.entry), inRound ? f.round : -1, inTurn ? f.turn : -1,
-                 where};
+FaultAt FaultOf(const Fault& f, const Player& player, const std::string& where) {
+  const bool in_round = f.entry != Entry::PsInit && f.entry != Entry::PsDone;
+  const bool in_turn = f.entry == Entry::PsGetTurn || f.entry == Entry::PsOppTurn;
+  return FaultAt{*player.Fault(), EntryName(f.entry), in_round ? f.round : -1,
+                 in_turn ? f.turn : -1, where};
 }
 
 // Both players' PsInit in the referee's order; false when the match ends
 // there (a fault, or the player under test cannot play).
-bool StartPlayers(Referee& ref, MatchOutcome& out) {
+bool StartPlayers(const MatchSetup& setup, const RoundState& round, Seats& seats,
+                  MatchOutcome& out) {
   for (int n = 1; n <= 2; ++n) {
-    FillInfo(ref, n);
-    const bool ready = CallInit(ref, n);
-    if (ref.fault) return false;
+    FillInfo(setup.settings, n, seats.Info[n]);
+    const bool ready = CallInit(setup, round, seats, n);
+    if (seats.fault) return false;
     if (!ready) {
       out.refused = true;  // nothing more is called, not even PsDone
       return false;
@@ -80,26 +80,29 @@ MatchOutcome PlayMatch(const CheckOptions& o, const MatchPlan& plan, Answers& an
     return out;
   }
   Referee ref;
-  SetUp(ref, o, plan);
-  auto watched = std::make_unique<WatchedPlayer>(std::move(*host), ref, plan, answers);
+  SetUp(ref.setup, ref.seats, o, plan);
+  const MatchSetup& setup = ref.setup;
+  Seats& seats = ref.seats;
+  auto watched = std::make_unique<WatchedPlayer>(std::move(*host), ref.round, plan, answers);
   WatchedPlayer& player = *watched;
-  ref.players[plan.seat] = std::move(watched);
-  ref.players[3 - plan.seat] = std::make_unique<RandomMover>(rng);
+  // The plan's seat is the player's number, 1 or 2, as the referee counts.
+  seats.players[plan.seat] = std::move(watched);
+  seats.players[3 - plan.seat] = std::make_unique<RandomMover>(rng);
   const std::string where = (plan.long_match ? "long match, " : "") +
                             BoardName(plan.holes, plan.bones) + " as player " +
                             std::to_string(plan.seat);
-  if (StartPlayers(ref, out)) {
+  if (StartPlayers(setup, ref.round, seats, out)) {
     MatchTotals totals;
-    PlayRounds(ref, totals, [&] {
+    PlayRounds(setup, ref.round, seats, ref.out, totals, [&] {
       if (++out.rounds == plan.sample_after) out.sample_kb = player.ResidentKb();
       return plan.quota <= 0 || player.asked < plan.quota;
     });
-    if (!ref.fault) out.end_kb = player.ResidentKb();
-    CallDone(ref, 1);
-    CallDone(ref, 2);
+    if (!seats.fault) out.end_kb = player.ResidentKb();
+    CallDone(setup, ref.round, seats, 1);
+    CallDone(setup, ref.round, seats, 2);
   }
   out.asked = player.asked;
-  if (ref.fault) out.fault = FaultOf(ref, player, where);
+  if (seats.fault) out.fault = FaultOf(*seats.fault, player, where);
   return out;
 }
 
@@ -136,7 +139,7 @@ void PlayPositions(const CheckOptions& o, MatchesSeen& seen, std::mt19937_64& rn
     MatchPlan plan;
     plan.holes = kBoards[k].holes;
     plan.bones = kBoards[k].bones;
-    plan.seat = static_cast<int32_t>(k % 2 + 1);
+    plan.seat = static_cast<int32_t>(k % 2 + 1);  // boards alternate players 1 and 2
     plan.max_rounds = 100000;
     plan.quota = quota;
     const MatchOutcome m = PlayMatch(o, plan, seen.answers, rng);

@@ -48,8 +48,8 @@ CallFault WatchedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes
   ++asked;
   const std::string where = (plan_.long_match ? "long match, " : "") +
                             BoardName(plan_.holes, plan_.bones) + " as player " +
-                            std::to_string(plan_.seat) + ", round " + std::to_string(ref_.Round) +
-                            ", turn " + std::to_string(ref_.board.TurnCount);
+                            std::to_string(plan_.seat) + ", round " + std::to_string(round_.Round) +
+                            ", turn " + std::to_string(round_.TurnCount);
   const std::string position = PositionText(my_holes, opp_holes, plan_.holes, my_store, opp_store);
   Answers& a = answers_;
   if (answer < 1 || answer > plan_.holes) {
@@ -67,16 +67,18 @@ CallFault WatchedPlayer::GetTurn(const HoleRow my_holes, const HoleRow opp_holes
 
 CallFault RandomMover::Init(PsInfo& info, PsBool& ready) {
   holes_ = info.NumHoles;
+  bones_ = info.NumBones;
+  player_ = info.Player;
   ready = 1;
   return std::nullopt;
 }
 
-CallFault RandomMover::GetTurn(const HoleRow my_holes, const HoleRow, int32_t, int32_t,
-                               int32_t& answer) {
+CallFault RandomMover::GetTurn(const HoleRow my_holes, const HoleRow opp_holes, int32_t my_store,
+                               int32_t opp_store, int32_t& answer) {
+  PsBoard board;
+  PsBoardFromTurn(&board, holes_, bones_, player_, my_holes, opp_holes, my_store, opp_store);
   int32_t moves[PS_MAX_HOLES];
-  int count = 0;
-  for (int32_t i = 0; i < holes_; ++i)
-    if (my_holes[i] > 0) moves[count++] = i + 1;
+  const int count = PsSowingMoves(&board, moves);
   answer = count > 0 ? moves[rng_() % static_cast<uint64_t>(count)] : 1;
   return std::nullopt;
 }

@@ -10,14 +10,15 @@
 #include <vector>
 
 #include "host_client.h"
+#include "pitsow/rules.h"
 
-struct Referee;
+struct RoundState;
 
 // Where a match is played, for the lines that tell of it.
 struct MatchPlan {
   int32_t holes = 6;
   int32_t bones = 6;
-  int32_t seat = 1;
+  int32_t seat = 1;  // the number of the player under test, 1 or 2, as the referee counts
   long max_rounds = 1;
   long quota = 0;         // stop after the round in which this many positions were asked
   long sample_after = 0;  // read the RSS after this round
@@ -44,9 +45,10 @@ struct Answers {
 
 class WatchedPlayer final : public Player {
  public:
-  // ref: the match, for its round and turn; answers: where they are noted.
-  WatchedPlayer(HostedPlayer host, const Referee& ref, const MatchPlan& plan, Answers& answers)
-      : host_(std::move(host)), ref_(ref), plan_(plan), answers_(answers) {}
+  // round: the round in play, for its number and turn; answers: where
+  // they are noted.
+  WatchedPlayer(HostedPlayer host, const RoundState& round, const MatchPlan& plan, Answers& answers)
+      : host_(std::move(host)), round_(round), plan_(plan), answers_(answers) {}
 
   CallFault Init(PsInfo& info, PsBool& ready) override { return host_.Init(info, ready); }
   CallFault GetTurn(const HoleRow my_holes, const HoleRow opp_holes, int32_t my_store,
@@ -64,7 +66,7 @@ class WatchedPlayer final : public Player {
 
  private:
   HostedPlayer host_;
-  const Referee& ref_;
+  const RoundState& round_;
   const MatchPlan& plan_;
   Answers& answers_;
 };
@@ -84,6 +86,7 @@ class RandomMover final : public Player {
 
  private:
   std::mt19937_64& rng_;
-  int32_t holes_ = 0;
+  int32_t holes_ = 0, bones_ = 0;
+  int32_t player_ = 0;  // its number, 1 or 2, as PsInfo's Player
   CallFault none_;
 };

@@ -1,7 +1,9 @@
-// The referee's board of a round, with the names its log and records use,
-// and the end-of-round steps the match driver calls on it. The rules
-// themselves are the players' rules header's (pitsow/rules.h): sowing
-// (PsSow), the end-of-round test and the sweep are played there alone.
+// The referee's board of a round is the rules header's PsBoard
+// (pitsow/rules.h), the one board every program here plays on. What is
+// here are the names the log, the players' contract and the match driver
+// use for it, each a thin name over PsBoard and its functions: the
+// contract numbers players 1 and 2, PsBoard's arrays hold player p at
+// [p - 1]. No rule is decided here.
 #pragma once
 
 #include <cstdint>
@@ -9,34 +11,33 @@
 #include "PsComm.h"
 #include "pitsow/rules.h"
 
-struct Board {
-  int32_t NumHoles = 6;   // holes per side in play, set by ResetBoard
-  HoleRow Holes[3] = {};  // [1] player 1's row, [2] player 2's; hole i at [i - 1]
-  int32_t Store[3] = {};  // [1] and [2]
-  int32_t CurPlayer = 1;  // who is to move
-  bool GameOver = false;
-  int32_t TurnCount = 0;  // accepted moves this round, extra moves included
-};
+// Player p's row (p is 1 or 2).
+inline HoleRow& Holes(PsBoard& board, int32_t p) { return board.Holes[p - 1]; }
+inline const HoleRow& Holes(const PsBoard& board, int32_t p) { return board.Holes[p - 1]; }
 
-// Sets up the filled board of holes x bones (as PsSetUpBoard does),
-// gives player 1 the first move and starts the round's count. The board
-// keeps its NumHoles for everything that reads it afterwards.
-void ResetBoard(Board& board, int32_t holes, int32_t bones);
+// Player p's store (p is 1 or 2).
+inline int32_t& Store(PsBoard& board, int32_t p) { return board.Stores[p - 1]; }
+inline int32_t Store(const PsBoard& board, int32_t p) { return board.Stores[p - 1]; }
 
-// The rules header's board of the same position (bones per hole at the
-// start of the round), and back: the rows, the stores and the mover.
-PsBoard RulesBoard(const Board& board, int32_t bones);
-void TakeRulesBoard(Board& board, const PsBoard& rules);
+// The player to move, 1 or 2.
+inline int32_t CurPlayer(const PsBoard& board) { return board.Mover; }
 
-// True when the round is decided: a store holds more than half of all bones,
-// or a row is empty.
-inline bool CheckGame(const Board& board, int32_t bones) {
-  return PsRoundEnds(board.Holes[1], board.Holes[2], board.Store[1], board.Store[2], board.NumHoles,
-                     bones) != 0;
-}
+// Whether the round is over: by the rules, or because the referee ended it
+// (a rejected answer, a player's fault).
+inline bool GameOver(const PsBoard& board) { return board.RoundOver != 0; }
+
+// Ends the round with the position as it stands.
+inline void SetGameOver(PsBoard& board) { board.RoundOver = 1; }
+
+// Sets up the filled board of holes x bones (PsSetUpBoard), player 1 to
+// move. Settings the rules refuse leave an empty board of holes clamped to
+// 1..6, so that whatever reads NumHoles afterwards stays on the rows.
+void ResetBoard(PsBoard& board, int32_t holes, int32_t bones);
+
+// True when the position decides the round: a store holds more than half
+// of all bones, or a row is empty.
+inline bool CheckGame(const PsBoard& board) { return PsIsRoundOver(&board) != 0; }
 
 // After the last move of a round: when one row is empty, the bones left in
 // the other row go to that row's owner.
-inline void EndRound(Board& board) {
-  PsSweepRows(board.Holes[1], board.Holes[2], &board.Store[1], &board.Store[2], board.NumHoles);
-}
+inline void EndRound(PsBoard& board) { PsSweep(&board); }

@@ -3,7 +3,7 @@
 #include "number_format.h"
 #include "run_log.h"
 
-std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
+std::string BoardPicture(const PsBoard& board, int32_t mover, int32_t hole) {
   const int32_t holes = board.NumHoles;
   std::string out;
   AppendInt(out, mover);
@@ -13,16 +13,16 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
 
   AppendInt(out, mover);
   out += " Player 2: ";
-  AppendInt(out, board.Store[2], 2);
+  AppendInt(out, Store(board, 2), 2);
   out += "  ";
-  for (int i = holes; i >= 1; --i) AppendInt(out, board.Holes[2][i - 1], 3);
+  for (int i = holes; i >= 1; --i) AppendInt(out, Holes(board, 2)[i - 1], 3);
   out += "\r\n";
 
   AppendInt(out, mover);
   out += " Player 1:     ";
-  for (int i = 1; i <= holes; ++i) AppendInt(out, board.Holes[1][i - 1], 3);
+  for (int i = 1; i <= holes; ++i) AppendInt(out, Holes(board, 1)[i - 1], 3);
   out += "   ";
-  AppendInt(out, board.Store[1], 2);
+  AppendInt(out, Store(board, 1), 2);
   out += "\r\n";
 
   AppendInt(out, mover);
@@ -30,23 +30,19 @@ std::string BoardPicture(const Board& board, int32_t mover, int32_t hole) {
   return out;
 }
 
-void PrintState(const Referee& ref, int32_t mover, int32_t hole) {
-  Emit(ref.log, BoardPicture(ref.board, mover, hole));
+void PrintState(const OutStream& log, const PsBoard& board, int32_t Mover, int32_t Hole) {
+  Emit(log, BoardPicture(board, Mover, Hole));
 }
 
-std::optional<Error> PlayOpening(Board& board, const Opening& opening, int32_t bones,
-                                 std::string* detail) {
-  PsBoard rules = RulesBoard(board, bones);
+std::optional<Error> PlayOpeningLogged(PsBoard& board, const Opening& opening,
+                                       std::string* detail) {
   OpeningMoveSeen draw = nullptr;
   if (detail != nullptr)
-    draw = [&](const PsBoard& after, int32_t mover, int32_t hole, const PsSowing& sown) {
-      TakeRulesBoard(board, after);
+    draw = [detail](const PsBoard& after, int32_t mover, int32_t hole, const PsSowing& sown) {
       AppendMoveLines(*detail, mover, sown);
-      *detail += BoardPicture(board, mover, hole);
+      *detail += BoardPicture(after, mover, hole);
     };
-  std::optional<Error> problem = PlayOpening(rules, opening, draw);
-  TakeRulesBoard(board, rules);
-  return problem;
+  return PlayOpening(board, opening, draw);
 }
 
 std::string OpeningLine(const Opening& opening) {

@@ -12,16 +12,15 @@
 
 // The picture after mover (0 for a round's initial board) played hole,
 // each line ending in CR LF.
-std::string BoardPicture(const Board& board, int32_t mover, int32_t hole);
+std::string BoardPicture(const PsBoard& board, int32_t mover, int32_t hole);
 
-// Writes the picture to the log in one write.
-void PrintState(const Referee& ref, int32_t mover, int32_t hole);
+// Writes the picture of board to the log in one write.
+void PrintState(const OutStream& log, const PsBoard& board, int32_t Mover, int32_t Hole);
 
 // Plays opening (by the rules, openings.h) on a board just reset. With
 // detail, each move's lines and the board after it are appended as the log
 // draws a move. What is wrong comes back as a phrase.
-std::optional<Error> PlayOpening(Board& board, const Opening& opening, int32_t bones,
-                                 std::string* detail);
+std::optional<Error> PlayOpeningLogged(PsBoard& board, const Opening& opening, std::string* detail);
 
 // The line that heads an opening in the detailed log, CR LF ended.
 std::string OpeningLine(const Opening& opening);

@@ -6,7 +6,7 @@
 
 namespace {
 
-char Files[3][512];
+char player_files[3][512];
 
 }  // namespace
 
@@ -17,18 +17,19 @@ const char* EntryName(Entry entry) {
 }
 
 void SetPlayerFile(int player, std::string_view file) {
-  const size_t n = file.size() < sizeof Files[0] - 1 ? file.size() : sizeof Files[0] - 1;
-  std::memcpy(Files[player], file.data(), n);
-  Files[player][n] = '\0';
+  const size_t n =
+      file.size() < sizeof player_files[0] - 1 ? file.size() : sizeof player_files[0] - 1;
+  std::memcpy(player_files[player], file.data(), n);
+  player_files[player][n] = '\0';
 }
 
-const char* PlayerFile(int player) { return Files[player]; }
+const char* PlayerFile(int player) { return player_files[player]; }
 
-CallNote TheCall;
+CallNote the_call;
 
-int CurrentPlayer() { return TheCall.player; }
+int CurrentPlayer() { return the_call.player; }
 
-Entry CurrentEntry() { return static_cast<Entry>(TheCall.entry); }
+Entry CurrentEntry() { return static_cast<Entry>(the_call.entry); }
 
 void LineBuffer::Add(std::string_view s) {
   const size_t room = sizeof text - size;
@@ -51,21 +52,21 @@ void LineBuffer::AddInt(int64_t v) {
 }
 
 void AppendCallReport(LineBuffer& line, const char* what) {
-  const int player = TheCall.player;
+  const int player = the_call.player;
   line.Add("pitsow: player ");
   line.AddInt(player);
   line.Add(" (");
-  line.Add(Files[player]);
+  line.Add(player_files[player]);
   line.Add(") ");
   line.Add(what);
   line.Add(" in ");
   line.Add(EntryName(CurrentEntry()));
-  if (TheCall.round >= 0) {
+  if (the_call.round >= 0) {
     line.Add(", round ");
-    line.AddInt(TheCall.round);
+    line.AddInt(the_call.round);
   }
-  if (TheCall.turn >= 0) {
+  if (the_call.turn >= 0) {
     line.Add(", turn ");
-    line.AddInt(TheCall.turn);
+    line.AddInt(the_call.turn);
   }
 }

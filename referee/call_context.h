@@ -27,17 +27,17 @@ struct CallNote {
   volatile sig_atomic_t round = -1;
   volatile sig_atomic_t turn = -1;
 };
-extern CallNote TheCall;
+extern CallNote the_call;
 
 // round and turn are the log's numbers (both counted from 0); -1 where
 // they do not apply (PsInit, PsDone; the turn of PsEndRound).
 inline void EnterCall(int player, Entry entry, int32_t round, int32_t turn) {
-  TheCall.round = round;
-  TheCall.turn = turn;
-  TheCall.entry = static_cast<int>(entry);
-  TheCall.player = player;
+  the_call.round = round;
+  the_call.turn = turn;
+  the_call.entry = static_cast<int>(entry);
+  the_call.player = player;
 }
-inline void LeaveCall() { TheCall.player = 0; }
+inline void LeaveCall() { the_call.player = 0; }
 
 // The player inside a call (1 or 2), or 0 between calls.
 int CurrentPlayer();

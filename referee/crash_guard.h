@@ -8,20 +8,26 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "PsComm.h"
+#include "error.h"
 
 // Alternate stack, handlers for SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT
-// and SIGSYS, and the exit handler. Call once, early in main.
-void InstallCrashGuard();
+// and SIGSYS, the exit handler and the guarded memory. Call once, early in
+// main; what could not be installed comes back (exit status 3), as a
+// player's fault would then go unreported. Only the alternate stack may
+// fail: the guard then goes without it (see crash_guard.cpp).
+std::optional<Error> InstallCrashGuard();
 
 // The log's descriptor, to which reports are appended (-1: none), and
 // whether it is the console, where a progress line may be unfinished.
-void SetCrashLog(int fd, bool isConsole);
+void SetCrashLog(int fd, bool is_console);
 
 // What a player is handed lies in pages of its own, each followed by an
 // inaccessible page, so that a write past the end faults at once and is
-// told apart from any other fault. Mapped on first use.
+// told apart from any other fault. Mapped by InstallCrashGuard, or else
+// on first use (with plain memory, unguarded, should that map fail).
 struct GuardedMemory {
   PsInfo* info[3];  // [1] and [2]: each record ends at its page's end
   int32_t* rows;    // MyHoles at rows, OppHoles at rows + 6, ending at a page's end

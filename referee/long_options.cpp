@@ -41,7 +41,7 @@ void Describe(CLI::App& app, LongOptions& o) {
                  "CPU seconds per round and per move, BASE+INC (with --isolate)");
   app.add_option("--time-margin", o.margin_seconds, "seconds forgiven past any limit (--isolate)")
       ->check(CLI::Range(0.0, 1e6));
-  app.add_option("--memory", o.memory_mb, "megabytes of address space per player (--isolate)")
+  app.add_option("--memory", o.memory_mb, "MiB of address space per player (--isolate)")
       ->check(CLI::Range(1L, 1L << 30));
   app.add_flag("--forfeit", o.forfeit, "a rejected answer loses the round");
   app.add_option("--results", o.results, "JSON Lines record of the match")

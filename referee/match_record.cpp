@@ -15,9 +15,9 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-void Write(const Referee& ref, const json& line) {
-  if (ref.record.fd < 0) return;
-  Emit(ref.record, line.dump() + "\n");
+void Write(const OutStream& record, const json& line) {
+  if (record.fd < 0) return;
+  Emit(record, line.dump() + "\n");
 }
 
 // A time as measured, in whole nanoseconds: no float noise in the text.
@@ -29,10 +29,10 @@ std::string Text(const char* field, size_t capacity) {
 
 }  // namespace
 
-void RecordMatch(const Referee& ref) {
-  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
-  const Settings& s = ref.settings;
-  const LongOptions& o = ref.options;
+void RecordMatch(const MatchSetup& setup, const OutStream& record) {
+  if (record.fd < 0) return;  // no record asked for: nothing to build
+  const Settings& s = setup.settings;
+  const LongOptions& o = setup.options;
   json settings = {{"holes", s.NumHoles},
                    {"bones", s.NumBones},
                    {"rounds", s.NumRounds},
@@ -58,56 +58,56 @@ void RecordMatch(const Referee& ref) {
   json players = json::array();
   for (int n = 1; n <= 2; ++n)
     players.push_back({{"player", n},
-                       {"file", Latin1ToUtf8(ref.sources[n].shown)},
-                       {"path", Latin1ToUtf8(ref.sources[n].path)}});
-  Write(ref, {{"type", "match"},
-              {"program", "pitsow"},
-              {"version", PITSOW_VERSION},
-              {"settings", settings},
-              {"players", players}});
+                       {"file", Latin1ToUtf8(setup.sources[n].shown)},
+                       {"path", Latin1ToUtf8(setup.sources[n].path)}});
+  Write(record, {{"type", "match"},
+                 {"program", "pitsow"},
+                 {"version", PITSOW_VERSION},
+                 {"settings", settings},
+                 {"players", players}});
 }
 
-void RecordPlayer(const Referee& ref, int n, bool ready) {
-  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
-  const PsInfo& info = ref.Info[n];
-  Write(ref, {{"type", "player"},
-              {"player", n},
-              {"name", Text(info.name, sizeof info.name)},
-              {"creator", Text(info.creator, sizeof info.creator)},
-              {"description", Text(info.description, sizeof info.description)},
-              {"version", info.CurrVer},
-              {"ready", ready}});
+void RecordPlayer(const OutStream& record, int n, const PsInfo& info, bool ready) {
+  if (record.fd < 0) return;  // no record asked for: nothing to build
+  Write(record, {{"type", "player"},
+                 {"player", n},
+                 {"name", Text(info.name, sizeof info.name)},
+                 {"creator", Text(info.creator, sizeof info.creator)},
+                 {"description", Text(info.description, sizeof info.description)},
+                 {"version", info.CurrVer},
+                 {"ready", ready}});
 }
 
-void RecordRound(const Referee& ref, const RoundOutcome& outcome) {
-  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
-  const RoundTrack& t = ref.track;
+void RecordRound(const OutStream& record, const LongOptions& options, const RoundState& round,
+                 const RoundOutcome& outcome) {
+  if (record.fd < 0) return;  // no record asked for: nothing to build
+  const RoundTrack& t = round.track;
   json line = {{"type", "round"},
-               {"round", ref.Round},
+               {"round", round.Round},
                {"opening", t.opening},
                {"moves", t.moves},
                {"end", outcome.end}};
   if (t.rejected_player != 0)
     line["rejected"] = {{"player", t.rejected_player}, {"answer", t.rejected_answer}};
-  line["stores"] = {ref.board.Store[1], ref.board.Store[2]};
+  line["stores"] = {Store(round.board, 1), Store(round.board, 2)};
   line["winner"] = outcome.winner;
-  line["turns"] = ref.board.TurnCount;
+  line["turns"] = round.TurnCount;
   line["time"] = {Nanoseconds(static_cast<double>(t.time[1])),
                   Nanoseconds(static_cast<double>(t.time[2]))};
-  if (ref.options.isolate) {
+  if (options.isolate) {
     line["cpu"] = {Nanoseconds(t.cpu[1]), Nanoseconds(t.cpu[2])};
     line["wall"] = {Nanoseconds(t.wall[1]), Nanoseconds(t.wall[2])};
   }
-  if (ref.options.time_control.on) {
+  if (options.time_control.on) {
     json clock = json::array();
     for (const auto& c : t.clock) clock.push_back({Nanoseconds(c[0]), Nanoseconds(c[1])});
     line["clock"] = clock;
   }
-  Write(ref, line);
+  Write(record, line);
 }
 
-void RecordFault(const Referee& ref, const Fault& fault) {
-  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
+void RecordFault(const OutStream& record, const Fault& fault) {
+  if (record.fd < 0) return;  // no record asked for: nothing to build
   json line = {{"type", "fault"},
                {"round", fault.round >= 0 ? json(fault.round) : json()},
                {"turn", fault.has_position ? json(fault.turn) : json()},
@@ -117,12 +117,12 @@ void RecordFault(const Referee& ref, const Fault& fault) {
                {"detail", fault.detail},
                {"report", Latin1ToUtf8(fault.report)}};
   if (!fault.charged) line["charged"] = false;
-  Write(ref, line);
+  Write(record, line);
 }
 
-void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status,
-               bool interrupted) {
-  if (ref.record.fd < 0) return;  // no record asked for: nothing to build
+void RecordEnd(const OutStream& record, const std::optional<Fault>& fault, const int32_t tally[3],
+               long double elapsed, int status, bool interrupted) {
+  if (record.fd < 0) return;  // no record asked for: nothing to build
   json line = {{"type", "end"},
                {"tally", {tally[1], tally[2], tally[0]}},
                {"rounds", tally[0] + tally[1] + tally[2]},
@@ -130,6 +130,6 @@ void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, 
                {"status", status}};
   if (interrupted) line["interrupted"] = true;
   // The player whose fault ended the match, for a tournament to charge.
-  if (ref.fault && ref.fault->charged) line["charged"] = ref.fault->player;
-  Write(ref, line);
+  if (fault && fault->charged) line["charged"] = fault->player;
+  Write(record, line);
 }

@@ -14,16 +14,20 @@
 
 #include "referee.h"
 
-void RecordMatch(const Referee& ref);
-// What PsInit told of player n, and whether it said it can play.
-void RecordPlayer(const Referee& ref, int n, bool ready);
+// Each writes one line to record, when a record is asked for (its fd is
+// open), and nothing otherwise.
+void RecordMatch(const MatchSetup& setup, const OutStream& record);
+// What PsInit told of player n (its info), and whether it said it can play.
+void RecordPlayer(const OutStream& record, int n, const PsInfo& info, bool ready);
 
 struct RoundOutcome {
   std::string end;  // majority, row-empty, rejected, turn-limit, fault
   int winner = 0;   // 0 a draw, 1 or 2
 };
-void RecordRound(const Referee& ref, const RoundOutcome& outcome);
-void RecordFault(const Referee& ref, const Fault& fault);
-// interrupted: SIGINT ended the match before its last round.
-void RecordEnd(const Referee& ref, const int32_t tally[3], long double elapsed, int status,
-               bool interrupted = false);
+void RecordRound(const OutStream& record, const LongOptions& options, const RoundState& round,
+                 const RoundOutcome& outcome);
+void RecordFault(const OutStream& record, const Fault& fault);
+// fault: the one charged, if any; interrupted: SIGINT ended the match
+// before its last round.
+void RecordEnd(const OutStream& record, const std::optional<Fault>& fault, const int32_t tally[3],
+               long double elapsed, int status, bool interrupted = false);

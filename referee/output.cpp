@@ -14,12 +14,10 @@ namespace {
 
 OutStream ConsoleStream() { return {STDOUT_FILENO, "standard output"}; }
 
-std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
-                                 OutStream& out) {
-  const Result<int> fd = ClaimFile(path, protectedFiles);
+Result<OutStream> OpenLogFile(const std::string& path, const std::vector<FileId>& protected_files) {
+  const Result<int> fd = ClaimFile(path, protected_files);
   if (!fd) return Error{"pitsow: " + fd.error().text};
-  out = {*fd, "'" + path + "'"};
-  return std::nullopt;
+  return OutStream{*fd, "'" + path + "'"};
 }
 
 void CloseStream(OutStream& stream) {

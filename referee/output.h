@@ -23,10 +23,9 @@ struct OutStream {
 OutStream ConsoleStream();
 
 // Takes the file at path for the log: created or replaced, but never while
-// another match holds it, and never when it is one of protectedFiles (the
+// another match holds it, and never when it is one of protected_files (the
 // referee, the players) or a program.
-std::optional<Error> OpenLogFile(const std::string& path, const std::vector<FileId>& protectedFiles,
-                                 OutStream& out);
+Result<OutStream> OpenLogFile(const std::string& path, const std::vector<FileId>& protected_files);
 
 void CloseStream(OutStream& stream);
 

@@ -30,15 +30,16 @@ std::string LoadedPath(void* handle, const std::string& fallback) {
   return fallback;
 }
 
-// The first bytes of an ELF file's header, or false when there are none.
-bool ReadElfHeader(const std::string& path, Elf64_Ehdr& header) {
+// The first bytes of an ELF file's header, or the Error when there are none.
+Result<Elf64_Ehdr> ReadElfHeader(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::memset(&header, 0, sizeof header);
+  if (fd < 0) return Error{path + ": " + std::strerror(errno)};
+  Elf64_Ehdr header{};
   const ssize_t n = read(fd, &header, sizeof header);
   close(fd);
-  return n >= static_cast<ssize_t>(EI_NIDENT + 4) &&
-         std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0;
+  if (n < static_cast<ssize_t>(EI_NIDENT + 4) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+    return Error{path + " is not an ELF file"};
+  return header;
 }
 
 const char* MachineName(int machine) {
@@ -68,17 +69,20 @@ std::string Machine(const Elf64_Ehdr& h) {
   return text;
 }
 
-// Copies all of the file at in to out; false with errno on failure.
-bool CopyAll(int in, int out) {
+// Copies all of the file at in to out; the Error says why not (errno's
+// text).
+std::optional<Error> CopyAll(int in, int out) {
   char buf[1 << 16];
   for (;;) {
     const ssize_t n = read(in, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return n == 0;
+    if (n < 0) return Error{std::strerror(errno)};
+    if (n == 0) return std::nullopt;
     for (ssize_t done = 0; done < n;) {
       const ssize_t w = write(out, buf + done, static_cast<size_t>(n - done));
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
+      if (w < 0) return Error{std::strerror(errno)};
+      if (w == 0) return Error{"nothing was written"};
       done += w;
     }
   }
@@ -88,26 +92,32 @@ bool CopyAll(int in, int out) {
 // /proc/PID/fd/N, which a debugger attached to the referee can read too
 // (it finds the player's symbols there). Nothing is ever written to disk,
 // so nothing can be left behind however the referee ends.
-bool LoadMemoryCopy(const std::string& source, void*& handle) {
+Result<void*> LoadMemoryCopy(const std::string& source) {
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
+  if (in < 0) return Error{source + ": " + std::strerror(errno)};
   const int copy = memfd_create("PsPlayer2.so", MFD_CLOEXEC);
-  const bool copied = copy >= 0 && CopyAll(in, copy);
+  std::optional<Error> problem;
+  if (copy < 0)
+    problem = Error{std::string("no memory file: ") + std::strerror(errno)};
+  else
+    problem = CopyAll(in, copy);
   close(in);
-  if (copied) {
+  if (!problem) {
     const std::string path = "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(copy);
-    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle != nullptr) return true;  // the descriptor stays open with the library
+    if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+      return handle;  // the descriptor stays open with the library
+    problem = Error{DlError()};
   }
   if (copy >= 0) close(copy);
-  return false;
+  return *problem;
 }
 
 // Where memory files cannot hold code: a copy in $TMPDIR (or /tmp), loaded
 // and removed at once; the loaded library stays mapped.
-std::optional<Error> LoadPrivateCopy(const std::string& source, const std::string& file,
-                                     void*& handle) {
-  if (LoadMemoryCopy(source, handle)) return std::nullopt;
+Result<void*> LoadPrivateCopy(const std::string& source, const std::string& file) {
+  // Why the memory file failed is not told: the copy on disk is the way
+  // left, and its own failure is the one reported.
+  if (Result<void*> in_memory = LoadMemoryCopy(source)) return *in_memory;
   const char* tmp = getenv("TMPDIR");
   const std::string folder = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
   std::string path = folder + "/PsPlayer2-XXXXXX.so";
@@ -116,22 +126,20 @@ std::optional<Error> LoadPrivateCopy(const std::string& source, const std::strin
     return Error{"pitsow: " + file + ": cannot create a private copy in " + folder + ": " +
                  std::strerror(errno)};
   const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  bool ok = in >= 0 && CopyAll(in, out);
-  const int copyErrno = errno;
+  std::optional<Error> problem = in >= 0 ? CopyAll(in, out) : Error{std::strerror(errno)};
   if (in >= 0) close(in);
-  if (close(out) != 0) ok = false;
-  if (!ok) {
+  if (close(out) != 0 && !problem) problem = Error{std::strerror(errno)};
+  if (problem) {
     unlink(path.c_str());
-    return Error{"pitsow: " + file + ": cannot copy it to " + path + ": " +
-                 std::strerror(copyErrno)};
+    return Error{"pitsow: " + file + ": cannot copy it to " + path + ": " + problem->text};
   }
-  handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   const std::string why = handle == nullptr ? DlError() : "";
   unlink(path.c_str());
   if (handle == nullptr)
     return Error{"pitsow: " + file + ": cannot load its private copy " + path + ": " + why +
                  " (the folder in $TMPDIR must allow executables)"};
-  return std::nullopt;
+  return handle;
 }
 
 // Whether a file that is there can be bound at all: a dangling link, a
@@ -157,36 +165,37 @@ std::optional<Error> CheckUsable(const std::string& path) {
 
 std::string PlayerFileName(int n) { return "PsPlayer" + std::to_string(n) + ".so"; }
 
-std::string DiagnoseLibrary(const std::string& path) {
-  Elf64_Ehdr lib{}, self{};
+std::optional<Error> DiagnoseLibrary(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
-  if (!ReadElfHeader(path, lib)) return path + " is not an ELF file";
-  if (!ReadElfHeader("/proc/self/exe", self)) return "";
-  if (lib.e_ident[EI_CLASS] != self.e_ident[EI_CLASS] || lib.e_machine != self.e_machine)
-    return path + " is built for " + Machine(lib) + ", the referee for " + Machine(self);
-  if (lib.e_type != ET_DYN) return path + " is not a shared library";
-  return "";
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const Result<Elf64_Ehdr> lib = ReadElfHeader(path);
+  if (!lib) return Error{path + " is not an ELF file"};
+  const Result<Elf64_Ehdr> self = ReadElfHeader("/proc/self/exe");
+  if (!self) return std::nullopt;  // nothing to compare with
+  if (lib->e_ident[EI_CLASS] != self->e_ident[EI_CLASS] || lib->e_machine != self->e_machine)
+    return Error{path + " is built for " + Machine(*lib) + ", the referee for " + Machine(*self)};
+  if (lib->e_type != ET_DYN) return Error{path + " is not a shared library"};
+  return std::nullopt;
 }
 
 namespace {
 
 // Each player in a host process of its own: two processes are two
 // instances, whatever file stands behind them.
-std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
-                                const std::string files[3]) {
+std::optional<Error> StartHosts(const std::string& exe_dir, const LongOptions& options,
+                                Seats& seats, const std::string files[3]) {
   HostStart start;
-  start.host_exe = exeDir + "/pitsow-host";
-  start.limits.call_time = ref.options.call_time;
-  start.limits.move_time = ref.options.move_time;
-  start.limits.margin_seconds = ref.options.margin_seconds;
-  start.limits.memory_mb = ref.options.memory_mb;
+  start.host_exe = exe_dir + "/pitsow-host";
+  start.limits.call_time = options.call_time;
+  start.limits.move_time = options.move_time;
+  start.limits.margin_seconds = options.margin_seconds;
+  start.limits.memory_mb = options.memory_mb;
   // A time control charges every move: each call's cost is read.
-  start.limits.exact = ref.options.time_control.on;
-  start.limits.sandbox = ref.options.sandbox;
-  if (ref.options.memory_mb > 0) start.limits.room.memory_mb = ref.options.memory_mb;
-  start.limits.python_path = ref.options.python_path;
-  if (ref.options.sandbox)
+  start.limits.exact = options.time_control.on;
+  start.limits.sandbox = options.sandbox;
+  if (options.memory_mb > 0) start.limits.room.memory_mb = options.memory_mb;
+  start.limits.python_path = options.python_path;
+  if (options.sandbox)
     if (const std::optional<Error> missing = SandboxMissing())
       return Error{"pitsow: " + missing->text};
   if (access(start.host_exe.c_str(), X_OK) != 0)
@@ -199,18 +208,18 @@ std::optional<Error> StartHosts(const std::string& exeDir, Referee& ref,
     if (!host) {
       // A host that started but did not load its library is its player's
       // failure; a host that could not be started at all is the machine's.
-      if (host.error().status != kExitIoError) ref.failed_load = n;
+      if (host.error().status != kExitIoError) seats.failed_load = n;
       std::string report = "pitsow: " + host.error().text;
       // A Python player's load failure is the shim's own sentence (an
       // import error, a missing function); the file is no ELF file anyway.
       if (files[n].find('/') != std::string::npos && !IsPythonPlayer(files[n])) {
-        const std::string what = DiagnoseLibrary(files[n]);
-        if (!what.empty()) report += " (" + what + ")";
+        if (const std::optional<Error> what = DiagnoseLibrary(files[n]))
+          report += " (" + what->text + ")";
       }
-      ref.players[1].reset();
+      seats.players[1].reset();
       return Error{report};
     }
-    ref.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
+    seats.players[n] = std::make_unique<HostedPlayer>(std::move(*host));
   }
   return std::nullopt;
 }
@@ -229,9 +238,9 @@ std::string CurrentFolderHint(const std::string& file) {
 namespace {
 
 // A Python player in this process: the shim, told which module to play.
-Result<PlayerProcs> BindPython(const std::string& exeDir, const std::string& file,
+Result<PlayerProcs> BindPython(const std::string& exe_dir, const std::string& file,
                                PlayerSource& source) {
-  const Result<void*> shim = OpenPythonPlayer(exeDir, file);
+  const Result<void*> shim = OpenPythonPlayer(exe_dir, file);
   if (!shim) return Error{"pitsow: " + shim.error().text};
   char resolved[PATH_MAX];
   source.path = realpath(file.c_str(), resolved) != nullptr ? resolved : file;
@@ -248,8 +257,7 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
   if (handle == nullptr) {
     std::string text = "pitsow: cannot load player library " + file + ": " + DlError();
     if (named) {
-      const std::string what = DiagnoseLibrary(file);
-      if (!what.empty()) text += " (" + what + ")";
+      if (const std::optional<Error> what = DiagnoseLibrary(file)) text += " (" + what->text + ")";
     } else {
       text += CurrentFolderHint(file);
     }
@@ -260,7 +268,9 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
   // opened by; player 2 then gets an instance of its own from a copy.
   if (n == 2 && handle == handles[1]) {
     dlclose(handle);
-    if (auto error = LoadPrivateCopy(LoadedPath(handles[1], file), file, handle)) return *error;
+    Result<void*> copy = LoadPrivateCopy(LoadedPath(handles[1], file), file);
+    if (!copy) return copy.error();
+    handle = *copy;
   }
   handles[n] = handle;
   Result<PlayerProcs> procs = FindEntryPoints(handle, file);
@@ -270,21 +280,21 @@ Result<PlayerProcs> BindLibrary(int n, const std::string& file, bool named, Play
 
 // The file bound for player n: the one named, else PsPlayerN.so beside
 // the referee when it is there, else the bare name for the loader.
-std::string FileOf(const std::string& exeDir, const PlayerSource& source, int n) {
+std::string FileOf(const std::string& exe_dir, const PlayerSource& source, int n) {
   if (!source.file.empty()) return source.file;
-  const std::string beside = exeDir + "/" + PlayerFileName(n);
+  const std::string beside = exe_dir + "/" + PlayerFileName(n);
   struct stat st {};
   return lstat(beside.c_str(), &st) == 0 ? beside : PlayerFileName(n);
 }
 
 }  // namespace
 
-std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
+std::optional<Error> BindPlayers(const std::string& exe_dir, MatchSetup& setup, Seats& seats) {
   void* handles[3] = {nullptr, nullptr, nullptr};
   std::string files[3];
   for (int n = 1; n <= 2; ++n) {
-    PlayerSource& source = ref.sources[n];
-    const std::string file = FileOf(exeDir, source, n);
+    PlayerSource& source = setup.sources[n];
+    const std::string file = FileOf(exe_dir, source, n);
     // A name with a slash is opened as that file; a bare name goes through
     // the loader's search path. A Python player (NAME.py) is always that
     // file, in the working folder when its name is bare.
@@ -295,7 +305,7 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
     }
     source.shown = source.file.empty() ? PlayerFileName(n) : source.file;
     SetPlayerFile(n, source.shown);
-    if (ref.options.isolate) {
+    if (setup.options.isolate) {
       char resolved[PATH_MAX];
       source.path = named && realpath(file.c_str(), resolved) != nullptr ? resolved : file;
       // A host starts in a folder of its own: a Python player's module is
@@ -305,10 +315,10 @@ std::optional<Error> BindPlayers(const std::string& exeDir, Referee& ref) {
       continue;
     }
     Result<PlayerProcs> procs =
-        python ? BindPython(exeDir, file, source) : BindLibrary(n, file, named, source, handles);
+        python ? BindPython(exe_dir, file, source) : BindLibrary(n, file, named, source, handles);
     if (!procs) return procs.error();
-    ref.players[n] = std::make_unique<InProcessPlayer>(n, *procs);
+    seats.players[n] = std::make_unique<InProcessPlayer>(n, *procs);
   }
-  if (ref.options.isolate) return StartHosts(exeDir, ref, files);
+  if (setup.options.isolate) return StartHosts(exe_dir, setup.options, seats, files);
   return std::nullopt;
 }

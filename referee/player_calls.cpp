@@ -7,13 +7,13 @@
 namespace {
 
 // A dead player is not called again.
-bool Dead(const Referee& ref, int n) { return ref.players[n]->Fault().has_value(); }
+bool Dead(const Seats& seats, int n) { return seats.players[n]->Fault().has_value(); }
 
 // Which limit a call ran past, as the report names it.
-std::string LimitBroken(const Referee& ref, const PlayerFault& pf) {
+std::string LimitBroken(const LongOptions& options, const PlayerFault& pf) {
   switch (pf.limit) {
     case TimeLimit::Budget:
-      return "ran out of its time of " + ref.options.time_control.text + " s";
+      return "ran out of its time of " + options.time_control.text + " s";
     case TimeLimit::Move:
       return "exceeded the move time of " + Seconds(pf.limit_seconds) + " s";
     case TimeLimit::Call:
@@ -33,12 +33,12 @@ std::string Figures(const PlayerFault& pf) {
 }
 
 // What the report says happened, and its kind and detail for the record.
-std::string What(const Referee& ref, const PlayerFault& pf, Fault& f) {
+std::string What(const LongOptions& options, const PlayerFault& pf, Fault& f) {
   switch (pf.kind) {
     case PlayerFault::Kind::Timeout:
       f.kind = "timeout";
       f.detail = Figures(pf);
-      return LimitBroken(ref, pf);
+      return LimitBroken(options, pf);
     case PlayerFault::Kind::Crashed:
       f.kind = "crash";
       f.detail = pf.signal != 0 ? strsignal(pf.signal) : "vanished";
@@ -62,13 +62,13 @@ std::string What(const Referee& ref, const PlayerFault& pf, Fault& f) {
 }
 
 // The fault of player n in the call in progress, with its report line.
-Fault FaultOf(Referee& ref, int n, const PlayerFault& pf) {
+Fault FaultOf(const LongOptions& options, const RoundState& round, int n, const PlayerFault& pf) {
   Fault f;
   f.player = n;
   f.entry = CurrentEntry();
-  f.round = ref.Round;
-  f.turn = ref.board.TurnCount;
-  const std::string what = What(ref, pf, f);
+  f.round = round.Round;
+  f.turn = round.TurnCount;
+  const std::string what = What(options, pf, f);
   LineBuffer line;
   AppendCallReport(line, what.c_str());
   f.report.assign(line.text, line.size);
@@ -79,12 +79,12 @@ Fault FaultOf(Referee& ref, int n, const PlayerFault& pf) {
 
 // Player m used the CPU between its calls while player n's call, in
 // progress, was stopped at the backstop.
-Fault IdleFaultOf(const Referee& ref, int m, const PlayerFault& pf) {
+Fault IdleFaultOf(const RoundState& round, int m, const PlayerFault& pf) {
   Fault f;
   f.player = m;
   f.entry = CurrentEntry();
-  f.round = ref.Round;
-  f.turn = ref.board.TurnCount;
+  f.round = round.Round;
+  f.turn = round.TurnCount;
   f.call = "idle";
   f.kind = "timeout";
   f.detail = "used " + Seconds(pf.cpu_seconds) + " s of CPU in " + Seconds(pf.wall_seconds) + " s";
@@ -107,16 +107,17 @@ Fault IdleFaultOf(const Referee& ref, int m, const PlayerFault& pf) {
 // backstop may be the doing of the other player, using the CPU between its
 // calls: that fault is charged first and this one recorded after it, not
 // charged; so is a call the machine starved. Only one fault is charged.
-void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
-  Fault f = FaultOf(ref, n, pf);
-  if (pf.kind == PlayerFault::Kind::Timeout && pf.blocked && !ref.fault) {
+void NoteFault(const MatchSetup& setup, const RoundState& round, Seats& seats, int n,
+               const PlayerFault& pf) {
+  Fault f = FaultOf(setup.options, round, n, pf);
+  if (pf.kind == PlayerFault::Kind::Timeout && pf.blocked && !seats.fault) {
     const int m = 3 - n;
-    if (ref.players[m] && !Dead(ref, m))
-      if (const CallFault idle = ref.players[m]->IdleFault()) {
-        ref.fault = IdleFaultOf(ref, m, *idle);
+    if (seats.players[m] && !Dead(seats, m))
+      if (const CallFault idle = seats.players[m]->IdleFault()) {
+        seats.fault = IdleFaultOf(round, m, *idle);
         f.charged = false;
         f.report += " (not charged: player " + std::to_string(m) + " used the CPU)";
-        ref.other_faults.push_back(f);
+        seats.other_faults.push_back(f);
         return;
       }
     if (pf.starved) {  // the match ends all the same, charged to nobody
@@ -125,73 +126,77 @@ void NoteFault(Referee& ref, int n, const PlayerFault& pf) {
       f.report += " (not charged: starved by the machine)";
     }
   }
-  if (!ref.fault)
-    ref.fault = f;
+  if (!seats.fault)
+    seats.fault = f;
   else
-    ref.other_faults.push_back(f);
+    seats.other_faults.push_back(f);
 }
 
 // After a call: its cost goes to the round's account and, for a move's
 // calls under a time control, to the player's clock; a fault is noted.
-void Settle(Referee& ref, int n, bool move, const CallFault& fault) {
-  Player& p = *ref.players[n];
+void Settle(const MatchSetup& setup, RoundState& round, Seats& seats, int n, bool move,
+            const CallFault& fault) {
+  Player& p = *seats.players[n];
   const CallTimes cost = p.LastCall();
-  ref.track.cpu[n] += cost.cpu;
-  ref.track.wall[n] += cost.wall;
-  if (ref.options.time_control.on) {
-    if (move) ChargeClock(ref.clocks, n, cost.cpu);
+  round.track.cpu[n] += cost.cpu;
+  round.track.wall[n] += cost.wall;
+  if (setup.options.time_control.on) {
+    if (move) ChargeClock(round.clocks, n, cost.cpu);
     p.SetBudget(std::nullopt);
   }
-  if (fault) NoteFault(ref, n, *fault);
+  if (fault) NoteFault(setup, round, seats, n, *fault);
 }
 
 // Before a move's calls: a time control caps them at the time left.
-void Budget(Referee& ref, int n) {
-  if (ref.options.time_control.on) ref.players[n]->SetBudget(ref.clocks.left[n]);
+void Budget(const MatchSetup& setup, const RoundState& round, Seats& seats, int n) {
+  if (setup.options.time_control.on) seats.players[n]->SetBudget(round.clocks.left[n]);
 }
 
 }  // namespace
 
-bool CallInit(Referee& ref, int n) {
+bool CallInit(const MatchSetup& setup, const RoundState& round, Seats& seats, int n) {
   EnterCall(n, Entry::PsInit, -1, -1);
   PsBool ok = 0;
-  if (const CallFault f = ref.players[n]->Init(ref.Info[n], ok)) NoteFault(ref, n, *f);
+  if (const CallFault f = seats.players[n]->Init(seats.Info[n], ok))
+    NoteFault(setup, round, seats, n, *f);
   LeaveCall();
-  return ok != 0 && !ref.fault;
+  return ok != 0 && !seats.fault;
 }
 
-int32_t CallGetTurn(Referee& ref, int n, const HoleRow& myHoles, const HoleRow& oppHoles,
-                    int32_t myStore, int32_t oppStore) {
-  if (Dead(ref, n)) return 0;
+int32_t CallGetTurn(const MatchSetup& setup, RoundState& round, Seats& seats, int n,
+                    const HoleRow& MyHoles, const HoleRow& OppHoles, int32_t MyStore,
+                    int32_t OppStore) {
+  if (Dead(seats, n)) return 0;
   int32_t answer = 0;
-  EnterCall(n, Entry::PsGetTurn, ref.Round, ref.board.TurnCount);
-  Budget(ref, n);
-  const CallFault f = ref.players[n]->GetTurn(myHoles, oppHoles, myStore, oppStore, answer);
-  Settle(ref, n, true, f);
-  if (!f && ref.options.time_control.on)
-    ref.track.clock.push_back(MoveMade(ref.clocks, n, ref.options.time_control));
+  EnterCall(n, Entry::PsGetTurn, round.Round, round.TurnCount);
+  Budget(setup, round, seats, n);
+  const CallFault f = seats.players[n]->GetTurn(MyHoles, OppHoles, MyStore, OppStore, answer);
+  Settle(setup, round, seats, n, true, f);
+  if (!f && setup.options.time_control.on)
+    round.track.clock.push_back(MoveMade(round.clocks, n, setup.options.time_control));
   LeaveCall();
   return answer;
 }
 
-void CallOppTurn(Referee& ref, int n, int32_t hole) {
-  if (Dead(ref, n)) return;
-  EnterCall(n, Entry::PsOppTurn, ref.Round, ref.board.TurnCount);
-  Budget(ref, n);
-  Settle(ref, n, true, ref.players[n]->OppTurn(hole));
+void CallOppTurn(const MatchSetup& setup, RoundState& round, Seats& seats, int n, int32_t hole) {
+  if (Dead(seats, n)) return;
+  EnterCall(n, Entry::PsOppTurn, round.Round, round.TurnCount);
+  Budget(setup, round, seats, n);
+  Settle(setup, round, seats, n, true, seats.players[n]->OppTurn(hole));
   LeaveCall();
 }
 
-void CallEndRound(Referee& ref, int n, int32_t my, int32_t opp, int32_t turns) {
-  if (Dead(ref, n)) return;
-  EnterCall(n, Entry::PsEndRound, ref.Round, -1);
-  Settle(ref, n, false, ref.players[n]->EndRound(my, opp, turns));
+void CallEndRound(const MatchSetup& setup, RoundState& round, Seats& seats, int n, int32_t my,
+                  int32_t opp, int32_t turns) {
+  if (Dead(seats, n)) return;
+  EnterCall(n, Entry::PsEndRound, round.Round, -1);
+  Settle(setup, round, seats, n, false, seats.players[n]->EndRound(my, opp, turns));
   LeaveCall();
 }
 
-void CallDone(Referee& ref, int n) {
-  if (Dead(ref, n)) return;
+void CallDone(const MatchSetup& setup, const RoundState& round, Seats& seats, int n) {
+  if (Dead(seats, n)) return;
   EnterCall(n, Entry::PsDone, -1, -1);
-  if (const CallFault f = ref.players[n]->Done()) NoteFault(ref, n, *f);
+  if (const CallFault f = seats.players[n]->Done()) NoteFault(setup, round, seats, n, *f);
   LeaveCall();
 }

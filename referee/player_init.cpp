@@ -40,24 +40,24 @@ std::string PlayerLines(int32_t n, const PsInfo& info) {
   return out;
 }
 
-void FillInfo(Referee& ref, int32_t n) {
-  PsInfo& info = ref.Info[n];
+void FillInfo(const Settings& settings, int32_t n, PsInfo& info) {
   info.Size = PS_INFO_SIZE;
   info.MaxVer = PS_INTERFACE_VERSION;
   info.Player = n;
-  info.NumHoles = ref.settings.NumHoles;
-  info.NumBones = ref.settings.NumBones;
-  info.LogLevel = ref.settings.LogLevel[n];
-  info.Param = ref.settings.Params[n];
+  info.NumHoles = settings.NumHoles;
+  info.NumBones = settings.NumBones;
+  info.LogLevel = settings.LogLevel[n];
+  info.Param = settings.Params[n];
 }
 
-bool InitPlayer(Referee& ref, int32_t n) {
-  FillInfo(ref, n);
-  const PsInfo& info = ref.Info[n];
+bool InitPlayer(const MatchSetup& setup, const RoundState& round, Seats& seats, const Outputs& out,
+                int32_t n) {
+  FillInfo(setup.settings, n, seats.Info[n]);
+  const PsInfo& info = seats.Info[n];
 
-  const bool ok = CallInit(ref, n);
-  if (ref.fault) return false;  // the driver reports it
-  RecordPlayer(ref, n, ok);
+  const bool ok = CallInit(setup, round, seats, n);
+  if (seats.fault) return false;  // the driver reports it
+  RecordPlayer(out.record, n, info, ok);
 
   std::string text;
   if (ok) {
@@ -67,8 +67,8 @@ bool InitPlayer(Referee& ref, int32_t n) {
     AppendInt(text, n);
     text += " ERROR!\r\n";
   }
-  Emit(ref.console, text);
+  Emit(out.console, text);
   // An empty OutFile makes the console the log: the lines are there already.
-  if (LogsBasic(ref.settings) && !ref.settings.OutFile.empty()) Emit(ref.log, text);
+  if (LogsBasic(setup.settings) && !setup.settings.OutFile.empty()) Emit(out.log, text);
   return ok;
 }

@@ -14,7 +14,9 @@ std::string FieldText(const char* field, size_t capacity);
 std::string PlayerLines(int32_t n, const PsInfo& info);
 
 // Fills player n's record with the settings that concern it.
-void FillInfo(Referee& ref, int32_t n);
+void FillInfo(const Settings& settings, int32_t n, PsInfo& info);
 
-// Initialises player n (1 or 2); returns whether it can play.
-bool InitPlayer(Referee& ref, int32_t n);
+// Initialises player n (1 or 2): its record filled, PsInit called, its
+// answer shown and recorded; returns whether it can play.
+bool InitPlayer(const MatchSetup& setup, const RoundState& round, Seats& seats, const Outputs& out,
+                int32_t n);

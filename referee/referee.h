@@ -1,6 +1,7 @@
-// The referee's state for one match: the settings, the board, both players
-// and the output streams. One instance per process; tests and the checker
-// make their own with players of their own.
+// The referee's state for one match, in walls: the setup (settings,
+// options, the players' files), the round in play, the outputs and the
+// players. One instance per process; tests and the checker make their own
+// with players of their own.
 #pragma once
 
 #include <array>
@@ -51,23 +52,49 @@ struct RoundTrack {
   std::vector<std::array<double, 2>> clock;  // time control: [CPU, time left] per answer
 };
 
-struct Referee {
+// What a match is set up with: filled from the command line and by
+// binding the players before the first call, only read from then on.
+struct MatchSetup {
   Settings settings;
   LongOptions options;
-  Board board;
-  int32_t Round = -1;                  // the round in play, counted from 0
-  std::unique_ptr<Player> players[3];  // [1] player 1, [2] player 2
-  PlayerSource sources[3];
-  PsInfo Info[3] = {};  // each player's record, handed over once
+  PlayerSource sources[3];  // [1] player 1, [2] player 2
+  std::vector<std::vector<int32_t>> openings;
+  long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
+};
+
+// The round in play: its board, its count of moves and what the record
+// keeps of it.
+struct RoundState {
+  int32_t Round = -1;     // counted from 0
+  PsBoard board{};        // player p's row and store at [p - 1] (board.h names them)
+  int32_t TurnCount = 0;  // accepted moves this round, extra moves included
+  RoundTrack track;
+  RoundClocks clocks;  // with a time control
+};
+
+// Where the match writes.
+struct Outputs {
   OutStream console = ConsoleStream();
   OutStream log;     // open only when the referee's level is above 0
   OutStream record;  // the JSON Lines record, with --results
-  std::vector<std::vector<int32_t>> openings;
-  RoundTrack track;
-  RoundClocks clocks;          // with a time control
+};
+
+// The two players, their records and what went wrong in their calls.
+// Players are numbered 1 and 2 here as in the contract; [0] is unused.
+struct Seats {
+  std::unique_ptr<Player> players[3];
+  PsInfo Info[3] = {};         // each player's record, handed over once
   std::optional<Fault> fault;  // the fault charged: the first, or the one that caused the others
-  std::vector<Fault> other_faults;      // the faults it caused, or the machine's; told after it
-  bool fault_told = false;              // reported on stderr and in the log
-  int failed_load = 0;                  // the player whose host could not load its library, or 0
-  long double (*clock)() = GetTimer_Q;  // the match's timer; tests give their own
+  std::vector<Fault> other_faults;  // the faults it caused, or the machine's; told after it
+  bool fault_told = false;          // reported on stderr and in the log
+  int failed_load = 0;              // the player whose host could not load its library, or 0
+};
+
+// One match: the setup a step may read, and the parts it may change. Each
+// step is handed only the parts it needs.
+struct Referee {
+  MatchSetup setup;
+  RoundState round;
+  Outputs out;
+  Seats seats;
 };

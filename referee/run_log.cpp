@@ -96,18 +96,18 @@ std::string RoundLines(const RoundReport& r, bool detail) {
   return text;
 }
 
-std::string TurnMarker(int32_t turnCount) {
+std::string TurnMarker(int32_t TurnCount) {
   std::string text = "\r\nTurn: ";
-  AppendInt(text, turnCount);
+  AppendInt(text, TurnCount);
   text += "\r\n";
   return text;
 }
 
-std::string RejectedLine(int32_t answer, int32_t numHoles, int32_t player) {
+std::string RejectedLine(int32_t answer, int32_t NumHoles, int32_t player) {
   std::string line = "      ERROR!!!  PsGetTurn Wrong Result: ";
   AppendInt(line, answer);
   line += ", NumHoles= ";
-  AppendInt(line, numHoles);
+  AppendInt(line, NumHoles);
   line += " Player: ";
   AppendInt(line, player);
   line += "\r\n";
@@ -115,7 +115,7 @@ std::string RejectedLine(int32_t answer, int32_t numHoles, int32_t player) {
 }
 
 std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t answer,
-                           int32_t numHoles) {
+                           int32_t NumHoles) {
   std::string line = "pitsow: round ";
   AppendInt(line, round);
   line += ", turn ";
@@ -125,7 +125,7 @@ std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t 
   line += " answered ";
   AppendInt(line, answer);
   line += ", not a hole from 1 to ";
-  AppendInt(line, numHoles);
+  AppendInt(line, NumHoles);
   line += "; the round ends";
   return line;
 }
@@ -152,12 +152,12 @@ std::string ElapsedLine(long double seconds) {
   return line;
 }
 
-void AppendProgressBefore(std::string& out, int32_t turnCount, int32_t player) {
+void AppendProgressBefore(std::string& out, int32_t TurnCount, int32_t player) {
   // 37 backspaces take the cursor back over the previous progress.
-  static const std::string lead = std::string(37, '\b') + "Turn: ";
+  static const std::string kLead = std::string(37, '\b') + "Turn: ";
   char buf[128];
-  std::memcpy(buf, lead.data(), lead.size());
-  char* p = PutInt(buf + lead.size(), turnCount, 4);
+  std::memcpy(buf, kLead.data(), kLead.size());
+  char* p = PutInt(buf + kLead.size(), TurnCount, 4);
   std::memcpy(p, " Player ", 8);
   p = PutInt(p + 8, player);
   out.append(buf, p);

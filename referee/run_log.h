@@ -36,15 +36,15 @@ std::string RoundLine(const RoundReport& r);
 std::string RoundLines(const RoundReport& r, bool detail);
 
 // An empty line and "Turn: " n, before each Turn call at the detailed levels.
-std::string TurnMarker(int32_t turnCount);
+std::string TurnMarker(int32_t TurnCount);
 
-// The log line of an answer outside 1..numHoles, CR LF ended.
-std::string RejectedLine(int32_t answer, int32_t numHoles, int32_t player);
+// The log line of an answer outside 1..NumHoles, CR LF ended.
+std::string RejectedLine(int32_t answer, int32_t NumHoles, int32_t player);
 
 // The same told on stderr: "pitsow: round 3, turn 17: player 1 answered 0,
 // not a hole from 1 to 6; the round ends", without line end.
 std::string RejectedReport(int32_t round, int32_t turn, int32_t player, int32_t answer,
-                           int32_t numHoles);
+                           int32_t NumHoles);
 
 // The capture and extra-move lines of a move, CR LF ended, appended.
 void AppendMoveLines(std::string& out, int32_t mover, const PsSowing& sown);
@@ -54,7 +54,7 @@ std::string ElapsedLine(long double seconds);
 
 // Before a Turn call: backspaces over the previous progress, then the turn
 // number and the mover. Appends to out, which the turn loop reuses.
-void AppendProgressBefore(std::string& out, int32_t turnCount, int32_t player);
+void AppendProgressBefore(std::string& out, int32_t TurnCount, int32_t player);
 
 // After a Turn call: its time.
 void AppendProgressAfter(std::string& out, long double seconds);

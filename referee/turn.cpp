@@ -4,41 +4,39 @@
 #include "player_calls.h"
 #include "run_log.h"
 
-void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, int32_t& OppStore) {
-  Board& board = ref.board;
-  const Settings& s = ref.settings;
-  const int32_t mover = board.CurPlayer;
+void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Outputs& out) {
+  PsBoard& board = round.board;
+  const Settings& s = setup.settings;
+  const int32_t mover = CurPlayer(board);
   const int32_t opponent = 3 - mover;
   for (;;) {
-    const int32_t m = CallGetTurn(ref, mover, MyHoles, OppHoles, MyStore, OppStore);
-    if (ref.fault) {  // an isolated player died in the call: the round ends here
-      board.GameOver = true;
+    const int32_t m =
+        CallGetTurn(setup, round, seats, mover, Holes(board, mover), Holes(board, opponent),
+                    Store(board, mover), Store(board, opponent));
+    if (seats.fault) {  // an isolated player died in the call: the round ends here
+      SetGameOver(board);
       return;
     }
-    if (m < 1 || m > s.NumHoles) {
-      ref.track.rejected_player = mover;
-      ref.track.rejected_answer = m;
-      if (LogsBasic(s)) Emit(ref.log, RejectedLine(m, s.NumHoles, mover));
-      ReportToStderr(RejectedReport(ref.Round, board.TurnCount, mover, m, s.NumHoles));
-      board.GameOver = true;
+    PsSowing sown{};
+    if (!PsPlayMoveUnswept(&board, m, &sown)) {  // outside 1..NumHoles: rejected
+      round.track.rejected_player = mover;
+      round.track.rejected_answer = m;
+      if (LogsBasic(s)) Emit(out.log, RejectedLine(m, s.NumHoles, mover));
+      ReportToStderr(RejectedReport(round.Round, round.TurnCount, mover, m, s.NumHoles));
+      SetGameOver(board);
       return;
     }
-
-    const PsSowing sown = PsSow(MyHoles, OppHoles, &MyStore, s.NumHoles, m);
-    ref.track.moves.push_back({mover, m});
+    round.track.moves.push_back({mover, m});
     if (LogsDetail(s)) {
       // The move's lines and the board after it, in one write.
       std::string lines;
       AppendMoveLines(lines, mover, sown);
       lines += BoardPicture(board, mover, m);
-      Emit(ref.log, lines);
+      Emit(out.log, lines);
     }
-    CallOppTurn(ref, opponent, m);
-    board.GameOver = ref.fault.has_value() || CheckGame(board, s.NumBones);
-    ++board.TurnCount;
-    if (!sown.ExtraMove || board.GameOver) {
-      board.CurPlayer = sown.ExtraMove ? mover : opponent;
-      return;
-    }
+    CallOppTurn(setup, round, seats, opponent, m);
+    if (seats.fault) SetGameOver(board);
+    ++round.TurnCount;
+    if (GameOver(board) || CurPlayer(board) != mover) return;
   }
 }

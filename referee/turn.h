@@ -5,7 +5,9 @@
 
 #include "referee.h"
 
-// The four references are the mover's view of ref.board: its own row, the
-// opponent's row, its own store and the opponent's store. Players see
-// copies of the rows, so the board stays the referee's alone.
-void Turn(Referee& ref, HoleRow& MyHoles, HoleRow& OppHoles, int32_t& MyStore, int32_t& OppStore);
+// Plays for CurPlayer(round.board). The mover is shown its view of the
+// board (MyHoles, OppHoles, MyStore, OppStore) as copies, so the board
+// stays the referee's alone; the move itself, its capture, extra move,
+// end-of-round test and the change of mover are the rules header's
+// (PsPlayMoveUnswept). Writes the move's lines to out.log.
+void Turn(const MatchSetup& setup, RoundState& round, Seats& seats, const Outputs& out);

@@ -35,14 +35,14 @@ struct Driven {
     BindStubs(ref);
     Stubs().answers[1] = {2, 3};
     Stubs().answers[2] = {2};
-    ref.clock = clock;
-    ref.options.quiet = true;  // the console ends with the summary line
-    ref.options.results = (dir / "record.jsonl").string();
+    ref.setup.clock = clock;
+    ref.setup.options.quiet = true;  // the console ends with the summary line
+    ref.setup.options.results = (dir / "record.jsonl").string();
     const std::string console = (dir / "console.txt").string();
-    ref.console = {open(console.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644), console};
+    ref.out.console = {open(console.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644), console};
     args.push_back("/F=" + (dir / "log.txt").string());
     EXPECT_EQ(*RunMatch(ref, args), 0);
-    close(ref.console.fd);
+    close(ref.out.console.fd);
   }
   std::string Log() { return ReadFile(dir / "log.txt"); }
   std::vector<nlohmann::json> Record() {

@@ -126,20 +126,20 @@ TEST(Progress, BackspacesThenTurnAndTime) {
   EXPECT_EQ(piece, " Time: 12.2500 s");
 }
 
-Board SixBySix() {
-  Board b;
+PsBoard SixBySix() {
+  PsBoard b;
   ResetBoard(b, 6, 6);
   return b;
 }
 
 TEST(BoardPicture, InitialBoardAndAfterTheOpeningMove) {
-  Board b = SixBySix();
+  PsBoard b = SixBySix();
   EXPECT_EQ(BoardPicture(b, 0, 0),
             "0 ------------------ 0 -----------------\r\n"
             "0 Player 2:  0    6  6  6  6  6  6\r\n"
             "0 Player 1:       6  6  6  6  6  6    0\r\n"
             "0 --------------------------------------\r\n");
-  PsSow(b.Holes[1], b.Holes[2], &b.Store[1], 6, 1);
+  PsSow(Holes(b, 1), Holes(b, 2), &Store(b, 1), 6, 1);
   EXPECT_EQ(BoardPicture(b, 1, 1),
             "1 ------------------ 1 -----------------\r\n"
             "1 Player 2:  0    6  6  6  6  6  6\r\n"
@@ -148,14 +148,14 @@ TEST(BoardPicture, InitialBoardAndAfterTheOpeningMove) {
 }
 
 TEST(BoardPicture, PlayerTwosRowIsReversedAndWideNumbersPush) {
-  Board b;
+  PsBoard b;
   ResetBoard(b, 3, 0);
-  b.Holes[2][0] = 1;
-  b.Holes[2][1] = 2;
-  b.Holes[2][2] = 1234;
-  b.Holes[1][0] = 100;
-  b.Store[2] = 100;
-  b.Store[1] = 7;
+  Holes(b, 2)[0] = 1;
+  Holes(b, 2)[1] = 2;
+  Holes(b, 2)[2] = 1234;
+  Holes(b, 1)[0] = 100;
+  Store(b, 2) = 100;
+  Store(b, 1) = 7;
   EXPECT_EQ(BoardPicture(b, 2, 3),
             "2 ------------------ 3 -----------------\r\n"
             "2 Player 2: 100  1234  2  1\r\n"
@@ -164,7 +164,7 @@ TEST(BoardPicture, PlayerTwosRowIsReversedAndWideNumbersPush) {
 }
 
 TEST(BoardPicture, OneHoleRows) {
-  Board b;
+  PsBoard b;
   ResetBoard(b, 1, 4);
   EXPECT_EQ(BoardPicture(b, 0, 0),
             "0 ------------------ 0 -----------------\r\n"

@@ -221,23 +221,23 @@ TEST(Record, RoundsReplayToTheirStoresAndTheTallyAgreesWithTheLog) {
   int tally[3] = {0, 0, 0};
   for (size_t i = 3; i + 1 < record.size(); ++i) {
     const json& round = record[i];
-    Board b;
+    PsBoard b;
     ResetBoard(b, 6, 6);
     int32_t turns = 0;
     for (const int32_t hole : round["opening"]) {
-      const int p = b.CurPlayer;
-      const PsSowing s = PsSow(b.Holes[p], b.Holes[3 - p], &b.Store[p], 6, hole);
-      b.CurPlayer = s.ExtraMove ? p : 3 - p;
+      const int p = CurPlayer(b);
+      const PsSowing s = PsSow(Holes(b, p), Holes(b, 3 - p), &Store(b, p), 6, hole);
+      b.Mover = s.ExtraMove ? p : 3 - p;
     }
     for (const json& move : round["moves"]) {
       const int p = move[0];
-      ASSERT_EQ(p, b.CurPlayer) << round;
-      const PsSowing s = PsSow(b.Holes[p], b.Holes[3 - p], &b.Store[p], 6, move[1]);
-      b.CurPlayer = s.ExtraMove ? p : 3 - p;
+      ASSERT_EQ(p, CurPlayer(b)) << round;
+      const PsSowing s = PsSow(Holes(b, p), Holes(b, 3 - p), &Store(b, p), 6, move[1]);
+      b.Mover = s.ExtraMove ? p : 3 - p;
       ++turns;
     }
     EndRound(b);
-    EXPECT_EQ(round["stores"], json({b.Store[1], b.Store[2]})) << round;
+    EXPECT_EQ(round["stores"], json({Store(b, 1), Store(b, 2)})) << round;
     EXPECT_EQ(round["turns"], turns);
     ++tally[round["winner"].get<int>()];
   }

@@ -1,5 +1,5 @@
-// The rules header's whole move (PsPlayMove) against the referee's steps
-// on its own board (sowing, CheckGame, EndRound, the mover): every position
+// The rules header's whole move (PsPlayMove) against its steps one by one
+// as the referee names them (sowing, CheckGame, EndRound, the mover): every position
 // of deep move trees played both ways must agree, and the move-generator
 // count must give the published numbers.
 #include <gtest/gtest.h>
@@ -16,19 +16,19 @@ struct Walk {
   int32_t holes, bones;
   uint64_t leaves = 0;
 
-  void Same(const Board& ref, const PsBoard& rules) {
+  void Same(const PsBoard& ref, const PsBoard& rules) {
     for (int p = 1; p <= 2; ++p) {
-      ASSERT_EQ(0, std::memcmp(ref.Holes[p], rules.Holes[p - 1], sizeof(HoleRow))) << "row " << p;
-      ASSERT_EQ(ref.Store[p], rules.Stores[p - 1]) << "store " << p;
+      ASSERT_EQ(0, std::memcmp(Holes(ref, p), rules.Holes[p - 1], sizeof(HoleRow))) << "row " << p;
+      ASSERT_EQ(Store(ref, p), rules.Stores[p - 1]) << "store " << p;
     }
   }
 
   // Plays every sowing move below the position on both boards, as the
   // referee's turn does: sow, test, sweep at the end, change the mover
   // unless an extra move keeps it.
-  void Down(const Board& ref, const PsBoard& rules, int depth) {
+  void Down(const PsBoard& ref, const PsBoard& rules, int depth) {
     Same(ref, rules);
-    ASSERT_EQ(ref.CurPlayer, rules.Mover);
+    ASSERT_EQ(CurPlayer(ref), rules.Mover);
     if (depth == 0) {
       ++leaves;
       return;
@@ -36,17 +36,17 @@ struct Walk {
     int32_t moves[PS_MAX_HOLES];
     const int count = PsSowingMoves(&rules, moves);
     int expected = 0;
-    for (int32_t h = 1; h <= holes; ++h) expected += ref.Holes[ref.CurPlayer][h - 1] > 0;
+    for (int32_t h = 1; h <= holes; ++h) expected += Holes(ref, CurPlayer(ref))[h - 1] > 0;
     ASSERT_EQ(expected, count);
     for (int i = 0; i < count; ++i) {
-      Board r = ref;
-      const int p = r.CurPlayer;
-      const PsSowing sown = PsSow(r.Holes[p], r.Holes[3 - p], &r.Store[p], holes, moves[i]);
-      const bool over = CheckGame(r, bones);
+      PsBoard r = ref;
+      const int p = CurPlayer(r);
+      const PsSowing sown = PsSow(Holes(r, p), Holes(r, 3 - p), &Store(r, p), holes, moves[i]);
+      const bool over = CheckGame(r);
       if (over)
         EndRound(r);
       else if (!sown.ExtraMove)
-        r.CurPlayer = 3 - p;
+        r.Mover = 3 - p;
       PsBoard x = rules;
       PsSowing sowing;
       ASSERT_TRUE(PsPlayMove(&x, moves[i], &sowing));
@@ -65,7 +65,7 @@ struct Walk {
 };
 
 uint64_t WalkBoth(int32_t holes, int32_t bones, int depth) {
-  Board ref;
+  PsBoard ref;
   ResetBoard(ref, holes, bones);
   PsBoard rules;
   EXPECT_TRUE(PsSetUpBoard(&rules, holes, bones));

@@ -162,58 +162,99 @@ TEST(Sow, AHugeHandCostsNoMoreThanASmallOneAndLosesNoBone) {
   EXPECT_EQ(total, kMaxBones);
 }
 
-Board BoardOf(const Row& p1, const Row& p2, int32_t s1, int32_t s2) {
-  Board b;
+// Player 1's row p1, player 2's row p2, their stores, on a board of
+// bones a hole at the start.
+PsBoard BoardOf(const Row& p1, const Row& p2, int32_t s1, int32_t s2, int32_t bones = 6) {
+  PsBoard b{};
   b.NumHoles = static_cast<int32_t>(p1.size());
+  b.NumBones = bones;
+  b.Mover = 1;
   for (size_t i = 0; i < p1.size(); ++i) {
-    b.Holes[1][i] = p1[i];
-    b.Holes[2][i] = p2[i];
+    Holes(b, 1)[i] = p1[i];
+    Holes(b, 2)[i] = p2[i];
   }
-  b.Store[1] = s1;
-  b.Store[2] = s2;
+  Store(b, 1) = s1;
+  Store(b, 2) = s2;
   return b;
 }
 
 TEST(CheckGame, MajorityNeedsStrictlyMoreThanHalf) {
   // 6 holes of 6 bones: 72 in all, half is 36.
-  EXPECT_FALSE(CheckGame(BoardOf({1, 1, 1, 1, 1, 1}, {5, 5, 5, 5, 5, 1}, 36, 0), 6));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 37, 0), 6));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 0, 37), 6));
+  EXPECT_FALSE(CheckGame(BoardOf({1, 1, 1, 1, 1, 1}, {5, 5, 5, 5, 5, 1}, 36, 0, 6)));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 37, 0, 6)));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 1, 1, 1, 1, 0}, {5, 5, 5, 5, 5, 1}, 0, 37, 6)));
 }
 
 TEST(CheckGame, EitherEmptyRowEndsTheRound) {
-  EXPECT_TRUE(CheckGame(BoardOf({0, 0, 0}, {1, 2, 3}, 5, 7), 3));
-  EXPECT_TRUE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 0}, 5, 7), 3));
-  EXPECT_FALSE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 1}, 5, 7), 3));
+  EXPECT_TRUE(CheckGame(BoardOf({0, 0, 0}, {1, 2, 3}, 5, 7, 3)));
+  EXPECT_TRUE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 0}, 5, 7, 3)));
+  EXPECT_FALSE(CheckGame(BoardOf({1, 0, 0}, {0, 0, 1}, 5, 7, 3)));
   // Slots above the board do not count.
-  Board b = BoardOf({0, 0, 0}, {1, 1, 1}, 0, 0);
-  b.Holes[1][5] = 4;
-  EXPECT_TRUE(CheckGame(b, 3));
+  PsBoard b = BoardOf({0, 0, 0}, {1, 1, 1}, 0, 0, 3);
+  Holes(b, 1)[5] = 4;
+  EXPECT_TRUE(CheckGame(b));
+}
+
+// The majority rule needs a store over half; a row emptied ends the round
+// without it. 3 holes of 2 bones, 12 in all, half is 6:
+//
+//          store   3  2  1     (player 2's row, hole 3 down to 1)
+//   P2       5     1  0  0
+//   P1             0  1  1     4
+//                  1  2  3     (player 1's row, hole 1 up to 3)
+//
+// Player 1 plays hole 3 (its store: 5, again), then hole 2 (into its empty
+// hole 3, nothing opposite to capture); player 2 plays hole 3: its store
+// holds 6, not over half, but its row is empty. The sweep gives player
+// 1's last bone to player 1: 6 : 6, a draw.
+TEST(Majority, NeedsAStoreOverHalfAndAnEmptyRowEndsTheRoundWithoutIt) {
+  PsBoard b = BoardOf({0, 1, 1}, {0, 0, 1}, 4, 5, 2);
+  ASSERT_TRUE(PsPlayMoveUnswept(&b, 3, nullptr));
+  EXPECT_EQ(Store(b, 1), 5);
+  EXPECT_EQ(CurPlayer(b), 1) << "the last bone fell into the store";
+  ASSERT_TRUE(PsPlayMoveUnswept(&b, 2, nullptr));
+  EXPECT_EQ(Holes(b, 1)[2], 1);
+  EXPECT_EQ(CurPlayer(b), 2);
+  ASSERT_TRUE(PsPlayMoveUnswept(&b, 3, nullptr));
+  EXPECT_EQ(Store(b, 2), 6);
+  EXPECT_TRUE(GameOver(b)) << "player 2's row is empty";
+  EXPECT_EQ(PsMajority(&b), 0);
+  EndRound(b);
+  EXPECT_EQ(Store(b, 1), 6);
+  EXPECT_EQ(PsWinner(&b), 0);
+  // A store of 7 is over half, whichever player's.
+  Store(b, 1) = 7;
+  EXPECT_EQ(PsMajority(&b), 1);
+  EXPECT_EQ(PsWinner(&b), 1);
+  Store(b, 1) = 0;
+  Store(b, 2) = 7;
+  EXPECT_EQ(PsMajority(&b), 2);
+  EXPECT_EQ(PsWinner(&b), 2);
 }
 
 TEST(EndRound, TheRowThatStillHoldsBonesGoesToItsOwner) {
-  Board b = BoardOf({0, 0, 0, 0, 0, 0}, {3, 0, 2, 0, 0, 1}, 40, 26);
+  PsBoard b = BoardOf({0, 0, 0, 0, 0, 0}, {3, 0, 2, 0, 0, 1}, 40, 26);
   EndRound(b);
-  EXPECT_EQ(b.Store[1], 40);
-  EXPECT_EQ(b.Store[2], 32);
-  Board c = BoardOf({1, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 30, 40);
+  EXPECT_EQ(Store(b, 1), 40);
+  EXPECT_EQ(Store(b, 2), 32);
+  PsBoard c = BoardOf({1, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, 30, 40);
   EndRound(c);
-  EXPECT_EQ(c.Store[1], 32);
-  EXPECT_EQ(c.Store[2], 40);
+  EXPECT_EQ(Store(c, 1), 32);
+  EXPECT_EQ(Store(c, 2), 40);
 }
 
 TEST(EndRound, BonesOnBothSidesCountForNobody) {
-  Board b = BoardOf({1, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 2}, 37, 32);
+  PsBoard b = BoardOf({1, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 2}, 37, 32);
   EndRound(b);
-  EXPECT_EQ(b.Store[1], 37);
-  EXPECT_EQ(b.Store[2], 32);
+  EXPECT_EQ(Store(b, 1), 37);
+  EXPECT_EQ(Store(b, 2), 32);
 }
 
 TEST(EndRound, BothRowsEmptyAddNothing) {
-  Board b = BoardOf({0, 0}, {0, 0}, 0, 0);
+  PsBoard b = BoardOf({0, 0}, {0, 0}, 0, 0);
   EndRound(b);
-  EXPECT_EQ(b.Store[1], 0);
-  EXPECT_EQ(b.Store[2], 0);
+  EXPECT_EQ(Store(b, 1), 0);
+  EXPECT_EQ(Store(b, 2), 0);
 }
 
 }  // namespace
@@ -221,10 +262,10 @@ TEST(EndRound, BothRowsEmptyAddNothing) {
 // An opening played on the referee's board as the detailed log draws it:
 // each move's lines and the board after it, and the board left for play.
 TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
-  Board b;
+  PsBoard b;
   ResetBoard(b, 3, 2);
   std::string detail;
-  EXPECT_FALSE(PlayOpening(b, {2, 1, 1}, 2, &detail));
+  EXPECT_FALSE(PlayOpeningLogged(b, {2, 1, 1}, &detail));
   EXPECT_EQ(detail,
             "  Pitsow 1\r\n"
             "1 ------------------ 2 -----------------\r\n"
@@ -239,9 +280,9 @@ TEST(Openings, EachMoveIsDrawnOnTheRefereeBoard) {
             "2 Player 2:  0    3  3  0\r\n"
             "2 Player 1:       0  1  4    1\r\n"
             "2 --------------------------------------\r\n");
-  EXPECT_EQ(b.CurPlayer, 1);
-  EXPECT_EQ(b.Holes[2][0], 0);
-  EXPECT_EQ(PlayOpening(b, {1}, 2, nullptr)->text, "hole 1 of player 1 is empty");
+  EXPECT_EQ(CurPlayer(b), 1);
+  EXPECT_EQ(Holes(b, 2)[0], 0);
+  EXPECT_EQ(PlayOpeningLogged(b, {1}, nullptr)->text, "hole 1 of player 1 is empty");
 }
 
 // A line of an openings file: holes in the integer grammar between

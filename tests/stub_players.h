@@ -73,8 +73,8 @@ void StubDone() {
 // A fresh world and a referee bound to the two stubs.
 inline void BindStubs(Referee& ref) {
   Stubs() = StubWorld{};
-  ref.players[1] = std::make_unique<InProcessPlayer>(
+  ref.seats.players[1] = std::make_unique<InProcessPlayer>(
       1, PlayerProcs{StubInit<1>, StubGetTurn<1>, StubOppTurn<1>, StubEndRound<1>, StubDone<1>});
-  ref.players[2] = std::make_unique<InProcessPlayer>(
+  ref.seats.players[2] = std::make_unique<InProcessPlayer>(
       2, PlayerProcs{StubInit<2>, StubGetTurn<2>, StubOppTurn<2>, StubEndRound<2>, StubDone<2>});
 }

@@ -17,19 +17,14 @@ class TurnTest : public testing::Test {
  protected:
   void SetUp() override {
     BindStubs(ref);
-    const auto error = OpenLogFile((dir / "log.txt").string(), {}, ref.log);
-    ASSERT_FALSE(error) << error->text;
-    ResetBoard(ref.board, 6, 6);
+    Result<OutStream> opened = OpenLogFile((dir / "log.txt").string(), {});
+    ASSERT_TRUE(opened) << opened.error().text;
+    ref.out.log = *opened;
+    ResetBoard(ref.round.board, 6, 6);
   }
-  void TearDown() override { CloseStream(ref.log); }
+  void TearDown() override { CloseStream(ref.out.log); }
 
-  void PlayTurn() {
-    Board& b = ref.board;
-    if (b.CurPlayer == 1)
-      Turn(ref, b.Holes[1], b.Holes[2], b.Store[1], b.Store[2]);
-    else
-      Turn(ref, b.Holes[2], b.Holes[1], b.Store[2], b.Store[1]);
-  }
+  void PlayTurn() { Turn(ref.setup, ref.round, ref.seats, ref.out); }
   std::string Log() { return ReadFile(dir / "log.txt"); }
 
   TestDir dir;
@@ -37,14 +32,14 @@ class TurnTest : public testing::Test {
 };
 
 TEST_F(TurnTest, AnExtraMoveAsksTheSamePlayerAgainWithinOneCall) {
-  ref.settings.LogLevel[0] = 4;
+  ref.setup.settings.LogLevel[0] = 4;
   Stubs().answers[1] = {1, 2};
   PlayTurn();
   EXPECT_EQ(Stubs().calls, (Calls{"P1 GetTurn 6 6 6 6 6 6 | 6 6 6 6 6 6 | 0 0", "P2 OppTurn 1",
                                   "P1 GetTurn 0 7 7 7 7 7 | 6 6 6 6 6 6 | 1 0", "P2 OppTurn 2"}));
-  EXPECT_EQ(ref.board.TurnCount, 2);
-  EXPECT_EQ(ref.board.CurPlayer, 2);
-  EXPECT_FALSE(ref.board.GameOver);
+  EXPECT_EQ(ref.round.TurnCount, 2);
+  EXPECT_EQ(CurPlayer(ref.round.board), 2);
+  EXPECT_FALSE(GameOver(ref.round.board));
   EXPECT_EQ(Log(),
             "  Pitsow 1\r\n"
             "1 ------------------ 1 -----------------\r\n"
@@ -60,18 +55,18 @@ TEST_F(TurnTest, AnExtraMoveAsksTheSamePlayerAgainWithinOneCall) {
 TEST_F(TurnTest, AnswersOutsideTheBoardEndTheRoundUntold) {
   for (int32_t wrong : {0, -1, 7}) {
     BindStubs(ref);
-    ResetBoard(ref.board, 6, 6);
-    ref.board.TurnCount = 3;
-    ref.board.CurPlayer = 2;
-    ref.settings.LogLevel[0] = 1;
+    ResetBoard(ref.round.board, 6, 6);
+    ref.round.TurnCount = 3;
+    ref.round.board.Mover = 2;
+    ref.setup.settings.LogLevel[0] = 1;
     Stubs().answers[2] = {wrong};
-    const Board before = ref.board;
+    const PsBoard before = ref.round.board;
     PlayTurn();
     EXPECT_EQ(Stubs().calls.size(), 1u) << "no PsOppTurn after a rejected answer";
-    EXPECT_TRUE(ref.board.GameOver);
-    EXPECT_EQ(ref.board.TurnCount, 3);
-    EXPECT_EQ(ref.board.CurPlayer, 2);
-    EXPECT_EQ(std::memcmp(ref.board.Holes, before.Holes, sizeof before.Holes), 0);
+    EXPECT_TRUE(GameOver(ref.round.board));
+    EXPECT_EQ(ref.round.TurnCount, 3);
+    EXPECT_EQ(CurPlayer(ref.round.board), 2);
+    EXPECT_EQ(std::memcmp(ref.round.board.Holes, before.Holes, sizeof before.Holes), 0);
   }
   EXPECT_EQ(Log(),
             "      ERROR!!!  PsGetTurn Wrong Result: 0, NumHoles= 6 Player: 2\r\n"
@@ -80,22 +75,22 @@ TEST_F(TurnTest, AnswersOutsideTheBoardEndTheRoundUntold) {
 }
 
 TEST_F(TurnTest, ARejectedAnswerIsNotLoggedAtLevelZero) {
-  ref.settings.LogLevel[0] = 0;
+  ref.setup.settings.LogLevel[0] = 0;
   Stubs().answers[1] = {9};
   PlayTurn();
-  EXPECT_TRUE(ref.board.GameOver);
+  EXPECT_TRUE(GameOver(ref.round.board));
   EXPECT_EQ(Log(), "");
 }
 
 TEST_F(TurnTest, AnEmptyHoleIsAnAcceptedPass) {
-  ref.settings.LogLevel[0] = 5;
-  ref.board.Holes[1][2] = 0;
-  ref.board.Holes[2][3] = 0;
+  ref.setup.settings.LogLevel[0] = 5;
+  Holes(ref.round.board, 1)[2] = 0;
+  Holes(ref.round.board, 2)[3] = 0;
   Stubs().answers[1] = {3};
   PlayTurn();
   EXPECT_EQ(Stubs().calls, (Calls{"P1 GetTurn 6 6 0 6 6 6 | 6 6 6 0 6 6 | 0 0", "P2 OppTurn 3"}));
-  EXPECT_EQ(ref.board.TurnCount, 1);
-  EXPECT_EQ(ref.board.CurPlayer, 2);
+  EXPECT_EQ(ref.round.TurnCount, 1);
+  EXPECT_EQ(CurPlayer(ref.round.board), 2);
   EXPECT_EQ(Log(),
             "1 ------------------ 3 -----------------\r\n"
             "1 Player 2:  0    6  6  0  6  6  6\r\n"
@@ -104,14 +99,14 @@ TEST_F(TurnTest, AnEmptyHoleIsAnAcceptedPass) {
 }
 
 TEST_F(TurnTest, ACaptureIsLoggedBeforeThePicture) {
-  ref.settings.LogLevel[0] = 4;
+  ref.setup.settings.LogLevel[0] = 4;
   HoleRow mine = {0, 1, 0, 0, 0, 0};
-  std::memcpy(ref.board.Holes[2], mine, sizeof mine);  // player 2 moves
-  ref.board.CurPlayer = 2;
+  std::memcpy(Holes(ref.round.board, 2), mine, sizeof mine);  // player 2 moves
+  ref.round.board.Mover = 2;
   Stubs().answers[2] = {2};
   PlayTurn();
-  EXPECT_EQ(ref.board.Store[2], 7);
-  EXPECT_TRUE(ref.board.GameOver) << "player 2's row is empty";
+  EXPECT_EQ(Store(ref.round.board, 2), 7);
+  EXPECT_TRUE(GameOver(ref.round.board)) << "player 2's row is empty";
   const std::string log = Log();
   EXPECT_EQ(log.rfind("  Empty 2 i: 3\r\n2 ------------------ 2 ", 0), 0u) << log;
 }
@@ -120,29 +115,29 @@ TEST_F(TurnTest, PlayersSeeCopiesAndCannotTouchTheBoard) {
   Stubs().vandal = true;
   Stubs().answers[1] = {2};
   PlayTurn();
-  EXPECT_EQ(std::vector<int32_t>(ref.board.Holes[1], ref.board.Holes[1] + 6),
+  EXPECT_EQ(std::vector<int32_t>(Holes(ref.round.board, 1), Holes(ref.round.board, 1) + 6),
             (std::vector<int32_t>{6, 0, 7, 7, 7, 7}));
-  EXPECT_EQ(std::vector<int32_t>(ref.board.Holes[2], ref.board.Holes[2] + 6),
+  EXPECT_EQ(std::vector<int32_t>(Holes(ref.round.board, 2), Holes(ref.round.board, 2) + 6),
             (std::vector<int32_t>{7, 6, 6, 6, 6, 6}));
 }
 
 TEST_F(TurnTest, AnExtraMoveThatEmptiesTheRowEndsTheRound) {
   HoleRow mine = {0, 0, 0, 0, 0, 1};
-  std::memcpy(ref.board.Holes[1], mine, sizeof mine);
+  std::memcpy(Holes(ref.round.board, 1), mine, sizeof mine);
   PlayTurn();
   EXPECT_EQ(Stubs().calls.size(), 2u) << "no further PsGetTurn";
-  EXPECT_TRUE(ref.board.GameOver);
-  EXPECT_EQ(ref.board.CurPlayer, 1);
-  EXPECT_EQ(ref.board.TurnCount, 1);
+  EXPECT_TRUE(GameOver(ref.round.board));
+  EXPECT_EQ(CurPlayer(ref.round.board), 1);
+  EXPECT_EQ(ref.round.TurnCount, 1);
 }
 
 TEST_F(TurnTest, AnExtraMoveThatWinsTheMajorityEndsTheRound) {
-  ref.board.Store[1] = 36;
+  Store(ref.round.board, 1) = 36;
   PlayTurn();  // hole 1 of 6: the last bone makes the store 37
   EXPECT_EQ(Stubs().calls.size(), 2u);
-  EXPECT_TRUE(ref.board.GameOver);
-  EXPECT_EQ(ref.board.Store[1], 37);
-  EXPECT_EQ(ref.board.Store[2], 0) << "the opponent's store never changes";
+  EXPECT_TRUE(GameOver(ref.round.board));
+  EXPECT_EQ(Store(ref.round.board, 1), 37);
+  EXPECT_EQ(Store(ref.round.board, 2), 0) << "the opponent's store never changes";
 }
 
 }  // namespace

@@ -97,6 +97,16 @@ static inline int PsRoundEnds(const int32_t *row1, const int32_t *row2, int32_t 
   return PsRowBones(row1, numHoles) == 0 || PsRowBones(row2, numHoles) == 0;
 }
 
+/*
+ * The majority rule alone: 1 or 2 for the player whose store holds more
+ * than half of all bones (NumHoles x NumBones), 0 when neither does. A
+ * round can end by it with bones left on both sides, which no sweep takes.
+ */
+static inline int PsMajority(const PsBoard *board) {
+  const int64_t half = (int64_t)board->NumHoles * board->NumBones;
+  return board->Stores[0] > half ? 1 : board->Stores[1] > half ? 2 : 0;
+}
+
 /* The end-of-round test, made after every move. */
 static inline int PsIsRoundOver(const PsBoard *board) {
   return PsRoundEnds(board->Holes[0], board->Holes[1], board->Stores[0], board->Stores[1],

@@ -24,22 +24,22 @@ constexpr int kMaxTurns = 300;
 constexpr int kRejectedRound = 5;  // player 2 answers 0 after a few moves
 constexpr int kFaultRound = 6;     // player 2 crashes at its fourth turn
 
-json Position(const Board& b) {
+json Position(const PsBoard& b) {
   json p = json::array();
   for (int side = 1; side <= 2; ++side) {
-    for (int i = 0; i < kHoles; ++i) p.push_back(b.Holes[side][i]);
+    for (int i = 0; i < kHoles; ++i) p.push_back(Holes(b, side)[i]);
   }
-  p.push_back(b.Store[1]);
-  p.push_back(b.Store[2]);
+  p.push_back(Store(b, 1));
+  p.push_back(Store(b, 2));
   return p;
 }
 
-void Play(Board& b, int hole) {
-  const int me = b.CurPlayer, opp = 3 - me;
-  const PsSowing r = PsSow(b.Holes[me], b.Holes[opp], &b.Store[me], kHoles, hole);
-  b.GameOver = CheckGame(b, kBones);
-  ++b.TurnCount;
-  if (!r.ExtraMove) b.CurPlayer = opp;
+void Play(PsBoard& b, int32_t& turns, int hole) {
+  const int me = CurPlayer(b), opp = 3 - me;
+  const PsSowing r = PsSow(Holes(b, me), Holes(b, opp), &Store(b, me), kHoles, hole);
+  b.RoundOver = CheckGame(b);
+  ++turns;
+  if (!r.ExtraMove) b.Mover = opp;
 }
 
 }  // namespace
@@ -70,20 +70,21 @@ int main(int argc, char** argv) {
   const std::vector<std::vector<int>> openings = {{}, {1, 3}, {4}};
   int tally[3] = {0, 0, 0};
   for (int round = 0; round < kRounds; ++round) {
-    Board b;
+    PsBoard b;
     ResetBoard(b, kHoles, kBones);
+    int32_t turns = 0;
     json positions = json::array({Position(b)});
     const std::vector<int>& opening = openings[round % openings.size()];
     for (int hole : opening) {
-      Play(b, hole);
+      Play(b, turns, hole);
       positions.push_back(Position(b));
     }
     json moves = json::array();
     std::string end;
     json rejected;
     int turns2 = 0;
-    while (!b.GameOver && b.TurnCount < kMaxTurns) {
-      const int me = b.CurPlayer;
+    while (!GameOver(b) && turns < kMaxTurns) {
+      const int me = CurPlayer(b);
       if (me == 2 && ++turns2 == 4 && (round == kRejectedRound || round == kFaultRound)) {
         end = round == kRejectedRound ? "rejected" : "fault";
         if (round == kRejectedRound) rejected = {{"player", 2}, {"answer", 0}};
@@ -92,46 +93,46 @@ int main(int argc, char** argv) {
       // Mostly a hole with bones; now and then any hole, so passes occur.
       int hole = std::uniform_int_distribution<int>(1, kHoles)(rng);
       if (rng() % 10 != 0) {
-        while (b.Holes[me][hole - 1] == 0) hole = hole % kHoles + 1;
+        while (Holes(b, me)[hole - 1] == 0) hole = hole % kHoles + 1;
       }
       moves.push_back({me, hole});
-      Play(b, hole);
+      Play(b, turns, hole);
       positions.push_back(Position(b));
     }
     if (end.empty()) {
-      end = b.GameOver
-                ? (b.Store[1] > kHoles * kBones || b.Store[2] > kHoles * kBones ? "majority"
-                                                                                : "row-empty")
+      end = GameOver(b)
+                ? (Store(b, 1) > kHoles * kBones || Store(b, 2) > kHoles * kBones ? "majority"
+                                                                                  : "row-empty")
                 : "turn-limit";
     }
-    const int32_t s1 = b.Store[1], s2 = b.Store[2];
+    const int32_t s1 = Store(b, 1), s2 = Store(b, 2);
     EndRound(b);
-    if (b.Store[1] != s1 || b.Store[2] != s2) {
+    if (Store(b, 1) != s1 || Store(b, 2) != s2) {
       // The page shows the sweep as a step with the swept rows emptied.
       json p = Position(b);
       for (int i = 0; i < 2 * kHoles; ++i) p[i] = 0;
       positions.push_back(p);
     }
-    int winner = b.Store[1] > b.Store[2] ? 1 : b.Store[2] > b.Store[1] ? 2 : 0;
+    int winner = Store(b, 1) > Store(b, 2) ? 1 : Store(b, 2) > Store(b, 1) ? 2 : 0;
     if (end == "fault") {
       winner = 1;
       record << json{{"type", "fault"},
                      {"round", round},
-                     {"turn", b.TurnCount + 1},
+                     {"turn", turns + 1},
                      {"player", 2},
                      {"call", "PsGetTurn"},
                      {"kind", "crash"},
                      {"detail", "Segmentation fault"},
                      {"report", "pitsow: player 2 (Beta.so) crashed in PsGetTurn, round " +
-                                    std::to_string(round) + ", turn " +
-                                    std::to_string(b.TurnCount + 1) + ": Segmentation fault"}}
+                                    std::to_string(round) + ", turn " + std::to_string(turns + 1) +
+                                    ": Segmentation fault"}}
                     .dump()
              << "\n";
     }
     ++tally[winner == 0 ? 2 : winner - 1];
-    json line = {{"type", "round"},  {"round", round},       {"opening", opening},
-                 {"moves", moves},   {"end", end},           {"stores", {b.Store[1], b.Store[2]}},
-                 {"winner", winner}, {"turns", b.TurnCount}, {"time", {0.001, 0.002}}};
+    json line = {{"type", "round"},  {"round", round}, {"opening", opening},
+                 {"moves", moves},   {"end", end},     {"stores", {Store(b, 1), Store(b, 2)}},
+                 {"winner", winner}, {"turns", turns}, {"time", {0.001, 0.002}}};
     if (!rejected.is_null()) line["rejected"] = rejected;
     record << line.dump() << "\n";
     expected["rounds"].push_back({{"round", round}, {"positions", positions}});

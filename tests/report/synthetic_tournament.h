@@ -53,45 +53,46 @@ inline ReportData SyntheticTournament(int numPlayers, int64_t numRounds, uint32_
     v.pairing_name = names[a] + " vs " + names[b];
     v.player1 = names[first];
     v.player2 = names[second];
-    Board board;
+    PsBoard board;
     ResetBoard(board, kHoles, kBones);
+    int32_t turns = 0;
     // The pair's shared opening: two random holes from the filled board.
     std::mt19937 openRng(static_cast<uint32_t>(v.pairing * 100003 + v.pair));
     for (int k = 0; k < 2; ++k) {
       const int hole = std::uniform_int_distribution<int>(1, kHoles)(openRng);
       v.opening.push_back(hole);
-      const int me = board.CurPlayer;
+      const int me = CurPlayer(board);
       const PsSowing s =
-          PsSow(board.Holes[me], board.Holes[3 - me], &board.Store[me], kHoles, hole);
-      if (!s.ExtraMove) board.CurPlayer = 3 - me;
+          PsSow(Holes(board, me), Holes(board, 3 - me), &Store(board, me), kHoles, hole);
+      if (!s.ExtraMove) board.Mover = 3 - me;
     }
     const bool crash = names[second] == "C" && r % 997 == 5;
     int turnsOfSecond = 0;
-    while (!CheckGame(board, kBones) && board.TurnCount < kMaxTurns) {
-      const int me = board.CurPlayer;
+    while (!CheckGame(board) && turns < kMaxTurns) {
+      const int me = CurPlayer(board);
       if (crash && me == 2 && ++turnsOfSecond == 5) break;
       int hole = std::uniform_int_distribution<int>(1, kHoles)(rng);
-      while (board.Holes[me][hole - 1] == 0) hole = hole % kHoles + 1;
+      while (Holes(board, me)[hole - 1] == 0) hole = hole % kHoles + 1;
       if ((me == 1 ? first : second) == 0 && rng() % 16 == 0) {
         for (int h = 1; h <= kHoles; ++h) {
-          if (board.Holes[me][h - 1] == kHoles - h + 1) hole = h;  // lands in the store
+          if (Holes(board, me)[h - 1] == kHoles - h + 1) hole = h;  // lands in the store
         }
       }
       v.moves.push_back({me, hole});
       const PsSowing s =
-          PsSow(board.Holes[me], board.Holes[3 - me], &board.Store[me], kHoles, hole);
-      ++board.TurnCount;
-      if (!s.ExtraMove) board.CurPlayer = 3 - me;
+          PsSow(Holes(board, me), Holes(board, 3 - me), &Store(board, me), kHoles, hole);
+      ++turns;
+      if (!s.ExtraMove) board.Mover = 3 - me;
     }
     EndRound(board);
-    v.stores = {board.Store[1], board.Store[2]};
-    v.winner = board.Store[1] > board.Store[2] ? 1 : board.Store[2] > board.Store[1] ? 2 : 0;
-    v.end = board.TurnCount >= kMaxTurns ? "turn-limit" : "row-empty";
+    v.stores = {Store(board, 1), Store(board, 2)};
+    v.winner = Store(board, 1) > Store(board, 2) ? 1 : Store(board, 2) > Store(board, 1) ? 2 : 0;
+    v.end = turns >= kMaxTurns ? "turn-limit" : "row-empty";
     if (crash) {
       v.end = "fault";
       v.winner = 1;
       v.fault = "pitsow: player 2 (C.so) crashed in PsGetTurn, round " + std::to_string(r) +
-                ", turn " + std::to_string(board.TurnCount + 1) + ": Segmentation fault";
+                ", turn " + std::to_string(turns + 1) + ": Segmentation fault";
       FaultLine f;
       f.player = "C";
       f.kind = "crash";
