@@ -534,6 +534,9 @@ std::optional<Error> Launch(HostState& hp, const HostStart& start) {
     if (!out) return out.error();
     output = *out;
     setup.fds = {{output, 1}, {output, 2}};
+    // bwrap asks for its own death with the referee only once it runs: a
+    // referee killed before that would leave the room and its host alive.
+    setup.die_with_parent = true;
     hp.cgroup = OpenRoomCgroup(start.limits.room, start.player);
     if (!hp.cgroup.how.empty()) {
       setup.before_exec = JoinRoomCgroup;
