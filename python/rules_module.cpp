@@ -453,11 +453,8 @@ void Install(py::class_<State>& cls) {
 
 }  // namespace fast
 
-}  // namespace
-
-PYBIND11_MODULE(_rules, m) {
-  m.doc() = "The rules of Pitsow, exactly as the referee plays them.";
-
+// What one move did, as Python sees it.
+void BindOutcome(py::module_& m) {
   py::class_<Outcome>(m, "Outcome", "What one move did.")
       .def_readonly("hole", &Outcome::hole, "the hole played")
       .def_readonly("capture", &Outcome::capture,
@@ -469,10 +466,10 @@ PYBIND11_MODULE(_rules, m) {
                ", extra_move=" + (o.extra_move ? "True" : "False") +
                ", end=" + (o.end ? "True" : "False") + ")";
       });
+}
 
-  py::class_<State> state(m, "State",
-                          "A position: the board of one round and the player to move. Immutable, "
-                          "hashable, picklable; equal when the whole position is.");
+// How a State is made and what it shows of its position.
+void BindStatePosition(py::class_<State>& state) {
   state
       .def(py::init(&NewState), py::arg("holes") = 6, py::arg("bones") = 6,
            "The filled board: bones in each of the holes of both rows, player 1 to move.")
@@ -503,7 +500,13 @@ PYBIND11_MODULE(_rules, m) {
             if (s.last.hole == 0) return py::none();
             return py::cast(s.last);
           },
-          "the Outcome of the move that made this position; None for a position built")
+          "the Outcome of the move that made this position; None for a position built");
+}
+
+// What a State answers: its moves, the next State, the round's end, perft
+// and the tables' value, and what makes it a value (equality, hash, pickle).
+void BindStatePlay(py::class_<State>& state) {
+  state
       .def("legal_moves", &LegalMoves,
            "The sowing moves of the player to move: its non-empty "
            "holes 1 to num_holes, rising; none once the round is over.")
@@ -544,6 +547,18 @@ PYBIND11_MODULE(_rules, m) {
       .def("__hash__", &Hash)
       .def(py::pickle(&Pickled, &Unpickled))
       .def("__repr__", &Describe);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_rules, m) {
+  m.doc() = "The rules of Pitsow, exactly as the referee plays them.";
+  BindOutcome(m);
+  py::class_<State> state(m, "State",
+                          "A position: the board of one round and the player to move. Immutable, "
+                          "hashable, picklable; equal when the whole position is.");
+  BindStatePosition(state);
+  BindStatePlay(state);
   fast::Install(state);
 
   BindLibraryPlayer(m);
