@@ -19,4 +19,4 @@ if [[ -n "$out" ]]; then
   echo "check_names: $(wc -l <<<"$out") names break doc/conventions.md" >&2
   exit 1
 fi
-echo "check_names: every type and field follows doc/conventions.md"
+echo "check_names: every name follows doc/conventions.md"
