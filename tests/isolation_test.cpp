@@ -56,6 +56,13 @@ TEST_P(Isolated, AFaultLosesTheRoundAndEndsTheMatch) {
   const Result r = a.Play(args);
   EXPECT_EQ(r.status, 4) << r.err;
   const std::string report = r.err.substr(0, r.err.find('\n'));
+  // A machine too loaded to give a spinning player its CPU cannot judge its
+  // CPU limit: the referee says so and charges nobody, as the arena then
+  // plays again. (A sleeping player is never starved: its case still fails.)
+  const std::string starved = " (not charged: starved by the machine)";
+  if (c.report.find("s of CPU") != std::string::npos && report.size() > starved.size() &&
+      report.compare(report.size() - starved.size(), starved.size(), starved) == 0)
+    GTEST_SKIP() << report;
   EXPECT_TRUE(std::regex_match(report, std::regex(c.report))) << r.err;
   const std::string log = a.File("PsLog.txt");
   EXPECT_NE(log.find(report + "\r\n"), std::string::npos) << log;
