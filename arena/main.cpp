@@ -226,7 +226,7 @@ void AddLimitOptions(CLI::App& app, TournamentLine& t) {
   app.add_option("--time-margin", s.time_margin, "seconds forgiven past any time limit")
       ->check(CLI::Range(0.0, 1e6));
   app.add_flag("--force", t.force, "allow a --concurrency above the cores");
-  app.add_option("--memory", s.memory_mb, "address space per player, MB")
+  app.add_option("--memory", s.memory_mb, "address space per player, MiB")
       ->check(CLI::Range(0, 1 << 30));
   app.add_option("--max-faults", s.max_faults, "faults that retire a player")
       ->check(CLI::Range(1, 1000000000))

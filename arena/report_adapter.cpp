@@ -158,7 +158,7 @@ void AddLimitSettings(ReportData& data, const TournamentSettings& s) {
   out.push_back(
       {"time margin", s.time_margin >= 0 ? SecondsText(s.time_margin) : "the referee's default"});
   out.push_back(
-      {"memory", s.memory_mb > 0 ? std::to_string(s.memory_mb) + " MB a player" : "no limit"});
+      {"memory", s.memory_mb > 0 ? std::to_string(s.memory_mb) + " MiB a player" : "no limit"});
   out.push_back({"sandbox", s.sandbox ? "on: each player confined in its host (namespaces, "
                                         "seccomp, rlimits)"
                             : s.sandbox_off.empty() ? "off"

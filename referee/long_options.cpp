@@ -112,7 +112,7 @@ std::string LongOptionsUsage() {
       "  --call-time=S      CPU seconds for every other call, isolated (default 10)",
       "  --time-control=B+I CPU seconds per round per player, plus I after each move",
       "  --time-margin=S    seconds forgiven past any time limit (default 0.01)",
-      "  --memory=MB        address space of each player's process, isolated",
+      "  --memory=MIB       address space of each player's process in MiB, isolated",
       "  --forfeit          a rejected answer loses the round for its player",
       "  --results=FILE     a JSON Lines record of the match, written as it goes",
       "  --openings=FILE    openings played before the players take over, one a line",

@@ -76,7 +76,7 @@ SettingLines MatchSettingsInWords(const json& s) {
     if (has("call_time")) out.push_back({"call time", Seconds(s["call_time"]) + " a call"});
     const json mem = s.value("memory_mb", json(0));
     out.push_back({"memory", mem.is_number() && mem.get<int64_t>() > 0
-                                 ? Int(mem) + " MB of address space a player"
+                                 ? Int(mem) + " MiB of address space a player"
                                  : "no limit"});
   }
   if (has("forfeit"))
