@@ -62,10 +62,12 @@ Result<TournamentSettings> ResumeSettings(const std::string& dir, const Tourname
 }
 
 Result<std::vector<std::vector<int>>> LoadOpenings(const std::string& path, int holes, int bones) {
-  std::vector<Opening> read;
-  if (auto e = ReadOpenings(path, holes, bones, read))
-    return Error{e->text.substr(e->text.find(' ') + 1), kExitUsage};  // without the referee's name
-  return std::vector<std::vector<int>>(read.begin(), read.end());
+  const Result<std::vector<Opening>> read = ReadOpenings(path, holes, bones);
+  if (!read) {
+    const std::string& text = read.error().text;
+    return Error{text.substr(text.find(' ') + 1), kExitUsage};  // without the referee's name
+  }
+  return std::vector<std::vector<int>>(read->begin(), read->end());
 }
 
 std::string ShellWord(const std::string& word) {

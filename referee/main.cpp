@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command_line.h"
@@ -57,11 +58,13 @@ int Run(int argc, char** argv) {
   if (!ref.setup.options.openings.empty()) {
     Settings board;  // the board the slash options will set up
     ParseCommandString(args.slash_args, board);
-    if (const auto error = ReadOpenings(ref.setup.options.openings, board.NumHoles, board.NumBones,
-                                        ref.setup.openings)) {
-      ReportToStderr(error->text);
+    Result<std::vector<Opening>> read =
+        ReadOpenings(ref.setup.options.openings, board.NumHoles, board.NumBones);
+    if (!read) {
+      ReportToStderr(read.error().text);
       return kExitUsage;
     }
+    ref.setup.openings = std::move(*read);
   }
   ref.setup.sources[1].file = ref.setup.options.player[1];
   ref.setup.sources[2].file = ref.setup.options.player[2];

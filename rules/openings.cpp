@@ -79,8 +79,7 @@ std::optional<Opening> ParseOpening(const std::string& line) {
   return opening;
 }
 
-std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_t bones,
-                                  std::vector<Opening>& openings) {
+Result<std::vector<Opening>> ReadOpenings(const std::string& path, int32_t holes, int32_t bones) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return Error{"pitsow: cannot read the openings file " + path};
   if (!S_ISREG(st.st_mode))
@@ -91,6 +90,7 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_
   if (!PsSetUpBoard(&filled, holes, bones))
     return Error{"pitsow: no openings on a board of " + std::to_string(holes) + " holes of " +
                  std::to_string(bones) + " bones"};
+  std::vector<Opening> openings;
   std::string line;
   bool too_long = false;
   for (int number = 1; NextLine(in, line, too_long); ++number) {
@@ -104,5 +104,5 @@ std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_
     openings.push_back(*opening);
   }
   if (openings.empty()) return Error{"pitsow: " + path + " holds no opening"};
-  return std::nullopt;
+  return openings;
 }

@@ -39,5 +39,4 @@ std::optional<Opening> ParseOpening(const std::string& line);
 // Reads and checks the openings file for the board of holes x bones, as
 // the referee reports it: an error reads "pitsow: FILE, line N: what is
 // wrong" (the arena drops the program's name).
-std::optional<Error> ReadOpenings(const std::string& path, int32_t holes, int32_t bones,
-                                  std::vector<Opening>& openings);
+Result<std::vector<Opening>> ReadOpenings(const std::string& path, int32_t holes, int32_t bones);

@@ -230,11 +230,11 @@ TEST(ArenaSchedule, RandomOpenings) {
   TestDir dir;
   // The referee's grammar, the one the arena reads files with.
   WriteFile(dir / "o.txt", "3, $1\n\n 6 %10 \n");
-  std::vector<Opening> lines;
-  EXPECT_FALSE(ReadOpenings((dir / "o.txt").string(), 6, 6, lines));
-  EXPECT_EQ(lines, (std::vector<Opening>{{3, 1}, {6, 2}}));
+  const Result<std::vector<Opening>> lines = ReadOpenings((dir / "o.txt").string(), 6, 6);
+  ASSERT_TRUE(lines);
+  EXPECT_EQ(*lines, (std::vector<Opening>{{3, 1}, {6, 2}}));
   WriteFile(dir / "bad.txt", "1\n3x\n");
-  EXPECT_EQ(ReadOpenings((dir / "bad.txt").string(), 6, 6, lines)->text,
+  EXPECT_EQ(ReadOpenings((dir / "bad.txt").string(), 6, 6).error().text,
             "pitsow: " + (dir / "bad.txt").string() + ", line 2: not a list of holes: 3x");
 }
 
